@@ -1,0 +1,40 @@
+#pragma once
+
+#include <vector>
+
+#include "model/polyhedron.h"
+
+namespace tessera {
+
+/// One copy of a part to be packed; only its id tells copies of one type apart.
+using Part = Polyhedron;
+
+/// The ordered list of parts. Order is significant: it fixes ids and every scan order.
+class PartList {
+ public:
+  void pushFront(Part part) { parts_.insert(parts_.begin(), std::move(part)); }
+  void clear() { parts_.clear(); }
+  /// target becomes a deep copy of this list, same order and count.
+  void copyInto(PartList& target) const { target.parts_ = parts_; }
+  /// Non-increasing volume by repeated selection of the smallest part before a boundary; the
+  /// tie behaviour fixes the ids numbered afterwards.
+  void sortByVolumeDescending();
+
+  int count() const { return static_cast<int>(parts_.size()); }
+  bool empty() const { return parts_.empty(); }
+  Part& operator[](int i) { return parts_[static_cast<std::size_t>(i)]; }
+  const Part& operator[](int i) const { return parts_[static_cast<std::size_t>(i)]; }
+  auto begin() { return parts_.begin(); }
+  auto end() { return parts_.end(); }
+  auto begin() const { return parts_.begin(); }
+  auto end() const { return parts_.end(); }
+
+  /// First part, front to back, with this id; nullptr when none has it.
+  Part* findById(int id);
+  const Part* findById(int id) const;
+
+ private:
+  std::vector<Part> parts_;
+};
+
+}  // namespace tessera
