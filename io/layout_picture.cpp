@@ -96,6 +96,17 @@ std::string fitText(const std::string& text, int maxWidth) {
   return cut + "..";
 }
 
+// Legend text: the name shortened in its middle, where names of one project differ least, so
+// that the count always shows.
+std::string legendText(const std::string& name, const std::string& suffix, int maxWidth) {
+  const std::size_t room = static_cast<std::size_t>(
+      (maxWidth + (kGlyphAdvance - kGlyphWidth) * kTextScale) / (kGlyphAdvance * kTextScale));
+  if (name.size() + suffix.size() <= room) return name + suffix;
+  if (room < suffix.size() + 4) return fitText(name + suffix, maxWidth);
+  const std::size_t keep = room - suffix.size() - 2;
+  return name.substr(0, (keep + 1) / 2) + ".." + name.substr(name.size() - keep / 2) + suffix;
+}
+
 ViewMapping frame(const LayoutScene& scene, ViewKind kind, PixelRect area) {
   double uMin = 0.0, uMax = 0.0, vMin = 0.0, vMax = 0.0;
   bool any = false;
@@ -234,10 +245,12 @@ void drawLegend(Canvas& canvas, const LayoutScene& scene) {
     Rgb fill;
     Rgb outline;
   };
+  const int textRoom = kLegendColumn - kSwatch - 14;
   std::vector<Entry> entries;
   for (std::size_t i = 0; i < scene.types.size(); ++i) {
     const int type = static_cast<int>(i);
-    entries.push_back({scene.types[i].name + " x" + std::to_string(scene.types[i].count),
+    entries.push_back({legendText(scene.types[i].name, " x" + std::to_string(scene.types[i].count),
+                                  textRoom),
                        typeColour(type), mix(typeColour(type), Rgb{0, 0, 0}, 0.5)});
   }
   const auto unplaced = std::count_if(scene.solids.begin(), scene.solids.end(),
@@ -250,7 +263,6 @@ void drawLegend(Canvas& canvas, const LayoutScene& scene) {
   const int rows = (kPictureHeight - kLegendTop) / kLegendRow;
   const int columns = (kPictureWidth - kLegendLeft) / kLegendColumn;
   const std::size_t slots = static_cast<std::size_t>(rows * columns);
-  const int textRoom = kLegendColumn - kSwatch - 14;
   for (std::size_t i = 0; i < entries.size() && i < slots; ++i) {
     const int x = kLegendLeft + static_cast<int>(i) / rows * kLegendColumn;
     const int y = kLegendTop + static_cast<int>(i) % rows * kLegendRow;
@@ -260,8 +272,7 @@ void drawLegend(Canvas& canvas, const LayoutScene& scene) {
       break;
     }
     drawSwatch(canvas, x, y + 1, entries[i].fill, entries[i].outline);
-    drawText(canvas, x + kSwatch + 6, y, fitText(entries[i].text, textRoom), kTextColour,
-             kTextScale);
+    drawText(canvas, x + kSwatch + 6, y, entries[i].text, kTextColour, kTextScale);
   }
 }
 
