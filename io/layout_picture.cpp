@@ -7,6 +7,7 @@
 #include <locale>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 #include "io/bitmap_font.h"
 #include "io/face_triangulation.h"
@@ -62,18 +63,23 @@ struct IsometricAxes {
   Point into = unit({1.0, 1.0, -1.0});
 };
 
+const IsometricAxes& isometricAxes() {
+  static const IsometricAxes axes;
+  return axes;
+}
+
 // From the surfaces towards the light: front-left-top, so the three faces an isometric view shows
 // of a box get three different shades.
 Point lightDirection() { return unit({-0.5, -0.8, 1.0}); }
 
 Point viewDirection(ViewKind kind) {
-  return kind == ViewKind::front ? Point{0.0, 1.0, 0.0} : IsometricAxes{}.into;
+  return kind == ViewKind::front ? Point{0.0, 1.0, 0.0} : isometricAxes().into;
 }
 
 // View-plane coordinates (u right, v up) and depth of a world point.
 Point viewCoordinates(ViewKind kind, const Point& p) {
   if (kind == ViewKind::front) return {p.x, p.z, p.y};
-  const IsometricAxes axes;
+  const IsometricAxes& axes = isometricAxes();
   return {dot(p, axes.right), dot(p, axes.up), dot(p, axes.into)};
 }
 
@@ -336,7 +342,7 @@ RgbImage renderLayout(const LayoutScene& scene) {
            "Front view (x right, z up)");
   fillRect(canvas, {0, kLegendTop - 4, kPictureWidth, kLegendTop - 3}, kRuleColour);
   drawLegend(canvas, scene);
-  return canvas.image;
+  return std::move(canvas.image);
 }
 
 std::vector<std::uint8_t> renderLayoutPng(const LayoutScene& scene) {
