@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "io/bitmap_font.h"
+#include "io/face_triangulation.h"
+#include "io/layout_picture.h"
+#include "io/raster_canvas.h"
+
+namespace tessera {
+namespace {
+
+// The six outward rings of the axis-aligned box lo..hi.
+std::vector<std::vector<Point>> boxFaces(Point lo, Point hi) {
+  std::vector<Point> c;
+  for (int i = 0; i < 8; ++i) {
+    c.push_back({(i & 1) != 0 ? hi.x : lo.x, (i & 2) != 0 ? hi.y : lo.y, (i & 4) != 0 ? hi.z : lo.z});
+  }
+  return {{c[0], c[2], c[3], c[1]}, {c[4], c[5], c[7], c[6]}, {c[0], c[1], c[5], c[4]},
+          {c[2], c[6], c[7], c[3]}, {c[0], c[4], c[6], c[2]}, {c[1], c[3], c[7], c[5]}};
+}
+
+// Container 30 x 31 x 50 as a wire frame, a placed 10-cube in the origin corner and a 10-cube
+// that found no place, parked on the container's far top corner.
+LayoutScene knownScene() {
+  LayoutScene scene;
+  scene.title = "test";
+  scene.containerMin = {0, 0, 0};
+  scene.containerMax = {30, 31, 50};
+  for (const auto& face : boxFaces(scene.containerMin, scene.containerMax)) {
+    for (std::size_t i = 0; i < face.size(); ++i) {
+      scene.containerEdges.push_back({face[i], face[(i + 1) % face.size()]});
+    }
+  }
+  scene.solids.push_back({boxFaces({0, 0, 0}, {10, 10, 10}), 0, true});
+  scene.solids.push_back({boxFaces({30, 31, 50}, {40, 41, 60}), 1, false});
+  scene.types = {{"cube", 1}, {"parked", 1}};
+  scene.packingHeight = 12.5;
+  return scene;
+}
+
+Rgb pixelOf(const RgbImage& image, const ScreenPoint& p) {
+  return pixelAt(image, static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y)));
+}
+
+int countColour(const RgbImage& image, Rgb colour, PixelRect area) {
+  int count = 0;
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) count += pixelAt(image, x, y) == colour ? 1 : 0;
+  }
+  return count;
+}
+
+const Point kTowardsFrontViewer{0, -1, 0};
+
+TEST(LayoutPicture, FrontViewShowsTheCubeInItsTypeColourAndBackgroundElsewhere) {
+  const LayoutScene scene = knownScene();
+  const RgbImage image = renderLayout(scene);
+  ASSERT_EQ(image.width, kPictureWidth);
+  ASSERT_EQ(image.height, kPictureHeight);
+  const ViewMapping front = frontViewMapping(scene);
+
+  EXPECT_EQ(pixelOf(image, project(front, {5, 0, 5})),
+            shadeFace(typeColour(0), kTowardsFrontViewer));
+  EXPECT_EQ(pixelOf(image, project(front, {2, 0, 8})),
+            shadeFace(typeColour(0), kTowardsFrontViewer));
+  EXPECT_EQ(pixelOf(image, project(front, {5, 0, 30})), kPictureBackground);
+  EXPECT_EQ(pixelOf(image, project(front, {20, 0, 5})), kPictureBackground);
+  EXPECT_EQ(pixelOf(image, project(front, {20, 0, 40})), kPictureBackground);
+}
+
+TEST(LayoutPicture, ViewsFrameContainerAndParkedPartsInTheirOwnHalves) {
+  const LayoutScene scene = knownScene();
+  const ViewMapping front = frontViewMapping(scene);
+  const ViewMapping iso = isometricViewMapping(scene);
+  for (const Point& p : {Point{0, 0, 0}, Point{30, 31, 50}, Point{40, 41, 60}, Point{0, 31, 50},
+                         Point{40, 0, 0}}) {
+    const ScreenPoint f = project(front, p);
+    EXPECT_GE(f.x, kPictureWidth / 2);
+    EXPECT_LT(f.x, kPictureWidth);
+    const ScreenPoint i = project(iso, p);
+    EXPECT_GE(i.x, 0);
+    EXPECT_LT(i.x, kPictureWidth / 2);
+    for (const ScreenPoint& s : {f, i}) {
+      EXPECT_GT(s.y, 30);
+      EXPECT_LT(s.y, 600);
+    }
+  }
+  // x to the right, z up, nearer y smaller depth.
+  EXPECT_LT(project(front, {0, 0, 0}).x, project(front, {30, 0, 0}).x);
+  EXPECT_GT(project(front, {0, 0, 0}).y, project(front, {0, 0, 50}).y);
+  EXPECT_LT(project(front, {0, 0, 0}).depth, project(front, {0, 31, 0}).depth);
+  EXPECT_LT(project(iso, {0, 0, 50}).depth, project(iso, {30, 31, 0}).depth);
+}
+
+TEST(LayoutPicture, HeightLineSitsAtBottomPlusHeightWithItsLabel) {
+  LayoutScene scene = knownScene();
+  scene.containerBottom = 2.0;
+  scene.containerMin.z = 2.0;
+  const RgbImage image = renderLayout(scene);
+  const ViewMapping front = frontViewMapping(scene);
+  const ScreenPoint onLine = project(front, {20, 0, 14.5});
+  const int column = static_cast<int>(std::floor(onLine.x));
+  const int row = static_cast<int>(std::floor(onLine.y));
+  EXPECT_EQ(pixelAt(image, column, row), kHeightLineColour);
+  EXPECT_EQ(pixelAt(image, column, row - 3), kPictureBackground);
+  EXPECT_EQ(pixelAt(image, column, row + 3), kPictureBackground);
+
+  // "H = 12.5" stands right of the container, centred on the line.
+  const int right = static_cast<int>(project(front, {30, 0, 14.5}).x) + 10;
+  const int labelPixels = countColour(image, kHeightLineColour,
+                                      {right, row - 8, right + textWidth("H = 12.5", 2) + 8, row + 9});
+  EXPECT_GT(labelPixels, 40);
+}
+
+TEST(LayoutPicture, UnplacedPartsAreWashedOutAndOutlinedInRed) {
+  const LayoutScene scene = knownScene();
+  const RgbImage image = renderLayout(scene);
+  const ViewMapping front = frontViewMapping(scene);
+  EXPECT_EQ(pixelOf(image, project(front, {35, 31, 55})),
+            shadeFace(unplacedColour(1), kTowardsFrontViewer));
+  EXPECT_NE(unplacedColour(1), typeColour(1));
+  EXPECT_EQ(pixelOf(image, project(front, {30, 31, 55})), kUnplacedOutlineColour);
+  const PixelRect isoHalf{0, 0, kPictureWidth / 2, kPictureHeight};
+  EXPECT_GT(countColour(image, kUnplacedOutlineColour, isoHalf), 40);
+
+  // Red is kept for parts without a place: once placed, none is left anywhere.
+  LayoutScene allPlaced = scene;
+  allPlaced.solids[1].placed = true;
+  const RgbImage placedImage = renderLayout(allPlaced);
+  EXPECT_EQ(countColour(placedImage, kUnplacedOutlineColour, {0, 0, kPictureWidth, kPictureHeight}),
+            0);
+  EXPECT_EQ(pixelOf(placedImage, project(front, {35, 31, 55})),
+            shadeFace(typeColour(1), kTowardsFrontViewer));
+}
+
+TEST(LayoutPicture, NearerFacesHideFartherOnesWhateverTheSolidOrder) {
+  LayoutScene scene = knownScene();
+  scene.solids.push_back({boxFaces({2, 20, 0}, {8, 30, 20}), 1, true});
+  LayoutScene reversed = scene;
+  std::swap(reversed.solids.front(), reversed.solids.back());
+  for (const LayoutScene& s : {scene, reversed}) {
+    const RgbImage image = renderLayout(s);
+    const ViewMapping front = frontViewMapping(s);
+    EXPECT_EQ(pixelOf(image, project(front, {5, 0, 5})),
+              shadeFace(typeColour(0), kTowardsFrontViewer));
+    EXPECT_EQ(pixelOf(image, project(front, {5, 0, 15})),
+              shadeFace(typeColour(1), kTowardsFrontViewer));
+    // Off the diagonal, where the container's front vertical edge passes in front of the top.
+    const ViewMapping iso = isometricViewMapping(s);
+    EXPECT_EQ(pixelOf(image, project(iso, {7, 3, 10})), shadeFace(typeColour(0), {0, 0, 1}));
+  }
+}
+
+TEST(LayoutPicture, NonConvexFaceLeavesItsNotchEmpty) {
+  // An L-shaped plate facing the front viewer, its ring starting where a fan would fill the notch.
+  const std::vector<Point> front = {{10, 0, 4}, {4, 0, 4},  {4, 0, 10},
+                                    {0, 0, 10}, {0, 0, 0},  {10, 0, 0}};
+  LayoutScene scene = knownScene();
+  scene.solids[0].faces = {front};
+  const RgbImage image = renderLayout(scene);
+  const ViewMapping view = frontViewMapping(scene);
+  const Rgb plate = shadeFace(typeColour(0), kTowardsFrontViewer);
+  EXPECT_EQ(pixelOf(image, project(view, {7, 0, 2})), plate);
+  EXPECT_EQ(pixelOf(image, project(view, {2, 0, 7})), plate);
+  EXPECT_EQ(pixelOf(image, project(view, {7, 0, 7})), kPictureBackground);
+  EXPECT_EQ(pixelOf(image, project(view, {5, 0, 5})), kPictureBackground);
+}
+
+TEST(LayoutPicture, PngIsDeterministicAndDecodesToThePicture) {
+  const LayoutScene scene = knownScene();
+  const std::vector<std::uint8_t> first = renderLayoutPng(scene);
+  EXPECT_EQ(first, renderLayoutPng(scene));
+  EXPECT_EQ(std::search(first.begin(), first.end(), std::begin("tIME"), std::end("tIME") - 1),
+            first.end());
+
+  png_image decoded{};
+  decoded.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_memory(&decoded, first.data(), first.size()));
+  decoded.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(decoded));
+  ASSERT_TRUE(png_image_finish_read(&decoded, nullptr, rgb.data(), 0, nullptr));
+  EXPECT_EQ(decoded.width, static_cast<png_uint_32>(kPictureWidth));
+  EXPECT_EQ(decoded.height, static_cast<png_uint_32>(kPictureHeight));
+  EXPECT_TRUE(rgb == renderLayout(scene).rgb);
+}
+
+TEST(LayoutPicture, WritesTheFileOrThrowsNamingThePath) {
+  const std::filesystem::path folder =
+      std::filesystem::path(::testing::TempDir()) / "tessera_layout_picture_test";
+  std::filesystem::create_directories(folder);
+  const std::string path = (folder / "layout.png").string();
+  const LayoutScene scene = knownScene();
+  writeLayoutPicture(path, scene);
+  writeLayoutPicture(path, scene);  // replaces, does not append
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_EQ(bytes, renderLayoutPng(scene));
+  std::filesystem::remove_all(folder);
+
+  const std::string bad = (folder / "missing" / "layout.png").string();
+  try {
+    writeLayoutPicture(bad, scene);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(bad), std::string::npos);
+  }
+}
+
+TEST(LayoutPicture, NumbersReadAsTextStreamsWriteThem) {
+  EXPECT_EQ(formatNumber(12.5), "12.5");
+  EXPECT_EQ(formatNumber(1.0 / 3.0), "0.333333");
+  EXPECT_EQ(formatNumber(123456.7), "123457");
+  EXPECT_EQ(formatNumber(1234567.4), "1.23457e+06");
+  EXPECT_EQ(formatNumber(60), "60");
+}
+
+// Sum of the triangles' areas against the ring's own, and every triangle turning with the ring.
+void expectTiles(const std::vector<Point>& ring) {
+  const auto triangles = triangulateRing(ring);
+  const Point normal = ringNormal(ring);
+  EXPECT_EQ(triangles.size(), ring.size() - 2);
+  double area = 0.0;
+  for (const auto& t : triangles) {
+    const Point n = ringNormal({ring[t[0]], ring[t[1]], ring[t[2]]});
+    EXPECT_GE(n.x * normal.x + n.y * normal.y + n.z * normal.z, 0.0);
+    area += std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+  }
+  EXPECT_NEAR(area, std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z),
+              1e-9);
+}
+
+TEST(FaceTriangulation, TilesNonConvexRingsInEveryPlaneAndOrientation) {
+  // The L in the plane, starting at the corner a fan from it would get wrong.
+  const std::vector<std::array<double, 2>> ell = {{10, 4}, {4, 4}, {4, 10}, {0, 10}, {0, 0}, {10, 0}};
+  // A comb with two notches and a straight corner at (6, 0).
+  const std::vector<std::array<double, 2>> comb = {{0, 0}, {6, 0},  {12, 0}, {12, 8}, {9, 8},
+                                                   {9, 3}, {6, 3},  {6, 8},  {3, 8},  {3, 3},
+                                                   {0, 3}};
+  for (const auto* shape : {&ell, &comb}) {
+    for (int plane = 0; plane < 3; ++plane) {
+      for (const bool flip : {false, true}) {
+        std::vector<Point> ring;
+        for (const auto& [u, v] : *shape) {
+          const double w = flip ? -u : u;
+          ring.push_back(plane == 0   ? Point{w, v, 1.5}
+                         : plane == 1 ? Point{2.5, w, v}
+                                      : Point{v, -0.5, w});
+        }
+        SCOPED_TRACE(testing::Message() << "corners " << ring.size() << " plane " << plane
+                                        << " flip " << flip);
+        expectTiles(ring);
+      }
+    }
+  }
+}
+
+TEST(FaceTriangulation, DegenerateRingsGiveNoArea) {
+  EXPECT_TRUE(triangulateRing({{0, 0, 0}, {1, 0, 0}}).empty());
+  const std::vector<Point> line = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}};
+  EXPECT_LE(triangulateRing(line).size(), 2U);
+  EXPECT_EQ(ringNormal(line), Point{});
+}
+
+TEST(RasterCanvas, TrianglesSharingAnEdgeCoverEachInnerPixelExactlyOnce) {
+  Canvas canvas = makeCanvas(20, 12, kPictureBackground);
+  const ScreenPoint a{2, 3, 1}, b{12, 3, 1}, c{12, 7, 1}, d{2, 7, 1};
+  fillTriangle(canvas, a, b, c, Rgb{1, 2, 3});
+  fillTriangle(canvas, a, c, d, Rgb{4, 5, 6});  // same depth: the first colour stays on the seam
+  int painted = 0;
+  for (int y = 0; y < 12; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const bool inside = x >= 2 && x < 12 && y >= 3 && y < 7;
+      const bool drawn = pixelAt(canvas.image, x, y) != kPictureBackground;
+      EXPECT_EQ(drawn, inside) << x << "," << y;
+      painted += drawn ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(painted, 40);
+  fillTriangle(canvas, a, b, c, Rgb{7, 8, 9});  // equal depth does not overwrite
+  EXPECT_EQ(pixelAt(canvas.image, 11, 3), (Rgb{1, 2, 3}));
+  fillTriangle(canvas, {2, 3, 0.5}, {12, 3, 0.5}, {12, 7, 0.5}, Rgb{7, 8, 9});
+  EXPECT_EQ(pixelAt(canvas.image, 11, 3), (Rgb{7, 8, 9}));
+}
+
+TEST(BitmapFont, EveryPrintableGlyphIsDrawnDistinctAndOthersShowAQuestionMark) {
+  std::vector<Glyph> seen;
+  for (int c = 33; c <= 126; ++c) {
+    const Glyph& glyph = glyphFor(static_cast<unsigned char>(c));
+    bool any = false;
+    for (const std::uint8_t row : glyph) {
+      EXPECT_EQ(row >> kGlyphWidth, 0) << static_cast<char>(c);
+      any = any || row != 0;
+    }
+    EXPECT_TRUE(any) << static_cast<char>(c);
+    EXPECT_EQ(std::find(seen.begin(), seen.end(), glyph), seen.end()) << static_cast<char>(c);
+    seen.push_back(glyph);
+  }
+  for (const unsigned char c : {0, 10, 31, 127, 200, 255}) {
+    EXPECT_EQ(&glyphFor(c), &glyphFor('?'));
+  }
+}
+
+}  // namespace
+}  // namespace tessera
