@@ -80,7 +80,6 @@ TEST(ProjectFile, FieldConversions) {
 
 TEST(ProjectFile, Refusals) {
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=0")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
-  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=-1")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=x")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=inf")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=-2.5")), "文件\"p.txt\"第2行: RN 必须是非负数");
