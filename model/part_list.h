@@ -1,6 +1,6 @@
 #pragma once
 
-#include <vector>
+#include <deque>
 
 #include "model/polyhedron.h"
 
@@ -34,7 +34,7 @@ class PartList {
   const Part* findById(int id) const;
 
  private:
-  std::vector<Part> parts_;
+  std::deque<Part> parts_;
 };
 
 }  // namespace tessera
