@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -272,9 +273,17 @@ RawMesh readOff(std::istream& in, const std::string& file) {
 }
 
 RawMesh readMesh(const std::string& path) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec))
+    throw ImportError(importMessage(path, 0, "is a folder, not a mesh file"));
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ImportError(importMessage(path, 0, "cannot open the file"));
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  try {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception&) {
+    throw ImportError(importMessage(path, 0, "cannot read the file"));
+  }
   if (in.bad()) throw ImportError(importMessage(path, 0, "cannot read the file"));
   const auto dot = path.find_last_of('.');
   const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
