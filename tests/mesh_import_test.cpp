@@ -14,6 +14,7 @@
 #include "io/mesh_hull.h"
 #include "io/mesh_reader.h"
 #include "io/mesh_solid.h"
+#include "io/polyhedron_writer.h"
 
 namespace tessera {
 namespace {
@@ -287,6 +288,10 @@ TEST(MeshReader, BinaryAndAsciiStlOfOneSolidAgree) {
   EXPECT_EQ(bin.faces, txt.faces);
   ASSERT_EQ(bin.faces.size(), triangles.size());
   EXPECT_EQ(txt.faceLines[1], 9);  // the line of the second "facet"
+  std::ostringstream fromBinary, fromText;
+  writePolyhedronFile(fromBinary, "L", buildSolid(bin, 1.0, "b.stl"));
+  writePolyhedronFile(fromText, "L", buildSolid(txt, 1.0, "a.stl"));
+  EXPECT_EQ(fromBinary.str(), fromText.str());
 }
 
 TEST(MeshReader, StlErrorsNameFileAndLine) {
