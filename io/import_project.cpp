@@ -34,9 +34,8 @@ PartSpec parsePartSpec(const std::string& argument) {
 
 SolidMesh boxSolid(double length, double width, double height) {
   SolidMesh box;
-  box.vertices = {{0, 0, 0},           {length, 0, 0},           {length, width, 0},
-                  {0, width, 0},       {0, 0, height},           {length, 0, height},
-                  {length, width, height}, {0, width, height}};
+  box.vertices = {{0, 0, 0},      {length, 0, 0},      {length, width, 0},      {0, width, 0},
+                  {0, 0, height}, {length, 0, height}, {length, width, height}, {0, width, height}};
   box.edges = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
                {6, 7}, {7, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
   box.faces = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {3, 7, 6, 2}, {0, 4, 7, 3}, {1, 2, 6, 5}};

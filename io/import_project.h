@@ -19,8 +19,8 @@ struct PartSpec {
 /// Throws ImportError for a count that is not a positive integer.
 PartSpec parsePartSpec(const std::string& argument);
 
-/// The box from (0, 0, 0) to (length, width, height): 8 vertices, 12 edges, 6 outward quadrilaterals,
-/// centroid at its centre.
+/// The box from (0, 0, 0) to (length, width, height): 8 vertices, 12 edges, 6 outward
+/// quadrilaterals, centroid at its centre.
 SolidMesh boxSolid(double length, double width, double height);
 
 /// A part file named in a project, by its path as the project states it.

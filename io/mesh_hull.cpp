@@ -1,11 +1,11 @@
 #include "io/mesh_hull.h"
 
+#include <libqhull_r/qhull_ra.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <libqhull_r/qhull_ra.h>
 
 namespace tessera {
 
@@ -49,7 +49,8 @@ class QhullRun {
 }  // namespace
 
 RawMesh convexHull(const std::vector<Point>& points, const std::string& file) {
-  if (points.size() < 4) throw ImportError(importMessage(file, 0, "the hull needs at least four points"));
+  if (points.size() < 4)
+    throw ImportError(importMessage(file, 0, "the hull needs at least four points"));
   std::vector<coordT> coords;
   coords.reserve(3 * points.size());
   for (const Point& p : points) coords.insert(coords.end(), {p.x, p.y, p.z});
@@ -61,9 +62,9 @@ RawMesh convexHull(const std::vector<Point>& points, const std::string& file) {
                                   options, nullptr, run.errors());
   if (status != 0) {
     const std::string why = run.firstError();
-    throw ImportError(importMessage(
-        file, 0, "the convex hull failed (are all points in one plane?)" +
-                     (why.empty() ? std::string() : ": " + why)));
+    throw ImportError(importMessage(file, 0,
+                                    "the convex hull failed (are all points in one plane?)" +
+                                        (why.empty() ? std::string() : ": " + why)));
   }
 
   RawMesh hull;

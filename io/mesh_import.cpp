@@ -51,8 +51,7 @@ void checkPartName(const std::string& name) {
     throw ImportError("the part name '" + name + "' is longer than 98 characters");
 }
 
-void writePolyhedronFile(const std::string& path, const std::string& name,
-                         const SolidMesh& solid) {
+void writePolyhedronFile(const std::string& path, const std::string& name, const SolidMesh& solid) {
   std::ofstream out(path, std::ios::binary);
   if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
   writePolyhedronFile(out, name, solid);
@@ -65,9 +64,8 @@ std::string importSummary(const std::string& meshPath, const std::string& outPat
   const SolidMesh& s = imported.solid;
   const RepairNotes& n = imported.notes;
   std::ostringstream text;
-  text << meshPath << " -> " << outPath << ": " << s.faces.size() << " faces, "
-       << s.vertices.size() << " vertices, volume " << s.volume << (hull ? " (convex hull)" : "")
-       << '\n';
+  text << meshPath << " -> " << outPath << ": " << s.faces.size() << " faces, " << s.vertices.size()
+       << " vertices, volume " << s.volume << (hull ? " (convex hull)" : "") << '\n';
   if (n.droppedDegenerate > 0)
     text << "  dropped " << n.droppedDegenerate << " faces without area\n";
   if (n.droppedDuplicates > 0) text << "  dropped " << n.droppedDuplicates << " repeated faces\n";

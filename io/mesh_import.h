@@ -12,8 +12,9 @@ namespace tessera {
 inline constexpr std::size_t kManyFaces = 500;
 
 struct MeshImportOptions {
-  double scale = 1.0;  // applied to every coordinate: the user's factor times the unit in millimetres
-  bool hull = false;   // replace the part by its convex hull
+  double scale =
+      1.0;  // applied to every coordinate: the user's factor times the unit in millimetres
+  bool hull = false;  // replace the part by its convex hull
 };
 
 struct ImportedMesh {

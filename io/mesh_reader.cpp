@@ -55,7 +55,8 @@ Point coordinates(const std::vector<std::string_view>& toks, std::size_t first,
     if (!toDouble(t, c[k]))
       throw ImportError(importMessage(file, line, "'" + std::string(t) + "' is not a number"));
     if (!std::isfinite(c[k]))
-      throw ImportError(importMessage(file, line, "coordinate '" + std::string(t) + "' is not finite"));
+      throw ImportError(
+          importMessage(file, line, "coordinate '" + std::string(t) + "' is not finite"));
   }
   return {c[0], c[1], c[2]};
 }
@@ -86,7 +87,8 @@ RawMesh readBinaryStl(const std::string& bytes, const std::string& file) {
         c[k] = std::bit_cast<float>(littleEndian32(bytes, base + 12 * v + 4 * k));
         if (!std::isfinite(c[k]))
           throw ImportError(importMessage(
-              file, 0, "triangle " + std::to_string(t + 1) + " has a coordinate that is not finite"));
+              file, 0,
+              "triangle " + std::to_string(t + 1) + " has a coordinate that is not finite"));
       }
       ring.push_back(static_cast<int>(mesh.vertices.size()));
       mesh.vertices.push_back({c[0], c[1], c[2]});
@@ -110,7 +112,9 @@ RawMesh readAsciiStl(const std::string& bytes, const std::string& file) {
     const auto toks = tokens(text);
     if (toks.empty()) continue;
     const std::string key = lower(std::string(toks[0]));
-    auto fail = [&](const std::string& what) { throw ImportError(importMessage(file, line, what)); };
+    auto fail = [&](const std::string& what) {
+      throw ImportError(importMessage(file, line, what));
+    };
     if (key == "solid") {
       if (inSolid) fail("'solid' inside a solid");
       inSolid = true;
@@ -147,8 +151,8 @@ RawMesh readAsciiStl(const std::string& bytes, const std::string& file) {
 
 bool startsWithSolid(const std::string& bytes) {
   std::size_t i = 0;
-  while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' ||
-                              bytes[i] == '\n'))
+  while (i < bytes.size() &&
+         (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
     ++i;
   return lower(bytes.substr(i, 5)) == "solid";
 }
@@ -185,7 +189,8 @@ RawMesh readObj(std::istream& in, const std::string& file) {
     if (toks[0] == "v") {
       mesh.vertices.push_back(coordinates(toks, 1, file, line));
     } else if (toks[0] == "f") {
-      if (toks.size() < 4) throw ImportError(importMessage(file, line, "a face needs three corners"));
+      if (toks.size() < 4)
+        throw ImportError(importMessage(file, line, "a face needs three corners"));
       std::vector<int> ring;
       for (std::size_t k = 1; k < toks.size(); ++k) {
         const std::string_view corner = toks[k].substr(0, toks[k].find('/'));
@@ -259,8 +264,7 @@ RawMesh readOff(std::istream& in, const std::string& file) {
     std::vector<int> ring;
     for (long long k = 1; k <= n; ++k) {
       long long index = 0;
-      if (!toInt(toks[k], index))
-        fail("'" + std::string(toks[k]) + "' is not a vertex index");
+      if (!toInt(toks[k], index)) fail("'" + std::string(toks[k]) + "' is not a vertex index");
       if (index < 0 || index >= vertexCount)
         fail("vertex index " + std::to_string(index) + " is out of range (" +
              std::to_string(vertexCount) + " vertices)");

@@ -88,8 +88,9 @@ std::vector<std::array<int, 3>> triangulate(const std::vector<Point>& vertices,
   for (int i : ring) {
     const Point& q = vertices[i];
     // Cyclic choices of the two kept axes preserve the turning sense.
-    p.push_back(axis == 2 ? Projected{q.x, q.y} : axis == 0 ? Projected{q.y, q.z}
-                                                            : Projected{q.z, q.x});
+    p.push_back(axis == 2   ? Projected{q.x, q.y}
+                : axis == 0 ? Projected{q.y, q.z}
+                            : Projected{q.z, q.x});
   }
   std::vector<int> left(ring.size());
   std::iota(left.begin(), left.end(), 0);
@@ -120,7 +121,8 @@ std::vector<std::array<int, 3>> triangulate(const std::vector<Point>& vertices,
 }
 
 void volumeAndCentroid(const std::vector<Point>& vertices,
-                       const std::vector<std::vector<int>>& faces, double& volume, Point& centroid) {
+                       const std::vector<std::vector<int>>& faces, double& volume,
+                       Point& centroid) {
   // Measured from the lowest corner of the bounding box, which keeps the products small.
   Point o = vertices.empty() ? Point{} : vertices[0];
   for (const Point& v : vertices) o = {std::min(o.x, v.x), std::min(o.y, v.y), std::min(o.z, v.z)};
@@ -223,7 +225,8 @@ SolidMesh buildSolid(const RawMesh& mesh, double scale, const std::string& file,
   describe(problems,
            "edges where neighbouring faces have opposite orientation (both run the same way)",
            flipped);
-  if (!problems.empty()) fail(0, "the mesh is not a closed, consistently oriented solid:" + problems);
+  if (!problems.empty())
+    fail(0, "the mesh is not a closed, consistently oriented solid:" + problems);
 
   // Around every vertex the faces must form one fan; two fans meeting at a point are not a solid.
   std::vector<std::vector<std::pair<int, int>>> around(points.size());
@@ -255,7 +258,8 @@ SolidMesh buildSolid(const RawMesh& mesh, double scale, const std::string& file,
   }
   std::size_t shells = 0;
   for (std::size_t v = 0; v < points.size(); ++v)
-    if (!around[v].empty() && findRoot(parent, static_cast<int>(v)) == static_cast<int>(v)) ++shells;
+    if (!around[v].empty() && findRoot(parent, static_cast<int>(v)) == static_cast<int>(v))
+      ++shells;
   if (shells > 1)
     fail(0, "the mesh has " + std::to_string(shells) +
                 " separate closed shells; import each body as its own part");

@@ -14,9 +14,9 @@ namespace tessera {
 struct SolidMesh {
   std::vector<Point> vertices;
   std::vector<std::array<int, 2>> edges;  // each edge once
-  std::vector<std::vector<int>> faces;    // normal by the right-hand rule on the first three corners
-                                          // points outward; those corners are never collinear
-  double volume = 0.0;                    // > 0
+  std::vector<std::vector<int>> faces;  // normal by the right-hand rule on the first three corners
+                                        // points outward; those corners are never collinear
+  double volume = 0.0;                  // > 0
   Point centroid;
 };
 
@@ -30,13 +30,14 @@ struct RepairNotes {
 
 /// Multiplies coordinates by scale, welds exactly equal vertices, triangulates polygons, drops
 /// degenerate and duplicated triangles, then requires one closed shell with every edge shared by
-/// exactly two oppositely running faces and every vertex on a single fan; an inward shell is turned.
-/// Throws ImportError naming file and what is wrong where.
+/// exactly two oppositely running faces and every vertex on a single fan; an inward shell is
+/// turned. Throws ImportError naming file and what is wrong where.
 SolidMesh buildSolid(const RawMesh& mesh, double scale, const std::string& file,
                      RepairNotes* notes = nullptr);
 
 /// Signed volume (divergence theorem, faces fanned from their first corner) and the centroid of the
-/// solid as the volume-weighted centroids of its tetrahedra. volume is 0 when the faces enclose none.
+/// solid as the volume-weighted centroids of its tetrahedra. volume is 0 when the faces enclose
+/// none.
 void volumeAndCentroid(const std::vector<Point>& vertices,
                        const std::vector<std::vector<int>>& faces, double& volume, Point& centroid);
 

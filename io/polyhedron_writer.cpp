@@ -13,8 +13,9 @@ std::string formatNumber(double value) {
 
 void writePolyhedronFile(std::ostream& out, const std::string& name, const SolidMesh& solid) {
   const Point& r = solid.centroid;
-  out << "Polyhedron data file\nName\n" << name << "\nVolume\n" << formatNumber(solid.volume)
-      << "\nReference point\n"
+  out << "Polyhedron data file\nName\n"
+      << name << "\nVolume\n"
+      << formatNumber(solid.volume) << "\nReference point\n"
       << formatNumber(r.x) << ',' << formatNumber(r.y) << ',' << formatNumber(r.z)
       << "\nVertex list\n";
   for (std::size_t i = 0; i < solid.vertices.size(); ++i) {

@@ -189,10 +189,10 @@ TEST(MeshSolid, InwardMeshIsTurnedOutward) {
 TEST(MeshSolid, DropsDegenerateAndRepeatedTriangles) {
   auto triangles = boxTriangles({0, 0, 0}, {2, 2, 2});
   const Point a{0, 0, 0}, b{2, 0, 0}, mid{1, 0, 0};
-  triangles.push_back({a, a, b});        // repeated corner
-  triangles.push_back({a, mid, b});      // collinear pair; their edges cancel each other
+  triangles.push_back({a, a, b});    // repeated corner
+  triangles.push_back({a, mid, b});  // collinear pair; their edges cancel each other
   triangles.push_back({a, b, mid});
-  triangles.push_back(triangles[0]);     // the same oriented triangle twice
+  triangles.push_back(triangles[0]);  // the same oriented triangle twice
   RepairNotes notes;
   const SolidMesh s = buildSolid(soup(triangles), 1.0, "d.stl", &notes);
   EXPECT_EQ(notes.droppedDegenerate, 3u);
@@ -226,8 +226,7 @@ TEST(MeshSolid, RefusesWhatIsNotOneClosedOrientedSolid) {
   auto pointShared = cube;  // ... or only at the corner (1, 1, 1)
   for (const auto& t : boxTriangles({1, 1, 1}, {2, 2, 2})) pointShared.push_back(t);
   const std::string pointMsg = errorOf([&] { buildSolid(soup(pointShared), 1.0, "p.stl"); });
-  EXPECT_NE(pointMsg.find("1 vertices where separate surfaces touch: (1, 1, 1)"),
-            std::string::npos)
+  EXPECT_NE(pointMsg.find("1 vertices where separate surfaces touch: (1, 1, 1)"), std::string::npos)
       << pointMsg;
 
   auto apart = cube;
@@ -235,7 +234,9 @@ TEST(MeshSolid, RefusesWhatIsNotOneClosedOrientedSolid) {
   const std::string apartMsg = errorOf([&] { buildSolid(soup(apart), 1.0, "a.stl"); });
   EXPECT_NE(apartMsg.find("2 separate closed shells"), std::string::npos) << apartMsg;
 
-  EXPECT_NE(errorOf([&] { buildSolid(RawMesh{}, 1.0, "empty.off"); }).find("empty.off: the mesh has no faces"),
+  EXPECT_NE(errorOf([&] {
+              buildSolid(RawMesh{}, 1.0, "empty.off");
+            }).find("empty.off: the mesh has no faces"),
             std::string::npos);
   RawMesh flat = soup({{Point{0, 0, 0}, Point{1, 0, 0}, Point{2, 0, 0}}});
   EXPECT_NE(errorOf([&] { buildSolid(flat, 1.0, "flat.stl"); }).find("no face with a nonzero area"),
@@ -298,14 +299,17 @@ TEST(MeshReader, StlErrorsNameFileAndLine) {
   const auto cube = boxTriangles({0, 0, 0}, {1, 1, 1});
   std::string truncated = binaryStl(cube, "");
   truncated.resize(truncated.size() - 7);
-  EXPECT_NE(errorOf([&] { readStl(truncated, "t.stl"); }).find("t.stl: binary STL header announces 12"),
-            std::string::npos);
+  EXPECT_NE(
+      errorOf([&] { readStl(truncated, "t.stl"); }).find("t.stl: binary STL header announces 12"),
+      std::string::npos);
   EXPECT_NE(errorOf([&] { readStl("abc", "s.stl"); }).find("s.stl: too short"), std::string::npos);
 
   std::string nanBinary = binaryStl(cube, "");
   const float nan = std::nanf("");
   std::memcpy(nanBinary.data() + 84 + 50 * 2 + 16, &nan, 4);
-  EXPECT_NE(errorOf([&] { readStl(nanBinary, "n.stl"); }).find("triangle 3 has a coordinate that is not finite"),
+  EXPECT_NE(errorOf([&] {
+              readStl(nanBinary, "n.stl");
+            }).find("triangle 3 has a coordinate that is not finite"),
             std::string::npos);
 
   const std::string good = asciiStl(cube);

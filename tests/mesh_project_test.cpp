@@ -1,5 +1,6 @@
 // Polyhedron files and projects written by the mesh import, checked through their text.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +9,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
 
 #include "io/import_project.h"
 #include "io/mesh_import.h"
@@ -41,14 +40,15 @@ PolyhedronText parsePolyhedron(const std::string& text) {
   if (lines.size() < 13) return p;
   p.name = lines[2];
   p.volume = std::strtod(lines[4].c_str(), nullptr);
-  EXPECT_EQ(std::sscanf(lines[6].c_str(), "%lf,%lf,%lf", &p.reference.x, &p.reference.y,
-                        &p.reference.z),
-            3);
+  EXPECT_EQ(
+      std::sscanf(lines[6].c_str(), "%lf,%lf,%lf", &p.reference.x, &p.reference.y, &p.reference.z),
+      3);
   std::size_t i = 8;
   for (int id = 0; i < lines.size() && lines[i] != "EndVertexList"; ++i, ++id) {
     int readId = -1, used = 0;
     Point v;
-    EXPECT_EQ(std::sscanf(lines[i].c_str(), "%d,%lf,%lf,%lf%n", &readId, &v.x, &v.y, &v.z, &used), 4);
+    EXPECT_EQ(std::sscanf(lines[i].c_str(), "%d,%lf,%lf,%lf%n", &readId, &v.x, &v.y, &v.z, &used),
+              4);
     EXPECT_EQ(readId, id);
     EXPECT_EQ(static_cast<std::size_t>(used), lines[i].size()) << lines[i];
     p.vertices.push_back(v);
@@ -88,7 +88,8 @@ Point normalOf(const PolyhedronText& p, const std::vector<int>& ring) {
 }
 
 /// For a convex solid: each face's right-hand normal from its first three corners leaves the
-/// reference point behind, every corner lies in that plane, and the signed volume is the stated one.
+/// reference point behind, every corner lies in that plane, and the signed volume is the stated
+/// one.
 void expectConvexOutward(const PolyhedronText& p) {
   double six = 0.0;
   for (const auto& ring : p.faces) {
@@ -206,10 +207,10 @@ TEST(ImportProject, WritesPartsContainerAndProjectNextToIt) {
   settings.mesh.scale = 10;  // centimetres
   const fs::path project = dir / "task" / "task.txt";
   std::ostringstream log;
-  createProject(project.string(), settings,
-                {{(dir / "meshes" / "bracket.obj").string(), 3},
-                 {(dir / "meshes" / "cube.obj").string(), 2}},
-                log);
+  createProject(
+      project.string(), settings,
+      {{(dir / "meshes" / "bracket.obj").string(), 3}, {(dir / "meshes" / "cube.obj").string(), 2}},
+      log);
   EXPECT_EQ(readText(project),
             "PBSL=1\nRN=4\nContainer\n\"container.txt\"\n"
             "Parts\n\"bracket.txt\"\nCopies\n3\n----\n"
@@ -255,15 +256,16 @@ TEST(ImportProject, RefusesBeforeWritingAnything) {
   EXPECT_FALSE(fs::exists(project));
   EXPECT_FALSE(fs::exists(dir / "part.txt"));
   settings.RN = 0;
-  EXPECT_THROW(createProject(project.string(), settings, {{(dir / "a" / "part.obj").string(), 1}}, log),
-               ImportError);
+  EXPECT_THROW(
+      createProject(project.string(), settings, {{(dir / "a" / "part.obj").string(), 1}}, log),
+      ImportError);
 }
 
 /// Runs tessera-import (built next to the main program) in dir; returns its exit status.
 int runImport(const fs::path& dir, const std::string& args, std::string& errors) {
   const fs::path exe = fs::path(TESSERA_EXE).parent_path() / "tessera-import";
-  const std::string command = "cd '" + dir.string() + "' && '" + exe.string() + "' " + args +
-                              " >out.log 2>err.log";
+  const std::string command =
+      "cd '" + dir.string() + "' && '" + exe.string() + "' " + args + " >out.log 2>err.log";
   const int status = std::system(command.c_str());
   errors = readText(dir / "err.log");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -303,7 +305,8 @@ TEST(ImportCommand, ExitStatusAndMessages) {
   EXPECT_NE(errors.find("--container"), std::string::npos) << errors;
   EXPECT_EQ(runImport(dir, "--help", errors), 0);
 
-  ASSERT_EQ(runImport(dir, "--project p/p.txt --container 10 10 10 --rn 2 bracket.obj:2", errors), 0)
+  ASSERT_EQ(runImport(dir, "--project p/p.txt --container 10 10 10 --rn 2 bracket.obj:2", errors),
+            0)
       << errors;
   EXPECT_EQ(readText(dir / "p" / "p.txt").substr(0, 13), "PBSL=1\nRN=2\nC");
 }
