@@ -1,0 +1,145 @@
+// tessera-import: CAD meshes (STL, OBJ, OFF) in, polyhedron files and projects out.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "io/import_project.h"
+#include "io/mesh_import.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    R"(Usage:
+  tessera-import MESH [-o OUT.txt] [--name NAME] [--scale S] [--unit mm|cm|m|in] [--hull]
+  tessera-import --project PROJECT.txt --container L W H [--pbsl X] [--rn N]
+                 [--scale S] [--unit mm|cm|m|in] [--hull] MESH[:COPIES] ...
+
+Reads a mesh (binary or ASCII STL, OBJ, OFF) and writes it as a polyhedron file.
+Equal vertices are welded and faces without area dropped; the mesh must then be a
+closed, consistently oriented solid made of one shell (an inward-facing one is turned).
+
+  -o OUT.txt        output file (default: the mesh's name with .txt, next to the mesh)
+  --name NAME       name line of the part (default: the mesh's file name without extension)
+  --scale S         multiply every coordinate by S
+  --unit U          the mesh's unit, converted to millimetres (mm, cm, m, in); combines with --scale
+  --hull            replace the part by its convex hull (fewer faces, faster placement;
+                    the mesh then need not be closed)
+
+Project mode writes, next to PROJECT.txt, one part file per mesh (named after the mesh),
+container.txt (the box from 0,0,0 to L,W,H) and the project file itself.
+  --container L W H the container box
+  --pbsl X          cell edge PBSL (default 1)
+  --rn N            orientation parameter RN (default 4)
+  MESH:COPIES       a mesh and its number of copies (default 1)
+
+Exit status: 0 on success, 1 on bad input.
+)";
+
+struct BadArguments : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+double number(const std::string& option, const std::string& text) {
+  double v = 0.0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
+    throw BadArguments(option + ": '" + text + "' is not a number");
+  return v;
+}
+
+int integer(const std::string& option, const std::string& text) {
+  int v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size())
+    throw BadArguments(option + ": '" + text + "' is not an integer");
+  return v;
+}
+
+int run(const std::vector<std::string>& args) {
+  using namespace tessera;
+  std::string out, name, project, unit = "mm";
+  double scale = 1.0;
+  bool hull = false, hasContainer = false, hasName = false;
+  ProjectSettings settings;
+  std::vector<std::string> meshes;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw BadArguments(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "-o") {
+      out = value();
+    } else if (a == "--name") {
+      name = value();
+      hasName = true;
+    } else if (a == "--scale") {
+      scale = number(a, value());
+      if (!(scale > 0.0)) throw BadArguments("--scale must be positive");
+    } else if (a == "--unit") {
+      unit = value();
+      if (millimetresPer(unit) == 0.0) throw BadArguments("--unit must be mm, cm, m or in");
+    } else if (a == "--hull") {
+      hull = true;
+    } else if (a == "--project") {
+      project = value();
+    } else if (a == "--container") {
+      settings.length = number(a, value());
+      settings.width = number(a, value());
+      settings.height = number(a, value());
+      hasContainer = true;
+    } else if (a == "--pbsl") {
+      settings.PBSL = number(a, value());
+    } else if (a == "--rn") {
+      settings.RN = integer(a, value());
+    } else if (a.size() > 1 && a[0] == '-') {
+      throw BadArguments("unknown option " + a);
+    } else {
+      meshes.push_back(a);
+    }
+  }
+  const MeshImportOptions options{scale * millimetresPer(unit), hull};
+
+  if (!project.empty()) {
+    if (!hasContainer) throw BadArguments("--project needs --container L W H");
+    if (!out.empty() || hasName)
+      throw BadArguments("-o and --name apply to a single mesh, not to --project");
+    std::vector<PartSpec> parts;
+    for (const std::string& m : meshes) parts.push_back(parsePartSpec(m));
+    settings.mesh = options;
+    createProject(project, settings, parts, std::cout);
+    return 0;
+  }
+  if (hasContainer) throw BadArguments("--container needs --project");
+  if (meshes.size() != 1) throw BadArguments("give exactly one mesh file");
+  const std::string& mesh = meshes[0];
+  if (!hasName) name = baseName(mesh);
+  checkPartName(name);
+  if (out.empty())
+    out = (std::filesystem::path(mesh).parent_path() / (baseName(mesh) + ".txt")).string();
+  const ImportedMesh imported = importMesh(mesh, options);
+  writePolyhedronFile(out, name, imported.solid);
+  std::cout << importSummary(mesh, out, imported, hull);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const BadArguments& e) {
+    std::cerr << "tessera-import: " << e.what() << "\n(tessera-import --help explains the usage)\n";
+  } catch (const std::exception& e) {
+    std::cerr << "tessera-import: " << e.what() << '\n';
+  }
+  return 1;
+}
