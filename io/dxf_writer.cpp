@@ -14,10 +14,8 @@ void group(std::ostream& out, const char* code, const std::string& value) {
 }
 
 void corner(std::ostream& out, int index, const Point& p) {
-  static const char* const codes[4][3] = {{" 10", " 20", " 30"},
-                                          {" 11", " 21", " 31"},
-                                          {" 12", " 22", " 32"},
-                                          {" 13", " 23", " 33"}};
+  static const char* const codes[4][3] = {
+      {" 10", " 20", " 30"}, {" 11", " 21", " 31"}, {" 12", " 22", " 32"}, {" 13", " 23", " 33"}};
   group(out, codes[index][0], formatNumber(p.x));
   group(out, codes[index][1], formatNumber(p.y));
   group(out, codes[index][2], formatNumber(p.z));
@@ -55,8 +53,7 @@ void writeLayoutDxf(std::ostream& out, const PackingSystem& system) {
 void writeLayoutDxf(const PackingSystem& system, const std::string& fileName) {
   AtomicFile file(fileName);
   writeLayoutDxf(file.stream(), system);
-  if (!file.commit())
-    throw InputError("多面体几何信息输出失败!", InputError::Channel::WarningBox);
+  if (!file.commit()) throw InputError("多面体几何信息输出失败!", InputError::Channel::WarningBox);
 }
 
 }  // namespace tessera

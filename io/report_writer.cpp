@@ -29,8 +29,7 @@ std::vector<std::string> measuredLines(PackingSystem& system) {
   if (std::isnan(density)) density = std::numeric_limits<double>::quiet_NaN();
   return {"Volume of All Parts:" + formatNumber(volume),
           "Length of Container:" + formatNumber(length),
-          "Width of Container:" + formatNumber(width),
-          "Packing Height:" + formatNumber(height),
+          "Width of Container:" + formatNumber(width), "Packing Height:" + formatNumber(height),
           "Packing Density:" + formatNumber(density) + "%"};
 }
 

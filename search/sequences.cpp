@@ -86,8 +86,7 @@ bool typeSequencesExhausted(const PackingSystem& system, const TypeSequenceArchi
   return static_cast<long long>(valid.size()) >= possible;
 }
 
-std::optional<PackingSequence> makeNeighbour(const PackingSystem& system,
-                                             PackingSequence current,
+std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, PackingSequence current,
                                              const TypeSequenceArchive& archive, Random& random) {
   TESSERA_ASSERT(current.count() == system.sequenceLength);
   if (typeSequencesExhausted(system, archive)) return std::nullopt;

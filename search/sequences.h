@@ -31,8 +31,7 @@ bool typeSequencesExhausted(const PackingSystem& system, const TypeSequenceArchi
 /// the swaps of rejected attempts accumulate. Draws per attempt: drawSwapCount, then two per
 /// swap (first position, second position). Its efficiency stays current's. Returns nullopt,
 /// without drawing, when the archive already holds every possible type sequence.
-std::optional<PackingSequence> makeNeighbour(const PackingSystem& system,
-                                             PackingSequence current,
+std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, PackingSequence current,
                                              const TypeSequenceArchive& archive, Random& random);
 
 }  // namespace tessera

@@ -1,10 +1,11 @@
+#include "io/dxf_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "io/dxf_writer.h"
 #include "model/input_error.h"
 #include "support/project.h"
 #include "support/solids.h"
@@ -61,8 +62,8 @@ std::vector<Entity> entitiesOf(const std::string& text) {
       EXPECT_EQ(lines[at], " 1" + std::to_string(c));
       EXPECT_EQ(lines[at + 2], " 2" + std::to_string(c));
       EXPECT_EQ(lines[at + 4], " 3" + std::to_string(c));
-      e.corners.push_back({std::stod(lines[at + 1]), std::stod(lines[at + 3]),
-                           std::stod(lines[at + 5])});
+      e.corners.push_back(
+          {std::stod(lines[at + 1]), std::stod(lines[at + 3]), std::stod(lines[at + 5])});
     }
     i += 3 + 6 * corners;
     EXPECT_EQ(lines[i], "  0");
@@ -109,10 +110,10 @@ TEST(DxfWriter, FacesKeepRingOrderAndPartsTheirTypeLayer) {
       EXPECT_EQ(entity.corners[3], face.points.size() == 4 ? face.points[3] : face.points[2]);
     }
   }
-  EXPECT_EQ(entities[lines].layer, "3");          // tetrahedron first, triangles
-  EXPECT_EQ(entities[lines + 4].layer, "4");      // both cubes share layer 4
+  EXPECT_EQ(entities[lines].layer, "3");      // tetrahedron first, triangles
+  EXPECT_EQ(entities[lines + 4].layer, "4");  // both cubes share layer 4
   EXPECT_EQ(entities[lines + 10].layer, "4");
-  EXPECT_EQ(entities[lines + 16].layer, "5");     // pentagon: its caps drawn as triangles
+  EXPECT_EQ(entities[lines + 16].layer, "5");  // pentagon: its caps drawn as triangles
   EXPECT_EQ(entities[lines + 16].corners[3], pentagon.faces[0].points[2]);
 }
 

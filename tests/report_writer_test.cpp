@@ -1,9 +1,10 @@
+#include "io/report_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "io/report_writer.h"
 #include "model/input_error.h"
 #include "support/project.h"
 #include "support/solids.h"
@@ -36,10 +37,10 @@ TEST(ReportWriter, FinalReportExampleIsWrittenInGbk) {
   const std::vector<std::string> lines = writeFinalReport(system, path);
   EXPECT_EQ(test::readBytes(path),
             test::readBytes(test::dataPath("golden/final_report_example.txt")));
-  EXPECT_EQ(lines, (std::vector<std::string>{"Calculating Time:273.00 秒",
-                                             "Volume of All Parts:5200",
-                                             "Length of Container:30", "Width of Container:31",
-                                             "Packing Height:12.5", "Packing Density:44.7312%"}));
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"Calculating Time:273.00 秒", "Volume of All Parts:5200",
+                                      "Length of Container:30", "Width of Container:31",
+                                      "Packing Height:12.5", "Packing Density:44.7312%"}));
   EXPECT_EQ(system.container.boxMin, (Point{0, 0, 0}));
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"report.txt"}));
 }
@@ -73,10 +74,10 @@ TEST(ReportWriter, InterimReportHasIterationAndSeconds) {
   PackingSystem system = documentedExample();
   const std::string path = folder.path("pause1.txt");
   const std::vector<std::string> lines = writeInterimReport(system, path, 17, 12.345678);
-  const std::vector<std::string> expected = {
-      "Volume of All Parts:5200", "Length of Container:30", "Width of Container:31",
-      "Packing Height:12.5",      "Packing Density:44.7312%", "Iteration Number:17",
-      "Computing time:12.3457 s"};
+  const std::vector<std::string> expected = {"Volume of All Parts:5200", "Length of Container:30",
+                                             "Width of Container:31",    "Packing Height:12.5",
+                                             "Packing Density:44.7312%", "Iteration Number:17",
+                                             "Computing time:12.3457 s"};
   EXPECT_EQ(lines, expected);
   std::string file;
   for (const std::string& line : expected) file += line + "\n";

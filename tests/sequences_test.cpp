@@ -1,3 +1,5 @@
+#include "search/sequences.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "search/random.h"
-#include "search/sequences.h"
 #include "support/project.h"
 
 namespace tessera {
@@ -160,8 +161,7 @@ TEST(MakeNeighbour, ExhaustionCountsOnlyDistinctSequencesOfThisProject) {
   padded.insertSorted(sequenceOf({1, 1}, 0.2));
   padded.insertSorted(sequenceOf({0, 1, 2}, 0.1));
   EXPECT_FALSE(typeSequencesExhausted(two, padded));
-  std::optional<PackingSequence> next =
-      makeNeighbour(two, sequenceOf({0, 1}, 0.5), padded, random);
+  std::optional<PackingSequence> next = makeNeighbour(two, sequenceOf({0, 1}, 0.5), padded, random);
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(next->items, (std::vector<std::int32_t>{1, 0}));
 }
