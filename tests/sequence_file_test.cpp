@@ -1,0 +1,202 @@
+#include "io/sequence_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io/atomic_file.h"
+#include "model/input_error.h"
+#include "support/project.h"
+#include "support/solids.h"
+
+namespace tessera {
+namespace {
+
+PackingSequence sequenceOf(std::vector<std::int32_t> items, double efficiency) {
+  return {std::move(items), efficiency};
+}
+
+std::string example() { return test::readBytes(test::dataPath("golden/sequence_example.txt")); }
+
+/// The example's project: ids 0..2 of type 0, ids 3..4 of type 1.
+PackingSystem exampleProject() { return test::projectWithTypes({3, 2}); }
+
+SequenceFileContents read(const PackingSystem& system, const std::string& text) {
+  std::istringstream in(text);
+  return readSequenceFile(system, in);
+}
+
+std::string written(const PackingSystem& system, const SequenceFileContents& contents) {
+  std::ostringstream out;
+  writeSequenceFile(out, system, contents.archive, contents.idSequence);
+  return out.str();
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return text.replace(at, from.size(), to);
+}
+
+TEST(SequenceFile, EmptyArchiveGivesFourLinesAndNoPartsNoItemLines) {
+  const PackingSequence best = sequenceOf({3, 0, 1, 4, 2}, 0.634521);
+  std::ostringstream out;
+  writeSequenceFile(out, exampleProject(), TypeSequenceArchive{}, best);
+  EXPECT_EQ(out.str(),
+            "Optimal IDSequenceForPack\nPacking Efficiency=0.634521\n3,0,1,4,2\n#FileEnd\n");
+
+  TypeSequenceArchive archive;
+  archive.insertSorted(sequenceOf({}, 0.5));
+  std::ostringstream none;
+  writeSequenceFile(none, test::projectWithTypes({}), archive, sequenceOf({}, 0.25));
+  EXPECT_EQ(none.str(),
+            "Optimal IDSequenceForPack\nPacking Efficiency=0.25\nTypeSequenceForPack\n"
+            "Packing Efficiency=0.5\n#FileEnd\n");
+}
+
+TEST(SequenceFile, DocumentedExampleReadsAndWritesBackLineForLine) {
+  const PackingSystem system = exampleProject();
+  const SequenceFileContents contents = read(system, example());
+  ASSERT_TRUE(contents.hasIdSequence);
+  EXPECT_TRUE(contents.hasFileEnd);
+  EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{3, 0, 1, 4, 2}));
+  EXPECT_EQ(contents.idSequence.efficiency, 0.634521);
+  ASSERT_EQ(contents.archive.count(), 2);
+  EXPECT_EQ(contents.archive.entries().front().items, (std::vector<std::int32_t>{1, 0, 0, 1, 0}));
+  EXPECT_EQ(contents.archive.entries().back().items, (std::vector<std::int32_t>{0, 0, 0, 1, 1}));
+  EXPECT_EQ(contents.archive.entries().back().efficiency, 0.6012);
+  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+
+  EXPECT_EQ(written(system, contents), example());
+  test::ScratchFolder folder;
+  const std::string path = folder.path("ID_Type_SequenceForPack.txt");
+  writeSequenceFile(system, contents.archive, path, contents.idSequence);
+  EXPECT_EQ(test::readBytes(path), example());
+}
+
+TEST(SequenceFile, ReadingFollowsTheScanRules) {
+  const PackingSystem system = exampleProject();
+
+  // Stored order is re-sorted on reading; an equal efficiency goes after the earlier entry.
+  const std::string unsorted =
+      "TypeSequenceForPack\nPacking Efficiency=0.5\n0,0,0,1,1\n"
+      "TypeSequenceForPack\nPacking Efficiency=0.7\n1,1,0,0,0\n"
+      "TypeSequenceForPack\nPacking Efficiency=0.5\n0,1,0,1,0\n"
+      "a comment line\n"
+      "Optimal IDSequenceForPack\nPacking Efficiency=0.1\n0,1,2,3,4\n"
+      "Optimal IDSequenceForPack\nPacking Efficiency=0.2\n4,3,2,1,0\n#FileEnd\n"
+      "TypeSequenceForPack\nPacking Efficiency=0.9\n1,1,0,0,0\n";
+  SequenceFileContents contents = read(system, unsorted);
+  EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{4, 3, 2, 1, 0}));
+  EXPECT_EQ(contents.idSequence.efficiency, 0.2);
+  std::vector<std::vector<std::int32_t>> order;
+  for (const PackingSequence& entry : contents.archive) order.push_back(entry.items);
+  EXPECT_EQ(order, (std::vector<std::vector<std::int32_t>>{
+                       {1, 1, 0, 0, 0}, {0, 0, 0, 1, 1}, {0, 1, 0, 1, 0}}));
+  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+
+  // Windows line ends, blanks after commas and a missing final line end all read.
+  std::string crlf;
+  for (char c : replaced(example(), "3,0,1,4,2", "3, 0,\t1,  4, 2"))
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  crlf.resize(crlf.size() - 2);
+  contents = read(system, crlf);
+  EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{3, 0, 1, 4, 2}));
+  EXPECT_EQ(written(system, contents), example());
+  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+
+  // A blank before a comma stops the scan; the rest of the line is skipped.
+  contents = read(system, replaced(example(), "3,0,1,4,2", "3 ,0,1,4,2"));
+  ASSERT_TRUE(checkSequenceFile(system, contents).has_value());
+  EXPECT_EQ(*checkSequenceFile(system, contents), "line 3: items not separated by single commas");
+  EXPECT_EQ(contents.archive.count(), 2);
+  EXPECT_TRUE(contents.hasFileEnd);
+}
+
+TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
+  const PackingSystem system = exampleProject();
+  const std::string text = example();
+  const std::string junk(150, 'j');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {replaced(text, "#FileEnd\n", ""), "no \"#FileEnd\" line"},
+      {text.substr(text.find("TypeSequenceForPack")), "no \"Optimal IDSequenceForPack\" block"},
+      {replaced(text, "=0.634521\n3", "=abc\n3"),
+       "line 2: no \"Packing Efficiency=\" followed by a number"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4"), "line 3: fewer items than the project's 5 parts"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4,2,5"), "line 3: more items than the project's 5 parts"},
+      {replaced(text, "3,0,1,4,2", "3,0,x,4,2"), "line 3: an item that is not an integer"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,99999999999,2"),
+       "line 3: an item that is not an integer"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4,4"),
+       "ID sequence: not a permutation of the part ids 0..4"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,5,2"),
+       "ID sequence: not a permutation of the part ids 0..4"},
+      {replaced(text, "=0.634521\n3", "=nan\n3"), "ID sequence: efficiency is not a finite number"},
+      {replaced(text, "0,0,0,1,1", "0,0,2,1,1"),
+       "type sequence 2 (efficiency 0.6012): type index 2 where the project has 2 part types"},
+      {replaced(text, "0,0,0,1,1", "0,0,1,1,1"),
+       "type sequence 2 (efficiency 0.6012): part types other than the project's parts"},
+      {replaced(text, "=0.6012", "=-inf"),
+       "type sequence 2 (efficiency -inf): efficiency is not a finite number"},
+      {replaced(text, "#FileEnd", junk + "\n#FileEnd"), "line 10: longer than 98 characters"},
+  };
+  for (const auto& [file, reason] : cases) {
+    const std::optional<std::string> found = checkSequenceFile(system, read(system, file));
+    EXPECT_EQ(found.value_or("fits"), reason) << file;
+  }
+
+  // The file of a smaller project does not fit a larger one.
+  const PackingSystem larger = test::projectWithTypes({3, 3});
+  EXPECT_EQ(checkSequenceFile(larger, read(larger, text)).value_or("fits"),
+            "line 3: fewer items than the project's 6 parts");
+  // Contents built elsewhere are held to the same counts.
+  SequenceFileContents contents = read(system, text);
+  contents.idSequence.items.pop_back();
+  EXPECT_EQ(checkSequenceFile(system, contents).value_or("fits"),
+            "ID sequence: 4 items where the project has 5 parts");
+}
+
+TEST(SequenceFile, FailedWriteKeepsTheOldFileAndIsReported) {
+  test::ScratchFolder folder;
+  const PackingSystem system = exampleProject();
+  const std::string path = folder.path("pause_ID_Type_SequenceForPack.txt");
+  test::writeBytes(path, example());
+
+  // A file size limit makes the write fail part way, as a full disk does.
+  TypeSequenceArchive big;
+  for (int i = 0; i < 2000; ++i) big.insertSorted(sequenceOf({0, 0, 0, 1, 1}, i));
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  bool reported = false;
+  try {
+    writeSequenceFile(system, big, path, sequenceOf({0, 1, 2, 3, 4}, 0.5));
+  } catch (const InputError& error) {
+    reported = true;
+    EXPECT_STREQ(error.what(), "ID_Type_SequenceForPack.txt file open error!");
+    EXPECT_EQ(error.channel(), InputError::Channel::StandardError);
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(reported);
+  EXPECT_EQ(test::readBytes(path), example());
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"pause_ID_Type_SequenceForPack.txt"}));
+
+  // Content that is never committed never reaches the disk.
+  {
+    AtomicFile file(path);
+    file.stream() << "half";
+  }
+  EXPECT_EQ(test::readBytes(path), example());
+  EXPECT_EQ(folder.entries().size(), 1u);
+}
+
+}  // namespace
+}  // namespace tessera

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model/packing_system.h"
+
+// Small projects and scratch folders for the tests of sequences and output files.
+namespace tessera::test {
+
+/// copies[t] parts of type t, type t named "T<t>"; every part a unit cube at the origin with
+/// volume 1; ids 0, 1, ... by type, then by copy; masterParts equals parts.
+PackingSystem projectWithTypes(const std::vector<int>& copies);
+
+/// An empty folder of its own under the system's temporary folder, removed with everything in
+/// it when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::string path(const std::string& name) const { return folder_ + "/" + name; }
+  /// Names of the entries of the folder, sorted.
+  std::vector<std::string> entries() const;
+
+ private:
+  std::string folder_;
+};
+
+/// The whole file as bytes; empty when it cannot be read.
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+}  // namespace tessera::test
