@@ -1,6 +1,7 @@
 #include "support/packing.h"
 
 #include "placement/occupancy_grid.h"
+#include "support/solids.h"
 
 namespace tessera::test {
 
@@ -34,6 +35,12 @@ PackingSequence sequenceOf(const std::vector<int>& ids) {
   PackingSequence s;
   s.items.assign(ids.begin(), ids.end());
   return s;
+}
+
+PackingSystem smallProject(int rn) {
+  return makeSystem(box({0, 0, 0}, {5, 5, 8}, "container"),
+                    {box({0, 0, 0}, {3, 2, 1}, "slab"), cube(1.5), lShape(), tetrahedron()}, 1,
+                    rn);
 }
 
 void restoreParts(PackingSystem& system) { system.masterParts.copyInto(system.parts); }

@@ -21,6 +21,11 @@ PackingSequence identitySequence(int n);
 /// An id sequence from a list.
 PackingSequence sequenceOf(const std::vector<int>& ids);
 
+/// A small project of four parts of different shapes, sorted by volume as loading sorts them:
+/// a 3 x 2 x 1 box, a cube of side 1.5, the non-convex L-shape and the unit tetrahedron, in a
+/// 5 x 5 x 8 container with PBSL 1.
+PackingSystem smallProject(int rn);
+
 /// Refills parts from masterParts, as the search does between evaluations.
 void restoreParts(PackingSystem& system);
 
