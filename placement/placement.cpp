@@ -12,7 +12,7 @@ namespace tessera {
 
 namespace {
 
-bool isElementOf(const PartList& parts, const Part& part) {
+[[maybe_unused]] bool isElementOf(const PartList& parts, const Part& part) {
   for (const Part& p : parts)
     if (&p == &part) return true;
   return false;
