@@ -87,7 +87,6 @@ bool pointInPolyhedron(const Point& q, const SolidView& solid) {
   return crossed % 2 == 1;
 }
 
-
 bool containsAllVertices(const SolidView& container, const SolidView& part) {
   for (const Point& v : part.vertices)
     if (!pointInPolyhedron(v, container)) return false;

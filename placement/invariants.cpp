@@ -16,9 +16,7 @@ std::string unknownId(const PackingSystem& system, const std::vector<int>& ids) 
   return {};
 }
 
-const Part& partWithId(const PackingSystem& system, int id) {
-  return *system.parts.findById(id);
-}
+const Part& partWithId(const PackingSystem& system, int id) { return *system.parts.findById(id); }
 
 void append(std::string& all, const std::string& one) {
   if (one.empty()) return;

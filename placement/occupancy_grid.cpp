@@ -46,9 +46,8 @@ void buildGrid(PackingSystem& system) {
   const double total = static_cast<double>(gx) * gy * gz;
   if (total > static_cast<double>(kMaxCells)) {
     std::ostringstream message;
-    message << "The container sampled with PBSL " << pbsl << " needs " << gx << " x " << gy
-            << " x " << gz << " cells, more than the limit of " << kMaxCells
-            << "; choose a larger PBSL.";
+    message << "The container sampled with PBSL " << pbsl << " needs " << gx << " x " << gy << " x "
+            << gz << " cells, more than the limit of " << kMaxCells << "; choose a larger PBSL.";
     throw InputError(message.str());
   }
   OccupancyGrid& grid = system.grid;
@@ -57,9 +56,9 @@ void buildGrid(PackingSystem& system) {
   grid.gridX = gx;
   grid.gridY = gy;
   grid.gridZ = gz;
-  grid.cells.assign(static_cast<std::size_t>(gx) * static_cast<std::size_t>(gy) *
-                        static_cast<std::size_t>(gz),
-                    0);
+  grid.cells.assign(
+      static_cast<std::size_t>(gx) * static_cast<std::size_t>(gy) * static_cast<std::size_t>(gz),
+      0);
 }
 
 void clearGrid(PackingSystem& system) {
@@ -77,8 +76,7 @@ bool bitmapFits(const PackingSystem& system, const Polyhedron& part, int x, int 
         const std::int64_t gx = x + i - part.anchorI;
         const std::int64_t gy = y + j - part.anchorJ;
         const std::int64_t gz = z + k - part.anchorK;
-        if (gx < 0 || gx >= grid.gridX || gy < 0 || gy >= grid.gridY || gz < 0 ||
-            gz >= grid.gridZ)
+        if (gx < 0 || gx >= grid.gridX || gy < 0 || gy >= grid.gridY || gz < 0 || gz >= grid.gridZ)
           return false;
         if (grid.cells[grid.index(static_cast<int>(gx), static_cast<int>(gy),
                                   static_cast<int>(gz))] != 0)

@@ -1,8 +1,9 @@
+#include "placement/evaluation.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "placement/evaluation.h"
 #include "placement/invariants.h"
 #include "support/packing.h"
 #include "support/solids.h"

@@ -51,10 +51,14 @@ TEST(Grid, ByteIndexHasYFastestThenXThenZ) {
   EXPECT_EQ(grid.index(2, 3, 4), 843u);
 }
 
-TEST(Grid, CellCornerStartsAtContainerBoxMinimum) {
+TEST(Grid, CellCornersAndMarksStartAtContainerBoxMinimum) {
   PackingSystem system = withContainer({10, 10, 0}, {40, 41, 50}, 1);
   EXPECT_EQ(cellCorner(system, 0, 0, 0), (Point{10, 10, 0}));
   EXPECT_EQ(cellCorner(system, 3, 2, 1), (Point{13, 12, 1}));
+  buildGrid(system);
+  markPart(system, test::box({10.5, 9.5, -0.5}, {11.5, 10.5, 0.5}));
+  EXPECT_EQ(occupiedCount(system), 1);
+  EXPECT_EQ(system.grid.cells[system.grid.index(1, 0, 0)], 1);  // the corner (11, 10, 0)
 }
 
 TEST(Grid, AbsurdSizesAreRefusedBeforeAllocating) {
@@ -132,14 +136,6 @@ TEST(Grid, MarkPartSamplesCornersAndNeverClears) {
   clearGrid(system);
   EXPECT_EQ(occupiedCount(system), 0);
   EXPECT_EQ(g.cells.size(), 11u * 11u * 11u);
-}
-
-TEST(Grid, MarkPartUsesTheContainerOrigin) {
-  PackingSystem system = withContainer({10, 10, 0}, {40, 41, 50}, 1);
-  buildGrid(system);
-  markPart(system, test::box({10.5, 9.5, -0.5}, {11.5, 10.5, 0.5}));
-  EXPECT_EQ(occupiedCount(system), 1);
-  EXPECT_EQ(system.grid.cells[system.grid.index(1, 0, 0)], 1);  // the corner (11, 10, 0)
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
+#include "geometry/orientations.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 #include <vector>
-
-#include "geometry/orientations.h"
 
 namespace tessera {
 namespace {
@@ -52,12 +52,6 @@ TEST(Orientations, RN4SelectedRows) {
   expectRows(t[32], {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 1e-15);
   expectRows(t[40], {{-0.5, -0.5, -h}, {-h, h, 0}, {0.5, 0.5, -h}}, tol);
   expectRows(t[207], {{-0.1464, -0.8536, -0.5}, {0.8536, 0.1464, -0.5}, {0.5, -0.5, h}}, tol);
-}
-
-TEST(Orientations, IdentitySitsAtTwiceRNSquared) {
-  for (int rn = 1; rn <= 4; ++rn)
-    expectRows(buildOrientations(rn)[static_cast<std::size_t>(2 * rn * rn)],
-               {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, 1e-15);
 }
 
 TEST(Orientations, RN2IsTheTwentyFourAxisPermutingRotations) {
@@ -112,7 +106,8 @@ TEST(Orientations, EntriesAreDistinctAndRebuildIsBitIdentical) {
       for (std::size_t j = i + 1; j < first.size(); ++j) {
         double gap = 0.0;
         for (int r = 0; r < 3; ++r)
-          for (int c = 0; c < 3; ++c) gap = std::fmax(gap, std::fabs(first[i].m[r][c] - first[j].m[r][c]));
+          for (int c = 0; c < 3; ++c)
+            gap = std::fmax(gap, std::fabs(first[i].m[r][c] - first[j].m[r][c]));
         EXPECT_GT(gap, 1e-6) << rn << ": " << i << " and " << j;
       }
   }

@@ -1,10 +1,11 @@
+#include "placement/placement.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "placement/invariants.h"
 #include "placement/occupancy_grid.h"
-#include "placement/placement.h"
 #include "placement/voxelise.h"
 #include "support/packing.h"
 #include "support/solids.h"
@@ -117,8 +118,8 @@ TEST(Placement, FittingWithoutBeatingTheStartingScoreLeavesThePartParked) {
 
 TEST(Placement, SlideStopsAtContactAndDoesNotMoveAPartAlreadyThere) {
   const double lift = 1.0 / 256;  // binary fractions make each refused stride undo exactly
-  PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}),
-                                          {test::cube(1), test::cube(1)}, 1, 1);
+  PackingSystem system =
+      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1), test::cube(1)}, 1, 1);
   Part& resting = system.parts[0];
   resting.translate(minus(Point{1, 1, lift}, resting.boxMin));
   const std::vector<Point> before = resting.vertices;

@@ -1,7 +1,8 @@
+#include "placement/voxelise.h"
+
 #include <gtest/gtest.h>
 
 #include "model/input_error.h"
-#include "placement/voxelise.h"
 #include "support/packing.h"
 #include "support/solids.h"
 
@@ -33,20 +34,16 @@ TEST(Voxelise, ExtentsTruncateAndSamplesRunFromBoxMinimumToTopFace) {
   EXPECT_EQ(p.anchorJ, 0);
   EXPECT_EQ(p.anchorK, 1);
   EXPECT_EQ(p.anchorPoint, (Point{0, 0, 1}));
-}
 
-TEST(Voxelise, ThinPartHasOneSampleAtBoxMinimum) {
-  Polyhedron p = withCell(test::box({0.25, 0, 0.5}, {0.75, 2, 2.5}), 1);
-  voxelise(p);
-  EXPECT_EQ(p.cellsX, 1);
-  EXPECT_EQ(bit(p, 0, 0, 1), 1);  // the sample at x = 0.25 on the face x = boxMin.x
-  EXPECT_EQ(p.anchorPoint, (Point{0.25, 0, 1.5}));
+  Polyhedron thin = withCell(test::box({0.25, 0, 0.5}, {0.75, 2, 2.5}), 1);
+  voxelise(thin);
+  EXPECT_EQ(thin.cellsX, 1);  // one sample, on the face x = boxMin.x
+  EXPECT_EQ(thin.anchorPoint, (Point{0.25, 0, 1.5}));
 }
 
 TEST(Voxelise, AnchorScansXOutermost) {
   // The corner at the origin is cut off, so sample (0, 0) is out while (0, 1) and (1, 0) are in.
-  Polyhedron p = withCell(
-      test::prism({{0.5, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0.5}}, -0.5, 0.7), 1);
+  Polyhedron p = withCell(test::prism({{0.5, 0}, {2, 0}, {2, 2}, {0, 2}, {0, 0.5}}, -0.5, 0.7), 1);
   voxelise(p);
   ASSERT_EQ(p.cellsZ, 2);
   EXPECT_EQ(bit(p, 0, 0, 1), 0);

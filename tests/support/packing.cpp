@@ -39,8 +39,7 @@ PackingSequence sequenceOf(const std::vector<int>& ids) {
 
 PackingSystem smallProject(int rn) {
   return makeSystem(box({0, 0, 0}, {5, 5, 8}, "container"),
-                    {box({0, 0, 0}, {3, 2, 1}, "slab"), cube(1.5), lShape(), tetrahedron()}, 1,
-                    rn);
+                    {box({0, 0, 0}, {3, 2, 1}, "slab"), cube(1.5), lShape(), tetrahedron()}, 1, rn);
 }
 
 void restoreParts(PackingSystem& system) { system.masterParts.copyInto(system.parts); }
