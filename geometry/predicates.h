@@ -21,6 +21,10 @@ bool pointInPolyhedron(const Point& q, const SolidView& solid);
 /// Every vertex of the part is inside the container (edges and faces are not tested).
 bool containsAllVertices(const SolidView& container, const SolidView& part);
 
+/// Guide point for an edge's crossing tests: start + |end - start| along the axis on which the
+/// stored direction has the smallest magnitude (ties go to z, then y, then x).
+Point edgeGuidePoint(const Edge& edge);
+
 /// Some edge of a crosses some face of b, or some edge of b some face of a.
 bool edgesCrossFaces(const SolidView& a, const SolidView& b);
 

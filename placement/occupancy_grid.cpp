@@ -1,0 +1,115 @@
+#include "placement/occupancy_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "geometry/predicates.h"
+#include "model/input_error.h"
+
+namespace tessera {
+
+namespace {
+
+// Cells along one side, refused (not truncated) when the count is not a sane int.
+int gridExtent(double side, double pbsl, const char* axis) {
+  const double cells = side / pbsl + 1.5;
+  if (!(cells >= 1.0 && cells <= static_cast<double>(std::numeric_limits<int>::max()))) {
+    std::ostringstream message;
+    message << "The container cannot be sampled with PBSL " << pbsl << ": its " << axis
+            << " side of " << side << " would need " << cells << " cells.";
+    throw InputError(message.str());
+  }
+  return static_cast<int>(cells);
+}
+
+}  // namespace
+
+Point cellCorner(const PackingSystem& system, int x, int y, int z) {
+  const Point& o = system.container.boxMin;
+  return {o.x + system.PBSL * x, o.y + system.PBSL * y, o.z + system.PBSL * z};
+}
+
+void buildGrid(PackingSystem& system) {
+  const double pbsl = system.PBSL;
+  if (!(pbsl > 0.0) || !std::isfinite(pbsl)) {
+    std::ostringstream message;
+    message << "PBSL must be a positive number; the project gives " << pbsl << ".";
+    throw InputError(message.str());
+  }
+  const Point& lo = system.container.boxMin;
+  const Point& hi = system.container.boxMax;
+  const int gx = gridExtent(hi.x - lo.x, pbsl, "x");
+  const int gy = gridExtent(hi.y - lo.y, pbsl, "y");
+  const int gz = gridExtent(hi.z - lo.z, pbsl, "z");
+  const double total = static_cast<double>(gx) * gy * gz;
+  if (total > static_cast<double>(kMaxCells)) {
+    std::ostringstream message;
+    message << "The container sampled with PBSL " << pbsl << " needs " << gx << " x " << gy << " x "
+            << gz << " cells, more than the limit of " << kMaxCells << "; choose a larger PBSL.";
+    throw InputError(message.str());
+  }
+  OccupancyGrid& grid = system.grid;
+  grid.cells.clear();
+  grid.cells.shrink_to_fit();
+  grid.gridX = gx;
+  grid.gridY = gy;
+  grid.gridZ = gz;
+  grid.cells.assign(
+      static_cast<std::size_t>(gx) * static_cast<std::size_t>(gy) * static_cast<std::size_t>(gz),
+      0);
+}
+
+void clearGrid(PackingSystem& system) {
+  std::fill(system.grid.cells.begin(), system.grid.cells.end(), std::uint8_t{0});
+}
+
+bool bitmapFits(const PackingSystem& system, const Polyhedron& part, int x, int y, int z) {
+  const OccupancyGrid& grid = system.grid;
+  const std::int64_t cx = part.cellsX;
+  const std::int64_t cy = part.cellsY;
+  for (std::int64_t i = 0; i < part.cellsX; ++i) {
+    for (std::int64_t j = 0; j < part.cellsY; ++j) {
+      for (std::int64_t k = 0; k < part.cellsZ; ++k) {
+        if (part.bitmap[static_cast<std::size_t>(j + cy * (i + cx * k))] == 0) continue;
+        const std::int64_t gx = x + i - part.anchorI;
+        const std::int64_t gy = y + j - part.anchorJ;
+        const std::int64_t gz = z + k - part.anchorK;
+        if (gx < 0 || gx >= grid.gridX || gy < 0 || gy >= grid.gridY || gz < 0 || gz >= grid.gridZ)
+          return false;
+        if (grid.cells[grid.index(static_cast<int>(gx), static_cast<int>(gy),
+                                  static_cast<int>(gz))] != 0)
+          return false;
+      }
+    }
+  }
+  return true;
+}
+
+void markPart(PackingSystem& system, const Polyhedron& part) {
+  OccupancyGrid& grid = system.grid;
+  const Point& o = system.container.boxMin;
+  const double pbsl = system.PBSL;
+  // Window tests use products; the sampled corner is accumulated by repeated addition.
+  double px = o.x;
+  for (int x = 0; x < grid.gridX; ++x, px += pbsl) {
+    if (o.x + (x + 0.5) * pbsl < part.boxMin.x) continue;
+    if (o.x + (x - 0.5) * pbsl > part.boxMax.x) return;
+    double py = o.y;
+    for (int y = 0; y < grid.gridY; ++y, py += pbsl) {
+      if (o.y + (y + 0.5) * pbsl < part.boxMin.y) continue;
+      if (o.y + (y - 0.5) * pbsl > part.boxMax.y) break;
+      double pz = o.z;
+      for (int z = 0; z < grid.gridZ; ++z, pz += pbsl) {
+        if (o.z + (z + 0.5) * pbsl < part.boxMin.z) continue;
+        if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
+        std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
+        if (cell != 0) continue;
+        if (pointInPolyhedron({px, py, pz}, part)) cell = 1;
+      }
+    }
+  }
+}
+
+}  // namespace tessera

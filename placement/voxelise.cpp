@@ -1,0 +1,87 @@
+#include "placement/voxelise.h"
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "geometry/predicates.h"
+#include "model/input_error.h"
+#include "placement/occupancy_grid.h"
+
+namespace tessera {
+
+namespace {
+
+constexpr double kMaxExtent = static_cast<double>(std::numeric_limits<int>::max());
+
+bool saneCellCount(double cx, double cy, double cz) {
+  if (!(cx >= 1.0 && cx <= kMaxExtent && cy >= 1.0 && cy <= kMaxExtent && cz >= 1.0 &&
+        cz <= kMaxExtent))
+    return false;
+  return cx * cy * cz <= static_cast<double>(kMaxCells);
+}
+
+[[noreturn]] void refuse(const Polyhedron& part, const char* what) {
+  std::ostringstream message;
+  message << "Part \"" << part.name << "\" " << what << " (cell side " << part.cellSide
+          << "); choose a larger PBSL.";
+  throw InputError(message.str());
+}
+
+}  // namespace
+
+void voxelise(Polyhedron& part) {
+  const double c = part.cellSide;
+  const double ex = std::trunc((part.boxMax.x - part.boxMin.x) / c) + 1;
+  const double ey = std::trunc((part.boxMax.y - part.boxMin.y) / c) + 1;
+  const double ez = std::trunc((part.boxMax.z - part.boxMin.z) / c) + 1;
+  if (!saneCellCount(ex, ey, ez)) refuse(part, "cannot be sampled into a bitmap");
+
+  part.dropBitmap();
+  part.cellsX = static_cast<int>(ex);
+  part.cellsY = static_cast<int>(ey);
+  part.cellsZ = static_cast<int>(ez);
+  const std::size_t nx = static_cast<std::size_t>(part.cellsX);
+  const std::size_t ny = static_cast<std::size_t>(part.cellsY);
+  const std::size_t nz = static_cast<std::size_t>(part.cellsZ);
+  part.bitmap.assign(nx * ny * nz, 0);
+
+  double x = part.boxMin.x;
+  for (std::size_t i = 0; i < nx; ++i, x += c) {
+    double y = part.boxMin.y;
+    for (std::size_t j = 0; j < ny; ++j, y += c) {
+      double z = part.boxMin.z;
+      for (std::size_t k = 0; k < nz; ++k, z += c)
+        part.bitmap[j + ny * (i + nx * k)] = pointInPolyhedron({x, y, z}, part) ? 1 : 0;
+    }
+  }
+
+  [&] {
+    for (std::size_t i = 0; i < nx; ++i)
+      for (std::size_t j = 0; j < ny; ++j)
+        for (std::size_t k = 0; k < nz; ++k)
+          if (part.bitmap[j + ny * (i + nx * k)] != 0) {
+            part.anchorI = static_cast<int>(i);
+            part.anchorJ = static_cast<int>(j);
+            part.anchorK = static_cast<int>(k);
+            return;
+          }
+  }();
+  part.anchorPoint = {part.boxMin.x + c * part.anchorI, part.boxMin.y + c * part.anchorJ,
+                      part.boxMin.z + c * part.anchorK};
+}
+
+void checkCellBudget(const PackingSystem& system) {
+  for (const Part& part : system.parts) {
+    const Point span = minus(part.boxMax, part.boxMin);
+    const double diagonal = std::sqrt(span.x * span.x + span.y * span.y + span.z * span.z);
+    if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide))
+      refuse(part, "has no positive cell side");
+    // A turned box is never longer than the diagonal along any axis; +2 absorbs rounding.
+    const double perAxis = std::trunc(diagonal / part.cellSide) + 2;
+    if (!saneCellCount(perAxis, perAxis, perAxis))
+      refuse(part, "is too large to be sampled into a bitmap in every orientation");
+  }
+}
+
+}  // namespace tessera
