@@ -1,34 +1,107 @@
 #include "platform/encoding.h"
 
 #include <iconv.h>
+#include <langinfo.h>
 
 #include <cerrno>
+#include <clocale>
+#include <initializer_list>
+#include <string>
 
 namespace tessera::platform {
+namespace {
+
+constexpr char kReplacement = '?';
+
+bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+/// How many bytes at the start of text make one character: a well-formed UTF-8 sequence, or
+/// a valid lead byte with the continuation bytes that follow it, or else a single byte.
+std::size_t characterLength(std::string_view text) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  std::size_t length = 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+  }
+  std::size_t taken = 1;
+  while (taken < length && taken < text.size() && isContinuation(text[taken])) ++taken;
+  return taken;
+}
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (valid()) iconv_close(handle_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+  iconv_t handle() const { return handle_; }
+
+ private:
+  iconv_t handle_;
+};
+
+char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 std::string utf8ToGbk(std::string_view utf8) {
-  iconv_t cd = iconv_open("GBK", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(utf8);
   std::string out;
-  char buffer[256];
-  char* in = const_cast<char*>(utf8.data());
-  std::size_t inLeft = utf8.size();
-  while (inLeft > 0) {
-    char* o = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
-    out.append(buffer, static_cast<std::size_t>(o - buffer));
-    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      // Skip one undecodable or unmappable UTF-8 character.
-      out.push_back('?');
-      std::size_t skip = 1;
-      while (skip < inLeft && (static_cast<unsigned char>(in[skip]) & 0xC0) == 0x80) ++skip;
-      in += skip;
-      inLeft -= skip;
+  Converter converter("GBK", "UTF-8");
+  if (!converter.valid()) {
+    // Without a converter only ASCII can be written faithfully.
+    for (std::size_t i = 0; i < utf8.size(); i += characterLength(utf8.substr(i))) {
+      out.push_back(static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : kReplacement);
     }
+    return out;
   }
-  iconv_close(cd);
+
+  out.reserve(utf8.size());
+  char buffer[256];
+  std::size_t position = 0;
+  while (position < utf8.size()) {
+    char* in = const_cast<char*>(utf8.data() + position);
+    std::size_t inLeft = utf8.size() - position;
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t result = iconv(converter.handle(), &in, &inLeft, &outPtr, &outLeft);
+    const int error = errno;
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    position = utf8.size() - inLeft;
+    if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+    // EILSEQ (unmappable or malformed) or EINVAL (truncated at the end): replace one character.
+    out.push_back(kReplacement);
+    position += characterLength(utf8.substr(position));
+  }
   return out;
+}
+
+bool isGbCodeset(std::string_view codeset) {
+  for (std::string_view name : {"GBK", "GB2312", "GB18030", "EUC-CN", "CP936"}) {
+    if (equalsIgnoringCase(codeset, name)) return true;
+  }
+  return false;
+}
+
+bool localeUsesGb() {
+  std::setlocale(LC_CTYPE, "");
+  const char* codeset = nl_langinfo(CODESET);
+  return codeset != nullptr && isGbCodeset(codeset);
 }
 
 }  // namespace tessera::platform

@@ -5,7 +5,17 @@
 
 namespace tessera::platform {
 
-/// UTF-8 text in the GBK code page; characters without a GBK form become '?'.
+/// Converts UTF-8 text to GBK (code page 936). Every character without a GBK form, and every
+/// malformed UTF-8 sequence (a lead byte with the continuation bytes that follow it, or a stray
+/// byte), becomes one '?'; ASCII passes through unchanged.
 std::string utf8ToGbk(std::string_view utf8);
+
+/// Whether a character set name (as nl_langinfo(CODESET) reports it) is one of the GB family:
+/// GBK, GB2312, GB18030, EUC-CN or CP936, in any letter case.
+bool isGbCodeset(std::string_view codeset);
+
+/// Whether the user's locale (LC_CTYPE from the environment) uses a GB character set.
+/// The C/POSIX locale counts as UTF-8, so the answer there is false.
+bool localeUsesGb();
 
 }  // namespace tessera::platform

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace tessera::platform {
+
+/// Ctrl-C during the search: the first SIGINT only raises a flag that the search polls between
+/// iterations; the second ends the process at once with status 130 after restoring the
+/// terminal. Installing more than once is harmless.
+void installInterruptHandler();
+
+/// Whether a SIGINT has arrived since installation or the last clearInterrupt().
+bool interruptRequested();
+
+/// Forgets earlier SIGINTs, so the next one counts as the first again.
+void clearInterrupt();
+
+}  // namespace tessera::platform

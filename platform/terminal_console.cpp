@@ -1,0 +1,96 @@
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+#include <string>
+
+#include "platform/console.h"
+#include "platform/encoding.h"
+#include "platform/stream_input.h"
+#include "platform/terminal_mode.h"
+
+namespace tessera::platform {
+namespace {
+
+constexpr std::string_view kPressAnyKey = "Press any key to continue . . . ";
+constexpr std::string_view kConfirm = "[OK] Press Enter . . . ";
+
+void writeTo(std::ostream& stream, std::string_view utf8, bool convertToGbk) {
+  if (convertToGbk) {
+    const std::string converted = utf8ToGbk(utf8);
+    stream.write(converted.data(), static_cast<std::streamsize>(converted.size()));
+  } else {
+    stream.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
+  }
+  stream.flush();
+}
+
+}  // namespace
+
+TerminalConsole::TerminalConsole() : TerminalConsole(localeUsesGb()) {}
+
+TerminalConsole::TerminalConsole(bool convertToGbk)
+    : convertToGbk_(convertToGbk), interactive_(isatty(STDIN_FILENO) == 1) {}
+
+void TerminalConsole::write(std::string_view utf8) { writeTo(std::cout, utf8, convertToGbk_); }
+
+void TerminalConsole::writeError(std::string_view utf8) {
+  std::cout.flush();
+  writeTo(std::cerr, utf8, convertToGbk_);
+}
+
+bool TerminalConsole::readInt(int& value) { return extractInt(std::cin, value); }
+
+bool TerminalConsole::readToken(std::string& token) { return extractToken(std::cin, token); }
+
+bool TerminalConsole::readLine(std::string& text) { return extractLine(std::cin, text); }
+
+void TerminalConsole::waitForKey() {
+  write(kPressAnyKey);
+  if (interactive_) readKey();
+  write("\n");
+}
+
+bool TerminalConsole::keyWaiting() {
+  if (!interactive_) return false;
+  // Keys typed in line mode are only visible to a read once line editing is off.
+  const RawTerminalMode mode(0, 0);
+  struct pollfd input {};
+  input.fd = STDIN_FILENO;
+  input.events = POLLIN;
+  int ready = 0;
+  do {
+    ready = poll(&input, 1, 0);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0 && (input.revents & POLLIN) != 0;
+}
+
+int TerminalConsole::readKey() {
+  if (!interactive_) {
+    const auto key = std::cin.get();
+    return key == std::char_traits<char>::eof() ? -1 : static_cast<unsigned char>(key);
+  }
+  std::cout.flush();
+  const RawTerminalMode mode(1, 0);
+  unsigned char key = 0;
+  ssize_t count = 0;
+  do {
+    count = read(STDIN_FILENO, &key, 1);
+  } while (count < 0 && errno == EINTR);
+  return count == 1 ? key : -1;
+}
+
+void TerminalConsole::warning(std::string_view text) {
+  std::string box = "Warning!\n";
+  box.append(text);
+  box.push_back('\n');
+  writeError(box);
+  if (!interactive_) return;
+  writeError(kConfirm);
+  for (int key = readKey(); key != -1 && key != '\n' && key != '\r'; key = readKey()) {
+  }
+  writeError("\n");
+}
+
+}  // namespace tessera::platform
