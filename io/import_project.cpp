@@ -1,5 +1,7 @@
 #include "io/import_project.h"
 
+#include "io/number_format.h"
+
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -46,7 +48,7 @@ SolidMesh boxSolid(double length, double width, double height) {
 
 void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string& containerPath,
                       const std::vector<ProjectEntry>& parts) {
-  out << "PBSL=" << formatNumber(PBSL) << "\nRN=" << RN << "\nContainer\n\"" << containerPath
+  out << "PBSL=" << formatExactNumber(PBSL) << "\nRN=" << RN << "\nContainer\n\"" << containerPath
       << "\"\n";
   for (std::size_t i = 0; i < parts.size(); ++i)
     out << (i == 0 ? "Parts" : "Next part") << "\n\"" << parts[i].path << "\"\nCopies\n"

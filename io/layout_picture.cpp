@@ -273,7 +273,9 @@ void drawLegend(Canvas& canvas, const LayoutScene& scene) {
     const int x = kLegendLeft + static_cast<int>(i) / rows * kLegendColumn;
     const int y = kLegendTop + static_cast<int>(i) % rows * kLegendRow;
     if (i + 1 == slots && entries.size() > slots) {
-      const std::string more = "+" + std::to_string(entries.size() - slots + 1) + " more";
+      std::string more = std::to_string(entries.size() - slots + 1);
+      more.insert(more.begin(), '+');
+      more += " more";
       drawText(canvas, x + kSwatch + 6, y, more, kTextColour, kTextScale);
       break;
     }
@@ -320,13 +322,6 @@ Rgb shadeFace(Rgb colour, const Point& normal) {
     return static_cast<std::uint8_t>(std::min(255.0, std::floor(c * intensity + 0.5)));
   };
   return {channel(colour.r), channel(colour.g), channel(colour.b)};
-}
-
-std::string formatNumber(double value) {
-  std::ostringstream out;
-  out.imbue(std::locale::classic());
-  out << value;
-  return out.str();
 }
 
 RgbImage renderLayout(const LayoutScene& scene) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/point.h"
+#include "io/number_format.h"
 #include "io/raster_canvas.h"
 #include "io/rgb_image.h"
 
@@ -70,8 +71,6 @@ Rgb unplacedColour(int typeIndex);
 /// from the face towards the viewer.
 Rgb shadeFace(Rgb colour, const Point& normal);
 
-/// "12.5", "0.333333", "1.23457e+06": six significant digits, as text streams write doubles.
-std::string formatNumber(double value);
 
 /// The picture: title, isometric view left, front view right, legend below.
 RgbImage renderLayout(const LayoutScene& scene);

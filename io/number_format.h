@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <locale>
 #include <sstream>
 #include <string>
@@ -13,6 +14,13 @@ inline std::string formatNumber(double value) {
   out.imbue(std::locale::classic());
   out << value;
   return out.str();
+}
+
+/// A double with 17 significant digits, enough to read back the same value.
+inline std::string formatExactNumber(double value) {
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
 }
 
 }  // namespace tessera

@@ -1,26 +1,22 @@
 #include "io/polyhedron_writer.h"
 
+#include "io/number_format.h"
+
 #include <cstdio>
 #include <ostream>
 
 namespace tessera {
 
-std::string formatNumber(double value) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", value);
-  return buf;
-}
-
 void writePolyhedronFile(std::ostream& out, const std::string& name, const SolidMesh& solid) {
   const Point& r = solid.centroid;
   out << "Polyhedron data file\nName\n"
       << name << "\nVolume\n"
-      << formatNumber(solid.volume) << "\nReference point\n"
-      << formatNumber(r.x) << ',' << formatNumber(r.y) << ',' << formatNumber(r.z)
+      << formatExactNumber(solid.volume) << "\nReference point\n"
+      << formatExactNumber(r.x) << ',' << formatExactNumber(r.y) << ',' << formatExactNumber(r.z)
       << "\nVertex list\n";
   for (std::size_t i = 0; i < solid.vertices.size(); ++i) {
     const Point& v = solid.vertices[i];
-    out << i << ',' << formatNumber(v.x) << ',' << formatNumber(v.y) << ',' << formatNumber(v.z)
+    out << i << ',' << formatExactNumber(v.x) << ',' << formatExactNumber(v.y) << ',' << formatExactNumber(v.z)
         << '\n';
   }
   out << "EndVertexList\nEdge list\n";

@@ -7,9 +7,6 @@
 
 namespace tessera {
 
-/// A double with 17 significant digits, so that reading it back gives the same double.
-std::string formatNumber(double value);
-
 /// Writes the solid as a polyhedron file: headings on the free lines, name, volume, the centroid as
 /// reference point, then the vertex, edge and face lists, indices by 0-based position.
 /// The name must be one line of at most 98 characters.

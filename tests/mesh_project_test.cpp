@@ -13,6 +13,7 @@
 #include "io/import_project.h"
 #include "io/mesh_import.h"
 #include "io/mesh_solid.h"
+#include "io/number_format.h"
 #include "io/polyhedron_writer.h"
 
 namespace tessera {
@@ -158,7 +159,7 @@ TEST(PolyhedronWriter, NumbersReadBackToTheSameDoubles) {
   EXPECT_EQ(p.volume, s.volume);
   EXPECT_EQ(p.reference, s.centroid);
   EXPECT_EQ(p.faces, s.faces);
-  EXPECT_EQ(formatNumber(0.1), "0.10000000000000001");
+  EXPECT_EQ(formatExactNumber(0.1), "0.10000000000000001");
 }
 
 TEST(ImportProject, BoxContainerHasSixOutwardQuadrilaterals) {
