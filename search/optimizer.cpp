@@ -1,0 +1,242 @@
+#include "search/optimizer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "geometry/assert.h"
+#include "io/sequence_file.h"
+#include "model/input_error.h"
+#include "placement/evaluation.h"
+#include "placement/occupancy_grid.h"
+#include "platform/encoding.h"
+#include "platform/interrupt.h"
+#include "search/evaluator.h"
+#include "search/pause.h"
+#include "search/sequences.h"
+#include "search/startup_dialogue.h"
+
+namespace tessera {
+
+Evaluator evaluatorOf(const SearchOptions& options) {
+  if (options.evaluator) return options.evaluator;
+  return [](PackingSystem& system, const PackingSequence& sequence) {
+    return evaluate(system, sequence);
+  };
+}
+
+namespace {
+
+/// Formats values the way a default output stream does (six significant digits).
+template <typename... Values>
+std::string text(const Values&... values) {
+  std::ostringstream out;
+  (out << ... << values);
+  return out.str();
+}
+
+/// Each line goes to the console, then to the log file (in GBK), each flushed.
+class SearchLog {
+ public:
+  SearchLog(platform::Console& console, const std::string& fileName) : console_(console) {
+    file_.open(fileName, std::ios::out | std::ios::app | std::ios::binary);
+    if (!file_) throw InputError("report2 file open error!", InputError::Channel::StandardError);
+  }
+
+  void line(const std::string& utf8) {
+    console_.line(utf8);
+    file_ << platform::utf8ToGbk(utf8) << '\n';
+    file_.flush();
+  }
+
+ private:
+  platform::Console& console_;
+  std::ofstream file_;
+};
+
+PackingSequence identitySequence(int n) {
+  PackingSequence s;
+  for (int i = 0; i < n; ++i) s.items.push_back(i);
+  return s;
+}
+
+/// First name beside path that is free: path + ".bak", then ".bak2", ".bak3", ...
+std::string freeBackupName(const std::string& path) {
+  std::string name = path + ".bak";
+  for (int i = 2; std::filesystem::exists(name); ++i) name = path + ".bak" + std::to_string(i);
+  return name;
+}
+
+/// The starting solution from the sequence file when it fits the project; otherwise the
+/// file is kept under a backup name and the search starts afresh. Returns whether it was used.
+bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
+                            const std::string& fileName, PackingSequence& current,
+                            TypeSequenceArchive& archive) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return false;
+  SequenceFileContents contents = readSequenceFile(system, in);
+  in.close();
+  if (const auto reason = checkSequenceFile(system, contents)) {
+    const std::string backup = freeBackupName(fileName);
+    std::error_code ec;
+    std::filesystem::copy_file(fileName, backup, ec);
+    console.line("警告: 排样序列文件 \"" + fileName + "\" 与当前项目不符 (" + *reason +
+                 "), 不予使用; 从初始序列开始搜索。原文件已保存为 \"" + backup + "\"。");
+    if (ec) throw InputError("无法保存排样序列文件的备份 \"" + backup + "\": " + ec.message(),
+                             InputError::Channel::StandardError);
+    return false;
+  }
+  current = contents.idSequence;
+  archive = std::move(contents.archive);
+  return true;
+}
+
+double seconds(std::int64_t from, std::int64_t to, std::int64_t frequency) {
+  return static_cast<double>(to - from) / static_cast<double>(frequency);
+}
+
+}  // namespace
+
+void optimize(PackingSystem& system, SearchServices services, const SearchOptions& options) {
+  platform::Console& console = services.console;
+  const Evaluator evaluateSequence = evaluatorOf(options);
+  const int planned = startupDialogue(console, options.iterations);
+
+  buildGrid(system);
+  system.buildOrientations();
+
+  PackingSequence current;
+  TypeSequenceArchive archive;
+  if (!resumeFromSequenceFile(system, console, options.sequenceFileName, current, archive)) {
+    current = identitySequence(system.sequenceLength);
+    archive = TypeSequenceArchive();
+    const double e0 = evaluateSequence(system, current);
+    system.masterParts.copyInto(system.parts);
+    current.efficiency = e0;
+    archive.insertSorted(toTypeSequence(system, current));
+  }
+  double currentEfficiency = current.efficiency;
+  PackingSequence best = current;
+  double bestEfficiency = currentEfficiency;
+
+  double totalVolume = 0.0;
+  for (const Part& part : system.parts) totalVolume += part.volume;
+  const Polyhedron& box = system.container;
+  const double area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
+
+  SearchLog log(console, options.logFileName);
+
+  SearchTiming timing;
+  timing.frequency = services.clock.frequency();
+  timing.startCount = services.clock.counter();
+  timing.pauseTotal = 0.0;
+  const double step = 0.01 / planned;
+  double temperature = 0.01;
+  double sum = 0.0;
+  double minimum = 0.0;
+  double maximum = 0.0;
+  int completed = 0;
+  bool running = true;
+
+  log.line(text("  初始排样序列:排样高度=", totalVolume / currentEfficiency / area,
+                ",排样效率=", currentEfficiency));
+
+  while (completed < planned && running) {
+    const int k = completed + 1;
+    if (typeSequencesExhausted(system, archive)) {
+      console.line("所有不同的零件类型序列均已评估过, 没有新的邻域解可生成: 搜索提前结束。");
+      break;
+    }
+    log.line(text("第", k, "次模拟退火:"));
+    log.line(text("  当前温度=", temperature));
+    log.line(text("  最优排样效率=", bestEfficiency, "; 当前排样效率=", currentEfficiency));
+
+    std::optional<PackingSequence> made = makeNeighbour(system, current, archive, services.random);
+    TESSERA_ASSERT(made.has_value());  // exhaustion was ruled out above
+    if (!made) break;
+    PackingSequence neighbour = std::move(*made);
+    const double neighbourEfficiency = evaluateSequence(system, neighbour);
+    system.masterParts.copyInto(system.parts);
+
+    sum += neighbourEfficiency;
+    if (completed == 0) {
+      minimum = maximum = neighbourEfficiency;
+    } else {
+      if (neighbourEfficiency < minimum) minimum = neighbourEfficiency;
+      if (neighbourEfficiency > maximum) maximum = neighbourEfficiency;
+    }
+
+    neighbour.efficiency = neighbourEfficiency;
+    archive.insertSorted(toTypeSequence(system, neighbour));
+
+    log.line("  生成的邻域排样序列:");
+    log.line(text("  排样效率=", neighbourEfficiency, ";排样高度=",
+                  totalVolume / neighbourEfficiency / area));
+
+    bool better = false;
+    bool accepted = false;
+    if (neighbourEfficiency > currentEfficiency) {
+      better = accepted = true;
+      current = neighbour;
+      currentEfficiency = neighbourEfficiency;
+    } else {
+      const double r = services.random.next() / 32767.0;
+      const double p = std::exp(-std::fabs(currentEfficiency - neighbourEfficiency) / temperature);
+      log.line(text("  随机数=", r, " ;接受概率=", p));
+      if (p > r) {
+        accepted = true;
+        current = neighbour;
+        currentEfficiency = neighbourEfficiency;
+      }
+    }
+    bool newBest = false;
+    if (neighbourEfficiency > bestEfficiency) {
+      best = neighbour;
+      bestEfficiency = neighbourEfficiency;
+      newBest = true;
+    }
+
+    log.line(better ? "  邻域解优于当前解" : "  邻域解次于当前解");
+    log.line(accepted ? "  邻域解被接受成为当前解" : "  邻域解被拒绝成为当前解");
+    log.line(newBest ? "  邻域解优于最优解" : "  邻域解次于最优解");
+
+    if (!pauseCheck(system, services, options, k, best, archive, timing)) running = false;
+    if (running && platform::interruptRequested()) {
+      console.line("收到中断 (Ctrl-C): 本次迭代已完成, 搜索正常结束并写出全部结果。"
+                   "再按一次 Ctrl-C 将立即退出。");
+      running = false;
+    }
+
+    temperature = temperature - step;
+    completed = k;
+  }
+
+  const double average = sum / completed;
+  const std::int64_t endCount = services.clock.counter();
+  const double total = seconds(timing.startCount, endCount, timing.frequency);
+  console.line(text("Total Computing time =", total, "s."));
+  console.line(text("Pausing time =", timing.pauseTotal, "s."));
+
+  char buffer[100];
+  std::snprintf(buffer, sizeof buffer, "%.2f 秒", total - timing.pauseTotal);
+  system.computingTimeText = buffer;
+
+  log.line(text("  本次计划迭代", planned, "次迭代,实际完成", completed, "次迭代."));
+  log.line(text("  本次模拟退火算法实际耗费时间:", system.computingTimeText,
+                ", 目前最优排样高度=", totalVolume / bestEfficiency / area,
+                ", 最优排样效率=", bestEfficiency));
+  if (completed > 0) {
+    log.line(text("  最低排样效率=", minimum, ", 最高排样效率=", maximum,
+                  ", 平均排样效率=", average));
+  } else {
+    log.line("  最低排样效率=无, 最高排样效率=无, 平均排样效率=无");
+  }
+
+  evaluateSequence(system, best);
+  writeSequenceFile(system, archive, options.sequenceFileName, best);
+}
+
+}  // namespace tessera

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "model/packing_sequence.h"
+#include "model/packing_system.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "search/random.h"
+
+namespace tessera {
+
+/// Turns an ID sequence into a layout in system.parts and returns its packing efficiency.
+using Evaluator = std::function<double(PackingSystem&, const PackingSequence&)>;
+
+/// Writes extra files of a layout beside its drawing (picture, mesh export); gets the base
+/// name without suffix. Called with the layout placed in system.parts.
+using LayoutExtras = std::function<void(PackingSystem&, const std::string& baseName)>;
+
+struct SearchOptions {
+  std::optional<int> iterations;  // given on the command line: the dialogue does not ask
+  Evaluator evaluator;            // empty: the reference evaluation
+  LayoutExtras layoutExtras;      // empty: none
+  std::string sequenceFileName = "ID_Type_SequenceForPack.txt";
+  std::string logFileName = "report2.txt";
+};
+
+/// Everything the search talks to or draws from; passed in, never global.
+struct SearchServices {
+  platform::Console& console;
+  platform::Clock& clock;
+  Random& random;
+};
+
+/// The annealing search over ID sequences. On return system.parts holds the best layout,
+/// computingTimeText is set, the log has grown and the sequence file holds the best sequence
+/// and every evaluated type sequence.
+void optimize(PackingSystem& system, SearchServices services, const SearchOptions& options);
+
+}  // namespace tessera

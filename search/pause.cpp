@@ -1,0 +1,65 @@
+#include "search/pause.h"
+
+#include "io/dxf_writer.h"
+#include "io/report_writer.h"
+#include "io/sequence_file.h"
+#include "search/evaluator.h"
+
+namespace tessera {
+
+namespace {
+
+double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency) {
+  return static_cast<double>(to - from) / static_cast<double>(frequency);
+}
+
+}  // namespace
+
+bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOptions& options,
+                int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
+                SearchTiming& timing) {
+  platform::Console& console = services.console;
+  if (!console.keyWaiting()) return true;
+  const std::int64_t pauseStart = services.clock.counter();
+  console.readKey();  // the key that opened the dialogue; its value does not matter
+
+  bool keepRunning = true;
+  for (;;) {
+    console.line("Press 'a' to output best packing information and continue, ");
+    console.line("or 'b' to end computing.");
+    const int key = console.readKey();
+    if (key == 'a' || key == 'A') {
+      console.write("Please input the packing file name (NOT including suffix names):");
+      std::string baseName;
+      if (console.readToken(baseName)) {
+        const double elapsed =
+            secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
+        writeInterimOutput(system, services, options, baseName, archive, iteration, best,
+                           elapsed);
+      }
+      break;
+    }
+    if (key == 'b' || key == 'B' || key < 0) {  // no more input: nobody can answer, stop
+      keepRunning = false;
+      break;
+    }
+  }
+  timing.pauseTotal += secondsBetween(pauseStart, services.clock.counter(), timing.frequency);
+  return keepRunning;
+}
+
+void writeInterimOutput(PackingSystem& system, SearchServices services,
+                        const SearchOptions& options, const std::string& baseName,
+                        const TypeSequenceArchive& archive, int iteration,
+                        const PackingSequence& best, double elapsedSeconds) {
+  evaluatorOf(options)(system, best);
+  writeLayoutDxf(system, baseName + ".dxf");
+  for (const std::string& line :
+       writeInterimReport(system, baseName + ".txt", iteration, elapsedSeconds))
+    services.console.line(line);
+  writeSequenceFile(system, archive, baseName + "_ID_Type_SequenceForPack.txt", best);
+  if (options.layoutExtras) options.layoutExtras(system, baseName);
+  system.masterParts.copyInto(system.parts);
+}
+
+}  // namespace tessera

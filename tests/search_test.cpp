@@ -1,0 +1,148 @@
+// The search loop with a scripted console, a hand-moved clock and a stand-in evaluation.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "io/sequence_file.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/encoding.h"
+#include "search/optimizer.h"
+#include "search/random.h"
+#include "support/project.h"
+#include "support/run_folder.h"
+#include "support/solids.h"
+
+namespace tessera {
+namespace {
+
+/// Runs optimize in a scratch folder with a stand-in evaluation that costs two seconds of the
+/// manual clock and scores a sequence by where part 0 stands in it.
+struct SearchRun {
+  explicit SearchRun(std::vector<int> copies) : system(test::projectWithTypes(copies)) {
+    system.container = test::box({0, 0, 0}, {10, 10, 10});
+    system.PBSL = 1.0;
+    system.RN = 1;
+  }
+
+  void run(platform::BufferConsole& console, std::optional<int> iterations = std::nullopt) {
+    test::WorkingDirectory inside(folder.path(""));
+    SearchOptions options;
+    options.iterations = iterations;
+    options.evaluator = [this](PackingSystem&, const PackingSequence& s) {
+      ++evaluations;
+      clock.advance(2000);
+      if (constantEfficiency > 0) return constantEfficiency;
+      int at = 0;
+      while (s.items[static_cast<std::size_t>(at)] != 0) ++at;
+      return 0.4 + 0.01 * at;
+    };
+    Random random;
+    optimize(system, {console, clock, random}, options);
+  }
+
+  std::string file(const std::string& name) const { return test::readBytes(folder.path(name)); }
+
+  test::ScratchFolder folder;
+  PackingSystem system;
+  platform::ManualClock clock{1000};
+  int evaluations = 0;
+  double constantEfficiency = 0.0;
+};
+
+int occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+    ++n;
+  return n;
+}
+
+TEST(Search, PauseSavesTheBestLayoutThenStopsAndPausesStayOutOfTheTime) {
+  SearchRun search({2, 1, 1});
+  // A key during iteration 1, an unknown answer, then 'a'; a key during iteration 2, then 'B'.
+  platform::BufferConsole console("5\nsaved\n", "kxakB");
+  search.run(console);
+
+  const std::string& out = console.output();
+  EXPECT_EQ(occurrences(out, "Press 'a' to output best packing information and continue, \n"), 3);
+  EXPECT_EQ(occurrences(out, "or 'b' to end computing.\n"), 3);
+  EXPECT_NE(out.find("Please input the packing file name (NOT including suffix names):"),
+            std::string::npos);
+  EXPECT_NE(out.find("第2次模拟退火:"), std::string::npos);
+  EXPECT_EQ(out.find("第3次模拟退火:"), std::string::npos);
+  EXPECT_NE(out.find("本次计划迭代5次迭代,实际完成2次迭代."), std::string::npos);
+
+  // Two seconds per evaluation: iterations 1 and 2 count, the interim layout does not.
+  EXPECT_NE(out.find("Total Computing time =6s.\n"), std::string::npos);
+  EXPECT_NE(out.find("Pausing time =2s.\n"), std::string::npos);
+  EXPECT_EQ(search.system.computingTimeText, "4.00 秒");
+
+  const std::string interim = search.file("saved.txt");
+  EXPECT_NE(interim.find("Iteration Number:1\n"), std::string::npos);
+  EXPECT_NE(interim.find("Computing time:2 s\n"), std::string::npos);
+  EXPECT_FALSE(search.file("saved.dxf").empty());
+  EXPECT_EQ(search.file("saved_ID_Type_SequenceForPack.txt").rfind("Optimal IDSequenceForPack\n", 0),
+            0u);
+  EXPECT_EQ(console.keysLeft(), 0u);
+}
+
+TEST(Search, EqualEfficiencyIsAcceptedAfterADrawAndNeverBecomesBest) {
+  SearchRun search({2, 2});
+  search.constantEfficiency = 0.5;
+  platform::BufferConsole console;
+  search.run(console, 3);
+  const std::string& out = console.output();
+  EXPECT_EQ(occurrences(out, "  随机数="), 3);
+  EXPECT_EQ(occurrences(out, "  邻域解次于当前解\n"), 3);
+  EXPECT_EQ(occurrences(out, "  邻域解被接受成为当前解\n"), 3);
+  EXPECT_EQ(occurrences(out, "  邻域解次于最优解\n"), 3);
+  EXPECT_NE(out.find(" ;接受概率=1\n"), std::string::npos);
+  // The start, then one evaluation per iteration and the final layout of the best.
+  EXPECT_EQ(search.evaluations, 1 + 3 + 1);
+}
+
+TEST(Search, TemperatureFallsLinearlyAndTheLogMatchesTheConsole) {
+  SearchRun search({3, 2});
+  platform::BufferConsole console;
+  search.run(console, 4);
+  const std::string& out = console.output();
+  EXPECT_NE(out.find("  当前温度=0.01\n"), std::string::npos);
+  EXPECT_NE(out.find("  当前温度=0.0075\n"), std::string::npos);
+  EXPECT_NE(out.find("  当前温度=0.0025\n"), std::string::npos);
+  EXPECT_NE(out.find("  初始排样序列:排样高度="), std::string::npos);
+  // The log holds every search line; the timing lines go to the console only.
+  const std::string log = search.file("report2.txt");
+  EXPECT_EQ(log.find("Total Computing time"), std::string::npos);
+  EXPECT_NE(log.find(platform::utf8ToGbk("  当前温度=0.0075\n")), std::string::npos);
+  EXPECT_EQ(occurrences(log, platform::utf8ToGbk("次模拟退火:\n")), 4);
+}
+
+TEST(Search, AFileFromAnotherProjectIsKeptAsBackupAndNotUsed) {
+  SearchRun search({2, 1});
+  const std::string foreign =
+      "Optimal IDSequenceForPack\nPacking Efficiency=0.9\n0,1\nTypeSequenceForPack\n"
+      "Packing Efficiency=0.9\n0,1\n#FileEnd\n";
+  test::writeBytes(search.folder.path("ID_Type_SequenceForPack.txt"), foreign);
+  platform::BufferConsole console;
+  search.run(console, 1);
+  EXPECT_NE(console.output().find("不予使用"), std::string::npos);
+  EXPECT_EQ(search.file("ID_Type_SequenceForPack.txt.bak"), foreign);
+  // The new file starts from the identity: the start and one neighbour.
+  EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"), 2);
+}
+
+TEST(Search, ResumedSearchStartsFromTheStoredBestWithoutEvaluatingIt) {
+  SearchRun search({2, 1, 1});
+  platform::BufferConsole first;
+  search.run(first, 2);
+  const int evaluationsBefore = search.evaluations;
+  platform::BufferConsole second;
+  search.run(second, 2);
+  EXPECT_EQ(search.evaluations - evaluationsBefore, 2 + 1);  // no evaluation of the start
+  EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"),
+            1 + 2 + 2);
+}
+
+}  // namespace
+}  // namespace tessera
