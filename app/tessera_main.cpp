@@ -1,1 +1,27 @@
-int main() { return 0; }
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "app/arguments.h"
+#include "app/run.h"
+#include "model/input_error.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/interrupt.h"
+
+int main(int argc, char** argv) {
+  tessera::platform::TerminalConsole console;
+  tessera::platform::SteadyClock clock;
+  tessera::platform::installInterruptHandler();
+  try {
+    const tessera::Arguments arguments =
+        tessera::parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    return tessera::runTessera(arguments, console, clock);
+  } catch (const tessera::InputError& error) {
+    return tessera::reportFailure(console, error);
+  } catch (const std::bad_alloc&) {
+    console.writeError("内存不足: 项目对这台机器太大。\n");
+    return 1;
+  }
+}

@@ -1,0 +1,76 @@
+#include "app/arguments.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "model/input_error.h"
+
+namespace tessera {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& message) {
+  throw InputError(message + "\n" + usageText(), InputError::Channel::StandardError);
+}
+
+int parseCount(const std::string& option, const std::string& value) {
+  errno = 0;
+  char* end = nullptr;
+  const long n = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || errno == ERANGE || n < INT_MIN || n > INT_MAX)
+    refuse(option + " expects an integer, got \"" + value + "\"");
+  return static_cast<int>(n);
+}
+
+}  // namespace
+
+Arguments parseArguments(const std::vector<std::string>& args) {
+  Arguments parsed;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) refuse(arg + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+    } else if (arg == "--iterations") {
+      parsed.iterations = parseCount(arg, value());
+    } else if (arg.rfind("--iterations=", 0) == 0) {
+      parsed.iterations = parseCount("--iterations", arg.substr(13));
+    } else if (arg == "--evaluate-only") {
+      parsed.evaluateOnly = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      refuse("unknown option " + arg);
+    } else if (!parsed.project) {
+      parsed.project = arg;
+    } else {
+      refuse("only one project file may be given");
+    }
+  }
+  return parsed;
+}
+
+std::string usageText() {
+  return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only]\n"
+         "\n"
+         "Packs the parts of a project into its container so that the packing height comes out\n"
+         "as small as possible, by a simulated annealing search over packing sequences.\n"
+         "\n"
+         "  PROJECT          the project file; without it the program asks for one. The working\n"
+         "                   folder becomes the project's folder: relative paths in the project\n"
+         "                   and every output file refer to it.\n"
+         "  --iterations N   the number of iterations of the search; without it the program\n"
+         "                   asks on the console (N <= 0 runs no iteration).\n"
+         "  --evaluate-only  place the parts once in identifier order, print the packing\n"
+         "                   efficiency and height, and stop (writes nothing).\n"
+         "  --help           this text.\n"
+         "\n"
+         "Outputs in the project's folder: report.txt, Layout_zodedez.dxf, the search log\n"
+         "report2.txt (appended) and ID_Type_SequenceForPack.txt, from which the next run\n"
+         "resumes. During the search, press a key once to save the best layout so far or to\n"
+         "stop early; Ctrl-C also stops early and writes every output.\n";
+}
+
+}  // namespace tessera

@@ -1,0 +1,84 @@
+#include "app/run.h"
+
+#include <sstream>
+#include <string>
+
+#include "io/dxf_writer.h"
+#include "io/project_loader.h"
+#include "io/report_writer.h"
+#include "model/input_error.h"
+#include "model/packing_system.h"
+#include "placement/evaluation.h"
+#include "placement/occupancy_grid.h"
+#include "placement/voxelise.h"
+#include "platform/file_chooser.h"
+#include "search/optimizer.h"
+#include "search/random.h"
+
+namespace tessera {
+
+namespace {
+
+std::string chooseProjectFile(const Arguments& arguments, platform::Console& console) {
+  if (arguments.project) return platform::enterProjectFolder(*arguments.project);
+  if (std::optional<std::string> chosen = platform::chooseFile(console)) return *chosen;
+  console.warning("文件打开失败!");
+  return {};  // the loader then reports the empty path
+}
+
+int evaluateOnce(PackingSystem& system, platform::Console& console) {
+  buildGrid(system);
+  system.buildOrientations();
+  PackingSequence identity;
+  for (int i = 0; i < system.sequenceLength; ++i) identity.items.push_back(i);
+  const double efficiency = evaluate(system, identity);
+  double volume = 0.0;
+  for (const Part& part : system.parts) volume += part.volume;
+  const Polyhedron& box = system.container;
+  const double area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
+  int placed = 0;
+  for (const Part& part : system.parts) placed += part.boxMin.z < box.boxMax.z ? 1 : 0;
+  std::ostringstream out;
+  out << "排样效率=" << efficiency << " 排样高度=" << volume / efficiency / area << " 已放入零件 "
+      << placed << "/" << system.sequenceLength;
+  console.line(out.str());
+  return 0;
+}
+
+}  // namespace
+
+int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock) {
+  if (arguments.help) {
+    console.write(usageText());
+    return 0;
+  }
+  PackingSystem system;
+  const std::string projectPath = chooseProjectFile(arguments, console);
+  loadProject(system, projectPath);
+  if (system.sequenceLength == 0)
+    throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
+  checkCellBudget(system);
+  if (arguments.evaluateOnly) return evaluateOnce(system, console);
+
+  Random random;
+  SearchOptions options;
+  options.iterations = arguments.iterations;
+  optimize(system, {console, clock, random}, options);
+
+  for (const std::string& line : writeFinalReport(system)) console.line(line);
+  writeLayoutDxf(system, "Layout_zodedez.dxf");
+  console.waitForKey();
+  return 0;
+}
+
+int reportFailure(platform::Console& console, const std::exception& error) {
+  const auto* input = dynamic_cast<const InputError*>(&error);
+  if (input && input->channel() == InputError::Channel::WarningBox) {
+    console.warning(error.what());
+  } else {
+    console.writeError(std::string(error.what()) + "\n");
+  }
+  return 1;
+}
+
+}  // namespace tessera

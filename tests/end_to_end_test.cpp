@@ -1,0 +1,200 @@
+// The program as a user runs it: a process in a scratch folder, no terminal on stdin.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/encoding.h"
+#include "support/project.h"
+#include "support/run_folder.h"
+
+namespace tessera {
+namespace {
+
+using test::runTessera;
+
+/// A scratch folder holding a copy of a project under tests/data.
+struct ProjectFolder {
+  explicit ProjectFolder(const std::string& dataFolder) { test::copyData(dataFolder, path()); }
+  std::filesystem::path path() const { return scratch.path(""); }
+  std::string file(const std::string& name) const { return scratch.path(name); }
+  test::ScratchFolder scratch;
+};
+
+std::string readFile(const std::filesystem::path& path) { return test::readBytes(path.string()); }
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+/// Timing values differ between runs; everything else must not. Markers may be GBK.
+std::string withoutTimes(std::string text) {
+  const std::pair<std::string, char> markers[] = {
+      {"Total Computing time =", '\n'},
+      {"Pausing time =", '\n'},
+      {"Calculating Time:", '\n'},
+      {"实际耗费时间:", ','},
+      {platform::utf8ToGbk("实际耗费时间:"), ','}};
+  for (const auto& [marker, until] : markers) {
+    for (std::size_t at = text.find(marker); at != std::string::npos;
+         at = text.find(marker, at + 1)) {
+      const std::size_t from = at + marker.size();
+      const std::size_t to = text.find(until, from);
+      text.replace(from, (to == std::string::npos ? text.size() : to) - from, "<time>");
+    }
+  }
+  return text;
+}
+
+/// The type sequences stored in a sequence file, in file order.
+std::vector<std::string> archivedTypeSequences(const std::string& sequenceFile) {
+  std::vector<std::string> lines = linesOf(sequenceFile);
+  std::vector<std::string> sequences;
+  for (std::size_t i = 0; i + 2 < lines.size(); ++i)
+    if (lines[i] == "TypeSequenceForPack") sequences.push_back(lines[i + 2]);
+  return sequences;
+}
+
+TEST(EndToEnd, RunWritesEveryOutputAndTheLogCarriesTheIterations) {
+  ProjectFolder folder("search/tiny");
+  const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 3");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  EXPECT_NE(run.out.find("欢迎使用TESSERA!"), std::string::npos);
+  EXPECT_NE(run.out.find("迭代开始"), std::string::npos);
+  EXPECT_NE(run.out.find("第3次模拟退火:"), std::string::npos);
+  EXPECT_EQ(run.out.find("第4次模拟退火:"), std::string::npos);
+  EXPECT_NE(run.out.find("  本次计划迭代3次迭代,实际完成3次迭代."), std::string::npos);
+  EXPECT_NE(run.out.find("Calculating Time:"), std::string::npos);
+
+  // The log receives the console's search lines in GBK: "第3次模拟退火:".
+  const std::string log = readFile(folder.path() / "report2.txt");
+  EXPECT_NE(log.find("\xb5\xda" "3" "\xb4\xce\xc4\xa3\xc4\xe2\xcd\xcb\xbb\xf0:"), std::string::npos);
+
+  const std::vector<std::string> report = linesOf(readFile(folder.path() / "report.txt"));
+  ASSERT_EQ(report.size(), 6u);
+  EXPECT_EQ(report[1].rfind("Volume of All Parts:", 0), 0u);
+  EXPECT_EQ(report[5].back(), '%');
+
+  const std::string dxf = readFile(folder.path() / "Layout_zodedez.dxf");
+  EXPECT_EQ(dxf.rfind("  0\nSECTION\n  2\nENTITIES\n  0\n", 0), 0u);
+  EXPECT_NE(dxf.find("ENDSEC\n  0\nEOF\n"), std::string::npos);
+
+  const std::string sequences = readFile(folder.path() / "ID_Type_SequenceForPack.txt");
+  EXPECT_EQ(sequences.rfind("Optimal IDSequenceForPack\n", 0), 0u);
+  EXPECT_EQ(archivedTypeSequences(sequences).size(), 4u);  // the start and three neighbours
+  EXPECT_NE(sequences.find("#FileEnd\n"), std::string::npos);
+}
+
+TEST(EndToEnd, TwoRunsGiveTheSameBytesButForTheTimes) {
+  ProjectFolder first("search/tiny");
+  ProjectFolder second("search/tiny");
+  const test::RunResult a = runTessera(first.path(), "project.txt --iterations 4");
+  const test::RunResult b = runTessera(second.path(), "project.txt --iterations 4");
+  ASSERT_EQ(a.status, 0);
+  ASSERT_EQ(b.status, 0);
+  EXPECT_EQ(withoutTimes(a.out), withoutTimes(b.out));
+  for (const char* name : {"report2.txt", "report.txt"})
+    EXPECT_EQ(withoutTimes(readFile(first.path() / name)),
+              withoutTimes(readFile(second.path() / name)))
+        << name;
+  for (const char* name : {"Layout_zodedez.dxf", "ID_Type_SequenceForPack.txt"})
+    EXPECT_EQ(readFile(first.path() / name), readFile(second.path() / name)) << name;
+}
+
+TEST(EndToEnd, SecondRunResumesAndNeverEvaluatesATypeSequenceTwice) {
+  ProjectFolder folder("search/tiny");
+  ASSERT_EQ(runTessera(folder.path(), "project.txt --iterations 3").status, 0);
+  const std::string firstLog = readFile(folder.path() / "report2.txt");
+  const std::string firstSequences = readFile(folder.path() / "ID_Type_SequenceForPack.txt");
+
+  const test::RunResult second = runTessera(folder.path(), "project.txt --iterations 3");
+  ASSERT_EQ(second.status, 0) << second.err;
+  // The log grows; the start is the stored best, not a new evaluation.
+  const std::string log = readFile(folder.path() / "report2.txt");
+  EXPECT_EQ(log.rfind(firstLog, 0), 0u);
+  EXPECT_GT(log.size(), firstLog.size());
+  const std::string bestLine = linesOf(firstSequences)[1];  // Packing Efficiency=...
+  EXPECT_NE(second.out.find(",排样效率=" + bestLine.substr(bestLine.find('=') + 1)),
+            std::string::npos);
+
+  const std::vector<std::string> archived =
+      archivedTypeSequences(readFile(folder.path() / "ID_Type_SequenceForPack.txt"));
+  EXPECT_EQ(archived.size(), 7u);
+  EXPECT_EQ(std::set<std::string>(archived.begin(), archived.end()).size(), archived.size());
+}
+
+TEST(EndToEnd, NoIterationForZeroOrNegativeCountsButEveryOutput) {
+  for (const char* count : {"0", "-4"}) {
+    ProjectFolder folder("search/tiny");
+    const test::RunResult run =
+        runTessera(folder.path(), std::string("project.txt --iterations ") + count);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("次模拟退火:"), std::string::npos);
+    EXPECT_NE(run.out.find(std::string("本次计划迭代") + count + "次迭代,实际完成0次迭代."),
+              std::string::npos);
+    EXPECT_FALSE(readFile(folder.path() / "report.txt").empty());
+    EXPECT_FALSE(readFile(folder.path() / "Layout_zodedez.dxf").empty());
+    EXPECT_EQ(archivedTypeSequences(readFile(folder.path() / "ID_Type_SequenceForPack.txt")).size(),
+              1u);
+  }
+}
+
+TEST(EndToEnd, IterationCountIsAskedWhenNotGivenAndDefaultsTo500OnNonsense) {
+  ProjectFolder folder("search/pair");
+  // Two parts of two types: both orders are known after one iteration, so even the default
+  // count of 500 ends at once, and says why.
+  const test::RunResult run = runTessera(folder.path(), "project.txt", "many\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("请设置迭代次数:"), std::string::npos);
+  EXPECT_NE(run.out.find("本次计划迭代500次迭代,实际完成1次迭代."), std::string::npos);
+  EXPECT_NE(run.out.find("所有不同的零件类型序列均已评估过"), std::string::npos);
+}
+
+TEST(EndToEnd, ExhaustedProjectStopsAtOnceOnTheNextRun) {
+  ProjectFolder folder("search/pair");
+  ASSERT_EQ(runTessera(folder.path(), "project.txt --iterations 5").status, 0);
+  const test::RunResult again = runTessera(folder.path(), "project.txt --iterations 5");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("实际完成0次迭代."), std::string::npos);
+  EXPECT_EQ(archivedTypeSequences(readFile(folder.path() / "ID_Type_SequenceForPack.txt")).size(),
+            2u);
+}
+
+TEST(EndToEnd, BadInputEndsWithStatusOneAndAMessage) {
+  test::ScratchFolder scratch;
+  const std::filesystem::path folder = scratch.path("");
+  const test::RunResult missing = runTessera(folder, "nowhere.txt --iterations 1");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("Warning!"), std::string::npos);
+  EXPECT_NE(missing.err.find("读取失败!"), std::string::npos);
+
+  const test::RunResult option = runTessera(folder, "--iterations lots");
+  EXPECT_EQ(option.status, 1);
+  EXPECT_NE(option.err.find("Usage: tessera"), std::string::npos);
+
+  // No project given and no answer to the file prompt: the user gave up.
+  const test::RunResult gaveUp = runTessera(folder, "", "");
+  EXPECT_EQ(gaveUp.status, 1);
+  EXPECT_NE(gaveUp.err.find("文件打开失败!"), std::string::npos);
+}
+
+TEST(EndToEnd, ProjectWithoutPartsIsRefused) {
+  ProjectFolder folder("search/pair");
+  {
+    std::ofstream project(folder.file("project.txt"), std::ios::trunc);
+    project << "PBSL=2\nRN=1\nContainer\n\"container.txt\"\n#EndFile\n";
+  }
+  const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 1");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("没有零件"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tessera
