@@ -41,6 +41,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       parsed.iterations = parseCount("--iterations", arg.substr(13));
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
+    } else if (arg == "--no-picture") {
+      parsed.picture = false;
     } else if (arg.size() > 1 && arg[0] == '-') {
       refuse("unknown option " + arg);
     } else if (!parsed.project) {
@@ -53,7 +55,7 @@ Arguments parseArguments(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only]\n"
+  return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only] [--no-picture]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -65,9 +67,11 @@ std::string usageText() {
          "                   asks on the console (N <= 0 runs no iteration).\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes nothing).\n"
+         "  --no-picture     do not write the PNG picture beside each layout drawing.\n"
          "  --help           this text.\n"
          "\n"
-         "Outputs in the project's folder: report.txt, Layout_zodedez.dxf, the search log\n"
+         "Outputs in the project's folder: report.txt, Layout_zodedez.dxf and its picture\n"
+         "Layout_zodedez.png, the search log\n"
          "report2.txt (appended) and ID_Type_SequenceForPack.txt, from which the next run\n"
          "resumes. During the search, press a key once to save the best layout so far or to\n"
          "stop early; Ctrl-C also stops early and writes every output.\n";

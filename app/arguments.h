@@ -11,6 +11,7 @@ struct Arguments {
   std::optional<std::string> project;  // as given, relative to the starting folder
   std::optional<int> iterations;
   bool evaluateOnly = false;
+  bool picture = true;  // a PNG picture beside every layout drawing
   bool help = false;
 };
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "io/dxf_writer.h"
+#include "io/layout_scene.h"
 #include "io/project_loader.h"
 #include "io/report_writer.h"
 #include "model/input_error.h"
@@ -45,6 +46,13 @@ int evaluateOnce(PackingSystem& system, platform::Console& console) {
   return 0;
 }
 
+/// Files written beside every layout drawing, under the drawing's base name.
+LayoutExtras layoutExtrasFor(const Arguments& arguments) {
+  return [picture = arguments.picture](PackingSystem& system, const std::string& baseName) {
+    if (picture) writeLayoutPictureFile(system, baseName + ".png");
+  };
+}
+
 }  // namespace
 
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock) {
@@ -63,10 +71,12 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   Random random;
   SearchOptions options;
   options.iterations = arguments.iterations;
+  options.layoutExtras = layoutExtrasFor(arguments);
   optimize(system, {console, clock, random}, options);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
+  options.layoutExtras(system, "Layout_zodedez");
   console.waitForKey();
   return 0;
 }

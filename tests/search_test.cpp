@@ -38,6 +38,9 @@ struct SearchRun {
       while (s.items[static_cast<std::size_t>(at)] != 0) ++at;
       return 0.4 + 0.01 * at;
     };
+    options.layoutExtras = [this](PackingSystem&, const std::string& baseName) {
+      extras.push_back(baseName);
+    };
     Random random;
     optimize(system, {console, clock, random}, options);
   }
@@ -48,6 +51,7 @@ struct SearchRun {
   PackingSystem system;
   platform::ManualClock clock{1000};
   int evaluations = 0;
+  std::vector<std::string> extras;  // base names the layout extras were asked for
   double constantEfficiency = 0.0;
 };
 
@@ -84,6 +88,7 @@ TEST(Search, PauseSavesTheBestLayoutThenStopsAndPausesStayOutOfTheTime) {
   EXPECT_FALSE(search.file("saved.dxf").empty());
   EXPECT_EQ(search.file("saved_ID_Type_SequenceForPack.txt").rfind("Optimal IDSequenceForPack\n", 0),
             0u);
+  EXPECT_EQ(search.extras, std::vector<std::string>{"saved"});
   EXPECT_EQ(console.keysLeft(), 0u);
 }
 

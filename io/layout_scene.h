@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "io/layout_picture.h"
+#include "model/packing_system.h"
+
+namespace tessera {
+
+/// The layout held in system.parts as a picture scene: parts coloured by type, parts still at
+/// their parked position marked unplaced, the packing height measured as the reports do.
+LayoutScene layoutSceneOf(const PackingSystem& system, const std::string& title);
+
+/// Writes the picture of the layout in system.parts to path; a failure is reported as bad
+/// output (message and exit status 1).
+void writeLayoutPictureFile(const PackingSystem& system, const std::string& path);
+
+}  // namespace tessera
