@@ -15,96 +15,12 @@
 
 #include "platform/console.h"
 #include "platform/interrupt.h"
+#include "support/pty_child.h"
 
 namespace tessera::platform {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kPatience = std::chrono::seconds(10);
-
-/// The parent's end of a child running on a fresh pseudo-terminal.
-class PtyChild {
- public:
-  explicit PtyChild(const std::function<void()>& body) {
-    std::cout.flush();
-    std::fflush(nullptr);
-    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
-    if (pid_ == 0) {
-      body();
-      std::cout.flush();
-      _exit(0);
-    }
-  }
-  ~PtyChild() {
-    if (pid_ > 0 && !reaped_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (master_ >= 0) close(master_);
-  }
-
-  bool started() const { return pid_ > 0; }
-  void send(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-
-  /// Reads output until it contains marker; false on timeout or end of output.
-  bool waitFor(const std::string& marker) {
-    const auto deadline = Clock::now() + kPatience;
-    while (output_.find(marker) == std::string::npos) {
-      if (Clock::now() > deadline || readSome(100) == Read::kEnd) return false;
-    }
-    return true;
-  }
-
-  /// Waits until the child has switched its terminal to raw keys (no echo).
-  bool waitForRawMode() {
-    const auto deadline = Clock::now() + kPatience;
-    while (Clock::now() < deadline) {
-      struct termios mode {};
-      if (tcgetattr(master_, &mode) == 0 && (mode.c_lflag & ECHO) == 0) return true;
-      usleep(2000);
-    }
-    return false;
-  }
-
-  bool terminalCooked() const {
-    struct termios mode {};
-    return tcgetattr(master_, &mode) == 0 && (mode.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO);
-  }
-
-  /// Collects the rest of the output and the exit status.
-  int finish() {
-    while (readSome(5000) == Read::kData) {
-    }
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return status;
-  }
-
-  const std::string& output() const { return output_; }
-
- private:
-  enum class Read { kData, kNothingYet, kEnd };
-
-  Read readSome(int timeoutMs) {
-    struct pollfd fd {
-      master_, POLLIN, 0
-    };
-    if (poll(&fd, 1, timeoutMs) == 0) return Read::kNothingYet;
-    char buffer[512];
-    const ssize_t count = read(master_, buffer, sizeof buffer);
-    if (count <= 0) return Read::kEnd;  // the child closed the terminal (EIO)
-    output_.append(buffer, static_cast<std::size_t>(count));
-    return Read::kData;
-  }
-
-  int master_ = -1;
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  std::string output_;
-};
+using test::PtyChild;
 
 void say(const std::string& text) { std::cout << text << std::endl; }
 
@@ -126,10 +42,10 @@ TEST(TerminalConsole, PollsReadsKeysWithoutEchoAndRestoresTheTerminal) {
   });
   ASSERT_TRUE(child.started());
   ASSERT_TRUE(child.waitFor("READY"));
-  child.send("x");  // typed in line mode: polling must still see it
+  ASSERT_TRUE(child.send("x"));  // typed in line mode: polling must still see it
   ASSERT_TRUE(child.waitFor("continue . . ."));
   ASSERT_TRUE(child.waitForRawMode());
-  child.send("ab");  // the wait takes 'a', the next read 'b'
+  ASSERT_TRUE(child.send("ab"));  // the wait takes 'a', the next read 'b'
   const int status = child.finish();
 
   const std::string& out = child.output();
@@ -155,10 +71,10 @@ TEST(Interrupt, SecondCtrlCDuringAKeyWaitEndsWith130AndRestoresTheTerminal) {
   });
   ASSERT_TRUE(child.started());
   ASSERT_TRUE(child.waitFor("READY"));
-  child.send("\x03");
+  ASSERT_TRUE(child.send("\x03"));
   ASSERT_TRUE(child.waitFor("FLAGGED")) << child.output();
   ASSERT_TRUE(child.waitForRawMode());
-  child.send("\x03");
+  ASSERT_TRUE(child.send("\x03"));
   const int status = child.finish();
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << child.output();
   EXPECT_EQ(child.output().find("STILL RUNNING"), std::string::npos);
