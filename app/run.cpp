@@ -65,7 +65,12 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   loadProject(system, projectPath);
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
-  checkCellBudget(system);
+  try {
+    checkGridSize(system);
+    checkCellBudget(system);
+  } catch (const InputError& error) {
+    throw InputError("文件\"" + projectPath + "\": " + error.what());
+  }
   if (arguments.evaluateOnly) return evaluateOnce(system, console);
 
   Random random;

@@ -114,27 +114,26 @@ bool isMarker(std::string_view line, std::string_view marker, bool atEnd) {
 /// Scans "Packing Efficiency=%lf\n" and "%d," ... "%d\n" into sequence. Returns the problem,
 /// or an empty string when the block scanned.
 std::string scanBlock(Reader& in, int n, PackingSequence& sequence) {
-  const std::string where = "line " + std::to_string(in.line()) + ": ";
+  const std::string where = "第" + std::to_string(in.line()) + "行: ";
   if (!in.literal(kEfficiencyLabel) || !in.number(sequence.efficiency))
-    return where + "no \"Packing Efficiency=\" followed by a number";
+    return where + "\"Packing Efficiency=\" 后面没有数";
   in.skipSpace();
   sequence.items.clear();
   const std::string count = std::to_string(n);
   for (int i = 0; i < n; ++i) {
-    const std::string at = "line " + std::to_string(in.line()) + ": ";
+    const std::string at = "第" + std::to_string(in.line()) + "行: ";
     std::int32_t item = 0;
-    if (!in.number(item)) return at + "an item that is not an integer";
+    if (!in.number(item)) return at + "有一项不是整数";
     sequence.items.push_back(item);
     if (i + 1 < n && !in.literal(",")) {
       const char next = in.peek();
       if (in.atEnd() || next == '\n' || next == '\r')
-        return at + "fewer items than the project's " + count + " parts";
-      return at + "items not separated by single commas";
+        return at + "项数少于项目的 " + count + " 个零件";
+      return at + "各项之间不是单个逗号";
     }
   }
   if (n > 0 && in.peek() == ',')
-    return "line " + std::to_string(in.line()) + ": more items than the project's " + count +
-           " parts";
+    return "第" + std::to_string(in.line()) + "行: 项数多于项目的 " + count + " 个零件";
   in.skipSpace();
   return {};
 }
@@ -150,20 +149,20 @@ std::vector<std::int32_t> projectTypes(const PackingSystem& system) {
 std::optional<std::string> checkTypeSequence(const PackingSystem& system,
                                              const std::vector<std::int32_t>& types,
                                              const PackingSequence& entry, int ordinal) {
-  const std::string which = "type sequence " + std::to_string(ordinal) + " (efficiency " +
+  const std::string which = "第" + std::to_string(ordinal) + "个类型序列 (效率 " +
                             formatNumber(entry.efficiency) + "): ";
   if (entry.count() != system.sequenceLength)
-    return which + std::to_string(entry.count()) + " items where the project has " +
-           std::to_string(system.sequenceLength) + " parts";
-  if (!std::isfinite(entry.efficiency)) return which + "efficiency is not a finite number";
+    return which + "有 " + std::to_string(entry.count()) + " 项, 而项目有 " +
+           std::to_string(system.sequenceLength) + " 个零件";
+  if (!std::isfinite(entry.efficiency)) return which + "效率不是有限数";
   const int typeCount = static_cast<int>(system.partTypes.size());
   for (std::int32_t item : entry.items)
     if (item < 0 || item >= typeCount)
-      return which + "type index " + std::to_string(item) + " where the project has " +
-             std::to_string(typeCount) + " part types";
+      return which + "类型序号 " + std::to_string(item) + " 超出项目的 " +
+             std::to_string(typeCount) + " 个零件类型";
   std::vector<std::int32_t> sorted = entry.items;
   std::sort(sorted.begin(), sorted.end());
-  if (sorted != types) return which + "part types other than the project's parts";
+  if (sorted != types) return which + "零件类型与项目的零件不符";
   return std::nullopt;
 }
 
@@ -195,8 +194,8 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
     const std::string_view line = reader.readLine();
     const bool last = reader.atEnd();
     if (line.size() == kLineBuffer - 1 && line.back() != '\n' && !last)
-      contents.problems.push_back("line " + std::to_string(lineNumber) + ": longer than " +
-                                  std::to_string(kLineBuffer - 2) + " characters");
+      contents.problems.push_back("第" + std::to_string(lineNumber) + "行: 超过 " +
+                                  std::to_string(kLineBuffer - 2) + " 个字符");
     if (isMarker(line, kEndMarker, last)) {
       contents.hasFileEnd = true;
       break;
@@ -221,20 +220,20 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
 std::optional<std::string> checkSequenceFile(const PackingSystem& system,
                                              const SequenceFileContents& contents) {
   if (!contents.problems.empty()) return contents.problems.front();
-  if (!contents.hasFileEnd) return std::string("no \"#FileEnd\" line");
-  if (!contents.hasIdSequence) return std::string("no \"Optimal IDSequenceForPack\" block");
+  if (!contents.hasFileEnd) return std::string("缺少 \"#FileEnd\" 行");
+  if (!contents.hasIdSequence) return std::string("缺少 \"Optimal IDSequenceForPack\" 段");
 
   const int n = system.sequenceLength;
   const PackingSequence& ids = contents.idSequence;
   if (ids.count() != n)
-    return "ID sequence: " + std::to_string(ids.count()) + " items where the project has " +
-           std::to_string(n) + " parts";
+    return "ID序列: 有 " + std::to_string(ids.count()) + " 项, 而项目有 " +
+           std::to_string(n) + " 个零件";
   if (!std::isfinite(ids.efficiency))
-    return std::string("ID sequence: efficiency is not a finite number");
+    return std::string("ID序列: 效率不是有限数");
   std::vector<bool> seen(static_cast<std::size_t>(n), false);
   for (std::int32_t id : ids.items) {
     if (id < 0 || id >= n || seen[static_cast<std::size_t>(id)])
-      return "ID sequence: not a permutation of the part ids 0.." + std::to_string(n - 1);
+      return "ID序列: 不是零件编号 0.." + std::to_string(n - 1) + " 的一个排列";
     seen[static_cast<std::size_t>(id)] = true;
   }
 

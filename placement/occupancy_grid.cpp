@@ -17,8 +17,8 @@ int gridExtent(double side, double pbsl, const char* axis) {
   const double cells = side / pbsl + 1.5;
   if (!(cells >= 1.0 && cells <= static_cast<double>(std::numeric_limits<int>::max()))) {
     std::ostringstream message;
-    message << "The container cannot be sampled with PBSL " << pbsl << ": its " << axis
-            << " side of " << side << " would need " << cells << " cells.";
+    message << "容器无法以 PBSL=" << pbsl << " 采样: 其 " << axis << " 方向边长 " << side
+            << " 需要 " << cells << " 个单元。";
     throw InputError(message.str());
   }
   return static_cast<int>(cells);
@@ -31,11 +31,11 @@ Point cellCorner(const PackingSystem& system, int x, int y, int z) {
   return {o.x + system.PBSL * x, o.y + system.PBSL * y, o.z + system.PBSL * z};
 }
 
-void buildGrid(PackingSystem& system) {
+void checkGridSize(const PackingSystem& system) {
   const double pbsl = system.PBSL;
   if (!(pbsl > 0.0) || !std::isfinite(pbsl)) {
     std::ostringstream message;
-    message << "PBSL must be a positive number; the project gives " << pbsl << ".";
+    message << "PBSL 必须是正数, 项目给出的是 " << pbsl << "。";
     throw InputError(message.str());
   }
   const Point& lo = system.container.boxMin;
@@ -46,10 +46,20 @@ void buildGrid(PackingSystem& system) {
   const double total = static_cast<double>(gx) * gy * gz;
   if (total > static_cast<double>(kMaxCells)) {
     std::ostringstream message;
-    message << "The container sampled with PBSL " << pbsl << " needs " << gx << " x " << gy << " x "
-            << gz << " cells, more than the limit of " << kMaxCells << "; choose a larger PBSL.";
+    message << "容器以 PBSL=" << pbsl << " 采样需要 " << gx << " x " << gy << " x " << gz
+            << " 个单元, 超过上限 " << kMaxCells << "; 请选用更大的 PBSL。";
     throw InputError(message.str());
   }
+}
+
+void buildGrid(PackingSystem& system) {
+  checkGridSize(system);
+  const double pbsl = system.PBSL;
+  const Point& lo = system.container.boxMin;
+  const Point& hi = system.container.boxMax;
+  const int gx = gridExtent(hi.x - lo.x, pbsl, "x");
+  const int gy = gridExtent(hi.y - lo.y, pbsl, "y");
+  const int gz = gridExtent(hi.z - lo.z, pbsl, "z");
   OccupancyGrid& grid = system.grid;
   grid.cells.clear();
   grid.cells.shrink_to_fit();

@@ -21,6 +21,9 @@ Point cellCorner(const PackingSystem& system, int x, int y, int z);
 /// extents beyond int range or kMaxCells in all.
 void buildGrid(PackingSystem& system);
 
+/// The checks of buildGrid without allocating: throws InputError when the grid would be absurd.
+void checkGridSize(const PackingSystem& system);
+
 /// Sets every cell free; extents and storage stay.
 void clearGrid(PackingSystem& system);
 

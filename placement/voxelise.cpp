@@ -23,8 +23,8 @@ bool saneCellCount(double cx, double cy, double cz) {
 
 [[noreturn]] void refuse(const Polyhedron& part, const char* what) {
   std::ostringstream message;
-  message << "Part \"" << part.name << "\" " << what << " (cell side " << part.cellSide
-          << "); choose a larger PBSL.";
+  message << "零件\"" << part.name << "\"" << what << " (单元边长 " << part.cellSide
+          << "); 请选用更大的 PBSL。";
   throw InputError(message.str());
 }
 
@@ -35,7 +35,7 @@ void voxelise(Polyhedron& part) {
   const double ex = std::trunc((part.boxMax.x - part.boxMin.x) / c) + 1;
   const double ey = std::trunc((part.boxMax.y - part.boxMin.y) / c) + 1;
   const double ez = std::trunc((part.boxMax.z - part.boxMin.z) / c) + 1;
-  if (!saneCellCount(ex, ey, ez)) refuse(part, "cannot be sampled into a bitmap");
+  if (!saneCellCount(ex, ey, ez)) refuse(part, "无法采样为位图");
 
   part.dropBitmap();
   part.cellsX = static_cast<int>(ex);
@@ -76,11 +76,11 @@ void checkCellBudget(const PackingSystem& system) {
     const Point span = minus(part.boxMax, part.boxMin);
     const double diagonal = std::sqrt(span.x * span.x + span.y * span.y + span.z * span.z);
     if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide))
-      refuse(part, "has no positive cell side");
+      refuse(part, "没有正的单元边长");
     // A turned box is never longer than the diagonal along any axis; +2 absorbs rounding.
     const double perAxis = std::trunc(diagonal / part.cellSide) + 2;
     if (!saneCellCount(perAxis, perAxis, perAxis))
-      refuse(part, "is too large to be sampled into a bitmap in every orientation");
+      refuse(part, "太大, 无法在每个方向上采样为位图");
   }
 }
 

@@ -196,6 +196,17 @@ TEST(EndToEnd, BadInputEndsWithStatusOneAndAMessage) {
   EXPECT_NE(gaveUp.err.find("文件打开失败!"), std::string::npos);
 }
 
+TEST(EndToEnd, AbsurdCellSizeIsRefusedBeforeAnythingIsAllocated) {
+  ProjectFolder folder("search/tiny");
+  std::string project = readFile(folder.path() / "project.txt");
+  project.replace(0, project.find('\n'), "PBSL=1e-9");
+  test::writeBytes(folder.file("project.txt"), project);
+  const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 1");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("project.txt\": 容器无法以 PBSL=1e-09 采样"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "report2.txt"));
+}
+
 TEST(EndToEnd, ProjectWithoutPartsIsRefused) {
   ProjectFolder folder("search/pair");
   {

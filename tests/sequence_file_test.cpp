@@ -112,7 +112,7 @@ TEST(SequenceFile, ReadingFollowsTheScanRules) {
   // A blank before a comma stops the scan; the rest of the line is skipped.
   contents = read(system, replaced(example(), "3,0,1,4,2", "3 ,0,1,4,2"));
   ASSERT_TRUE(checkSequenceFile(system, contents).has_value());
-  EXPECT_EQ(*checkSequenceFile(system, contents), "line 3: items not separated by single commas");
+  EXPECT_EQ(*checkSequenceFile(system, contents), "第3行: 各项之间不是单个逗号");
   EXPECT_EQ(contents.archive.count(), 2);
   EXPECT_TRUE(contents.hasFileEnd);
 }
@@ -122,27 +122,27 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
   const std::string text = example();
   const std::string junk(150, 'j');
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {replaced(text, "#FileEnd\n", ""), "no \"#FileEnd\" line"},
-      {text.substr(text.find("TypeSequenceForPack")), "no \"Optimal IDSequenceForPack\" block"},
+      {replaced(text, "#FileEnd\n", ""), "缺少 \"#FileEnd\" 行"},
+      {text.substr(text.find("TypeSequenceForPack")), "缺少 \"Optimal IDSequenceForPack\" 段"},
       {replaced(text, "=0.634521\n3", "=abc\n3"),
-       "line 2: no \"Packing Efficiency=\" followed by a number"},
-      {replaced(text, "3,0,1,4,2", "3,0,1,4"), "line 3: fewer items than the project's 5 parts"},
-      {replaced(text, "3,0,1,4,2", "3,0,1,4,2,5"), "line 3: more items than the project's 5 parts"},
-      {replaced(text, "3,0,1,4,2", "3,0,x,4,2"), "line 3: an item that is not an integer"},
+       "第2行: \"Packing Efficiency=\" 后面没有数"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4"), "第3行: 项数少于项目的 5 个零件"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4,2,5"), "第3行: 项数多于项目的 5 个零件"},
+      {replaced(text, "3,0,1,4,2", "3,0,x,4,2"), "第3行: 有一项不是整数"},
       {replaced(text, "3,0,1,4,2", "3,0,1,99999999999,2"),
-       "line 3: an item that is not an integer"},
+       "第3行: 有一项不是整数"},
       {replaced(text, "3,0,1,4,2", "3,0,1,4,4"),
-       "ID sequence: not a permutation of the part ids 0..4"},
+       "ID序列: 不是零件编号 0..4 的一个排列"},
       {replaced(text, "3,0,1,4,2", "3,0,1,5,2"),
-       "ID sequence: not a permutation of the part ids 0..4"},
-      {replaced(text, "=0.634521\n3", "=nan\n3"), "ID sequence: efficiency is not a finite number"},
+       "ID序列: 不是零件编号 0..4 的一个排列"},
+      {replaced(text, "=0.634521\n3", "=nan\n3"), "ID序列: 效率不是有限数"},
       {replaced(text, "0,0,0,1,1", "0,0,2,1,1"),
-       "type sequence 2 (efficiency 0.6012): type index 2 where the project has 2 part types"},
+       "第2个类型序列 (效率 0.6012): 类型序号 2 超出项目的 2 个零件类型"},
       {replaced(text, "0,0,0,1,1", "0,0,1,1,1"),
-       "type sequence 2 (efficiency 0.6012): part types other than the project's parts"},
+       "第2个类型序列 (效率 0.6012): 零件类型与项目的零件不符"},
       {replaced(text, "=0.6012", "=-inf"),
-       "type sequence 2 (efficiency -inf): efficiency is not a finite number"},
-      {replaced(text, "#FileEnd", junk + "\n#FileEnd"), "line 10: longer than 98 characters"},
+       "第2个类型序列 (效率 -inf): 效率不是有限数"},
+      {replaced(text, "#FileEnd", junk + "\n#FileEnd"), "第10行: 超过 98 个字符"},
   };
   for (const auto& [file, reason] : cases) {
     const std::optional<std::string> found = checkSequenceFile(system, read(system, file));
@@ -152,12 +152,12 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
   // The file of a smaller project does not fit a larger one.
   const PackingSystem larger = test::projectWithTypes({3, 3});
   EXPECT_EQ(checkSequenceFile(larger, read(larger, text)).value_or("fits"),
-            "line 3: fewer items than the project's 6 parts");
+            "第3行: 项数少于项目的 6 个零件");
   // Contents built elsewhere are held to the same counts.
   SequenceFileContents contents = read(system, text);
   contents.idSequence.items.pop_back();
   EXPECT_EQ(checkSequenceFile(system, contents).value_or("fits"),
-            "ID sequence: 4 items where the project has 5 parts");
+            "ID序列: 有 4 项, 而项目有 5 个零件");
 }
 
 TEST(SequenceFile, FailedWriteKeepsTheOldFileAndIsReported) {
