@@ -181,6 +181,8 @@ struct Refusal {
   const char* detail;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.file; }
+
 class PolyhedronRefusal : public testing::TestWithParam<Refusal> {};
 
 TEST_P(PolyhedronRefusal, NamesFileAndLine) {
