@@ -1,13 +1,16 @@
 // The search loop with a scripted console, a hand-moved clock and a stand-in evaluation.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "io/sequence_file.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/encoding.h"
+#include "platform/interrupt.h"
 #include "search/optimizer.h"
 #include "search/random.h"
 #include "support/project.h"
@@ -20,6 +23,8 @@ namespace {
 /// Runs optimize in a scratch folder with a stand-in evaluation that costs two seconds of the
 /// manual clock and scores a sequence by where part 0 stands in it.
 struct SearchRun {
+  std::function<void(int)> onEvaluation;  // called with the evaluation's number, from 1
+
   explicit SearchRun(std::vector<int> copies) : system(test::projectWithTypes(copies)) {
     system.container = test::box({0, 0, 0}, {10, 10, 10});
     system.PBSL = 1.0;
@@ -33,6 +38,7 @@ struct SearchRun {
     options.evaluator = [this](PackingSystem&, const PackingSequence& s) {
       ++evaluations;
       clock.advance(2000);
+      if (onEvaluation) onEvaluation(evaluations);
       if (constantEfficiency > 0) return constantEfficiency;
       int at = 0;
       while (s.items[static_cast<std::size_t>(at)] != 0) ++at;
@@ -135,6 +141,21 @@ TEST(Search, AFileFromAnotherProjectIsKeptAsBackupAndNotUsed) {
   EXPECT_EQ(search.file("ID_Type_SequenceForPack.txt.bak"), foreign);
   // The new file starts from the identity: the start and one neighbour.
   EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"), 2);
+}
+
+TEST(Search, CtrlCEndsTheSearchAfterTheRunningIterationAndEveryOutputIsWritten) {
+  platform::installInterruptHandler();
+  platform::clearInterrupt();
+  SearchRun search({2, 2, 1});
+  search.onEvaluation = [](int n) {
+    if (n == 3) std::raise(SIGINT);  // during iteration 2 (the start was evaluation 1)
+  };
+  platform::BufferConsole console;
+  search.run(console, 50);
+  platform::clearInterrupt();
+  EXPECT_NE(console.output().find("实际完成2次迭代."), std::string::npos);
+  EXPECT_NE(console.output().find("Ctrl-C"), std::string::npos);
+  EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"), 3);
 }
 
 TEST(Search, ResumedSearchStartsFromTheStoredBestWithoutEvaluatingIt) {
