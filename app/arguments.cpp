@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "io/layout_export.h"
 #include "model/input_error.h"
 
 namespace tessera {
@@ -23,9 +24,16 @@ int parseCount(const std::string& option, const std::string& value) {
   return static_cast<int>(n);
 }
 
+std::string exportPathOf(const std::string& value, const std::filesystem::path& startFolder) {
+  if (value.empty() || !exportFormatOf(value))
+    refuse("--export expects a file ending in .3mf, .stl or .obj, got \"" + value + "\"");
+  return (startFolder / value).lexically_normal().string();
+}
+
 }  // namespace
 
-Arguments parseArguments(const std::vector<std::string>& args) {
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::filesystem::path& startFolder) {
   Arguments parsed;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -43,6 +51,12 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
       parsed.picture = false;
+    } else if (arg == "--export") {
+      parsed.exportPath = exportPathOf(value(), startFolder);
+    } else if (arg.rfind("--export=", 0) == 0) {
+      parsed.exportPath = exportPathOf(arg.substr(9), startFolder);
+    } else if (arg == "--export-container") {
+      parsed.exportContainer = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       refuse("unknown option " + arg);
     } else if (!parsed.project) {
@@ -51,11 +65,13 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       refuse("only one project file may be given");
     }
   }
+  if (parsed.exportContainer && !parsed.exportPath) refuse("--export-container needs --export");
   return parsed;
 }
 
 std::string usageText() {
   return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only] [--no-picture]\n"
+         "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -66,8 +82,13 @@ std::string usageText() {
          "  --iterations N   the number of iterations of the search; without it the program\n"
          "                   asks on the console (N <= 0 runs no iteration).\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
-         "                   efficiency and height, and stop (writes nothing).\n"
+         "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"
+         "  --export FILE    also write the final layout as a mesh file, one object per part\n"
+         "                   named NAME#ID; the extension picks the format: .3mf, .stl (ASCII)\n"
+         "                   or .obj. A relative FILE is taken from the folder the command was\n"
+         "                   started in. A pause writes BASENAME plus the same extension.\n"
+         "  --export-container  add the container to the export as an object of its own.\n"
          "  --help           this text.\n"
          "\n"
          "Outputs in the project's folder: report.txt, Layout_zodedez.dxf and its picture\n"

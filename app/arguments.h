@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,12 +12,17 @@ struct Arguments {
   std::optional<std::string> project;  // as given, relative to the starting folder
   std::optional<int> iterations;
   bool evaluateOnly = false;
-  bool picture = true;  // a PNG picture beside every layout drawing
+  bool picture = true;                    // a PNG picture beside every layout drawing
+  std::optional<std::string> exportPath;  // absolute; its extension names the mesh format
+  bool exportContainer = false;           // the container as an object of the export
   bool help = false;
 };
 
-/// Parses the arguments after the program name; throws InputError on a malformed one.
-Arguments parseArguments(const std::vector<std::string>& args);
+/// Parses the arguments after the program name; throws InputError on a malformed one. A
+/// relative --export path is resolved against startFolder, the folder the command was started
+/// in, because the run later changes into the project's folder.
+Arguments parseArguments(const std::vector<std::string>& args,
+                         const std::filesystem::path& startFolder);
 
 /// The text of `tessera --help`.
 std::string usageText();

@@ -1,9 +1,11 @@
 #include "app/run.h"
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "io/dxf_writer.h"
+#include "io/layout_export.h"
 #include "io/layout_scene.h"
 #include "io/project_loader.h"
 #include "io/report_writer.h"
@@ -27,7 +29,7 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
-int evaluateOnce(PackingSystem& system, platform::Console& console) {
+int evaluateOnce(const Arguments& arguments, PackingSystem& system, platform::Console& console) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
@@ -43,17 +45,37 @@ int evaluateOnce(PackingSystem& system, platform::Console& console) {
   out << "排样效率=" << efficiency << " 排样高度=" << volume / efficiency / area << " 已放入零件 "
       << placed << "/" << system.sequenceLength;
   console.line(out.str());
+  if (arguments.exportPath)
+    writeLayoutExport(system, *arguments.exportPath, arguments.exportContainer);
   return 0;
 }
 
-/// Files written beside every layout drawing, under the drawing's base name.
-LayoutExtras layoutExtrasFor(const Arguments& arguments) {
-  return [picture = arguments.picture](PackingSystem& system, const std::string& baseName) {
-    if (picture) writeLayoutPictureFile(system, baseName + ".png");
-  };
+/// An export that could never be written is refused before hours of search, not after.
+void checkExportFolder(const Arguments& arguments) {
+  if (!arguments.exportPath) return;
+  const std::filesystem::path folder = std::filesystem::path(*arguments.exportPath).parent_path();
+  std::error_code error;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+    throw InputError("布局导出失败: \"" + *arguments.exportPath + "\" is in no existing folder",
+                     InputError::Channel::StandardError);
+}
+
+void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
+                       const std::string& baseName, const std::string& exportPath) {
+  if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
+  if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
 }  // namespace
+
+LayoutExtras layoutExtrasFor(const Arguments& arguments) {
+  return [arguments](PackingSystem& system, const std::string& baseName) {
+    const std::string extension =
+        arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
+                             : std::string();
+    writeLayoutExtras(arguments, system, baseName, baseName + extension);
+  };
+}
 
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock) {
   if (arguments.help) {
@@ -71,7 +93,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
-  if (arguments.evaluateOnly) return evaluateOnce(system, console);
+  checkExportFolder(arguments);
+  if (arguments.evaluateOnly) return evaluateOnce(arguments, system, console);
 
   Random random;
   SearchOptions options;
@@ -81,7 +104,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  options.layoutExtras(system, "Layout_zodedez");
+  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""));
   console.waitForKey();
   return 0;
 }

@@ -3,12 +3,17 @@
 #include "app/arguments.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/optimizer.h"
 
 namespace tessera {
 
 /// One run: choose and load the project, search, write the final report and drawing, wait for
 /// a key. Returns the exit status; bad input propagates as InputError (see reportFailure).
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock);
+
+/// Files a pause writes beside its drawing, under the base name the user typed: the picture
+/// (unless turned off) and, with --export, the mesh export with the export's extension.
+LayoutExtras layoutExtrasFor(const Arguments& arguments);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.
 int reportFailure(platform::Console& console, const std::exception& error);

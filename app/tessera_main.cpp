@@ -1,4 +1,5 @@
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,8 +16,11 @@ int main(int argc, char** argv) {
   tessera::platform::SteadyClock clock;
   tessera::platform::installInterruptHandler();
   try {
+    // Paths on the command line refer to this folder, whatever folder the run moves into.
+    std::error_code error;
+    const std::filesystem::path startFolder = std::filesystem::current_path(error);
     const tessera::Arguments arguments =
-        tessera::parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+        tessera::parseArguments(std::vector<std::string>(argv + 1, argv + argc), startFolder);
     return tessera::runTessera(arguments, console, clock);
   } catch (const tessera::InputError& error) {
     return tessera::reportFailure(console, error);
