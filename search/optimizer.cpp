@@ -9,6 +9,7 @@
 
 #include "geometry/assert.h"
 #include "io/sequence_file.h"
+#include "io/text_lines.h"
 #include "model/input_error.h"
 #include "placement/evaluation.h"
 #include "placement/occupancy_grid.h"
@@ -77,6 +78,12 @@ std::string freeBackupName(const std::string& path) {
 bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
                             const std::string& fileName, PackingSequence& current,
                             TypeSequenceArchive& archive) {
+  // A folder or a pipe under the name could be neither read nor replaced: say so now rather
+  // than fail at the end of the search.
+  std::error_code ec;
+  const std::filesystem::file_status status = std::filesystem::status(fileName, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw unreadableFile(fileName);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return false;
   SequenceFileContents contents = readSequenceFile(system, in);

@@ -71,17 +71,31 @@ void Child::kill(int signal) {
   if (pid_ > 0) ::kill(pid_, signal);
 }
 
+bool Child::running() {
+  if (pid_ <= 0) return false;
+  int raw = 0;
+  if (::waitpid(pid_, &raw, WNOHANG) != pid_) return true;
+  finish(raw);
+  return false;
+}
+
 RunResult Child::wait() {
   if (pid_ > 0) {
     int raw = 0;
     while (::waitpid(pid_, &raw, 0) < 0 && errno == EINTR) {
     }
+    finish(raw);
+  }
+  return result_;
+}
+
+void Child::finish(int raw) {
+  {
     pid_ = -1;
     result_.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
     result_.out = readBytes(streams_.path("out"));
     result_.err = readBytes(streams_.path("err"));
   }
-  return result_;
 }
 
 RunResult runChild(const std::filesystem::path& folder, const std::vector<std::string>& arguments,

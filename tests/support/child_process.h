@@ -33,10 +33,14 @@ class Child {
   /// Standard output so far.
   std::string output() const;
   void kill(int signal);
+  /// Whether the program has not ended yet.
+  bool running();
   /// Waits for the end. status is the exit status, or 128 + the signal that ended it.
   RunResult wait();
 
  private:
+  void finish(int rawStatus);
+
   ScratchFolder streams_;  // standard streams live apart: the folder may be read-only
   pid_t pid_ = -1;
   RunResult result_;
