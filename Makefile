@@ -3,6 +3,7 @@ JOBS ?= $(shell nproc)
 CMAKE_TEST = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_ASSERTS=ON
 CMAKE_RELEASE = -DCMAKE_BUILD_TYPE=Release -DTESSERA_TESTS=OFF
 ITERATIONS ?= 20
+FUZZ_SECONDS ?= 600
 
 .PHONY: all deps build test test-sanitize run bench fuzz clean
 
@@ -28,6 +29,10 @@ test-sanitize: deps
 # Runs the quick bundled example in a scratch folder so the repository stays clean.
 run: build
 	@bash examples/run-example build/release/app/tessera run/quick examples/quick $(ITERATIONS)
+
+# Each fuzz target in turn for FUZZ_SECONDS, built with clang in build/fuzz.
+fuzz: deps
+	JOBS=$(JOBS) bash tests/fuzz/run-fuzzers $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build run

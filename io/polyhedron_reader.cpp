@@ -47,8 +47,7 @@ Point readPoint(NumberCursor& cursor, const TextLines& lines, const char* what) 
 }  // namespace
 
 Polyhedron readPolyhedron(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) throw unreadableFile(path);
+  std::ifstream in = openInputFile(path);
   return parsePolyhedron(in, path);
 }
 

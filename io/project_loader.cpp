@@ -75,8 +75,7 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
 void loadProject(PackingSystem& system, const std::string& projectPath) {
   ProjectFile project;
   {
-    std::ifstream in(projectPath);
-    if (!in) throw unreadableFile(projectPath);
+    std::ifstream in = openInputFile(projectPath);
     project = parseProjectFile(in, projectPath);
   }
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <ios>
 #include <iterator>
 #include <string_view>
 #include <type_traits>
@@ -186,9 +187,16 @@ void writeSequenceFile(const PackingSystem& system, const TypeSequenceArchive& a
 }
 
 SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream& in) {
-  Reader reader(std::string(std::istreambuf_iterator<char>(in), {}));
-  const int n = system.sequenceLength;
   SequenceFileContents contents;
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  } catch (const std::ios_base::failure&) {  // the file buffer throws on a read error
+    contents.problems.push_back("the file cannot be read");
+    return contents;
+  }
+  Reader reader(std::move(text));
+  const int n = system.sequenceLength;
   while (!reader.atEnd()) {
     const int lineNumber = reader.line();
     const std::string_view line = reader.readLine();

@@ -1,6 +1,9 @@
 #include "io/text_lines.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
+#include <ios>
 #include <streambuf>
 
 namespace tessera {
@@ -13,7 +16,23 @@ InputError unreadableFile(const std::string& path) {
   return InputError("文件\"" + path + "\"读取失败!");
 }
 
+std::ifstream openInputFile(const std::string& path, std::ios::openmode mode) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) throw unreadableFile(path);
+  std::ifstream in(path, mode);
+  if (!in) throw unreadableFile(path);
+  return in;
+}
+
 bool TextLines::next(std::string& line) {
+  try {
+    return nextOrThrow(line);
+  } catch (const std::ios_base::failure&) {  // the file buffer throws on a read error
+    throw unreadableFile(path_);
+  }
+}
+
+bool TextLines::nextOrThrow(std::string& line) {
   line.clear();
   std::streambuf* buf = in_.rdbuf();
   if (buf == nullptr) return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <utility>
@@ -15,6 +16,11 @@ InputError lineError(const std::string& path, int line, const std::string& detai
 /// The error text for a file that cannot be opened: 文件"<path>"读取失败!
 InputError unreadableFile(const std::string& path);
 
+/// Opens an input file, or throws unreadableFile. Anything but a regular file (a folder, a
+/// pipe, a device) is refused too: reading it fails midway or waits forever.
+std::ifstream openInputFile(const std::string& path,
+                            std::ios::openmode mode = std::ios::in);
+
 /// Reads the lines of an input file. A line ends at LF or CR LF (both read the same); the
 /// last line may lack its line end. A line holds at most kMaxLineLength characters before
 /// its line end; a longer line is a format error, never split into two lines.
@@ -24,7 +30,8 @@ class TextLines {
 
   TextLines(std::istream& in, std::string path) : in_(in), path_(std::move(path)) {}
 
-  /// The next line without its line end; false at the end of the file.
+  /// The next line without its line end; false at the end of the file. A read error is
+  /// reported as a file that cannot be read.
   bool next(std::string& line);
   /// The next line; the end of the file is an error, reported as missing `expected`.
   std::string require(const std::string& expected);
@@ -36,6 +43,8 @@ class TextLines {
   InputError error(const std::string& detail) const { return lineError(path_, lineNumber_, detail); }
 
  private:
+  bool nextOrThrow(std::string& line);
+
   std::istream& in_;
   std::string path_;
   int lineNumber_ = 0;

@@ -9,6 +9,7 @@
 
 #include "geometry/assert.h"
 #include "io/sequence_file.h"
+#include "io/text_lines.h"
 #include "model/input_error.h"
 #include "placement/evaluation.h"
 #include "placement/occupancy_grid.h"
@@ -50,6 +51,8 @@ class SearchLog {
     console_.line(utf8);
     file_ << platform::utf8ToGbk(utf8) << '\n';
     file_.flush();
+    // A full disk shows only here: the file opened, but the line did not reach it.
+    if (!file_) throw InputError("report2 file open error!", InputError::Channel::StandardError);
   }
 
  private:
@@ -75,6 +78,12 @@ std::string freeBackupName(const std::string& path) {
 bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
                             const std::string& fileName, PackingSequence& current,
                             TypeSequenceArchive& archive) {
+  // A folder or a pipe under the name could be neither read nor replaced: say so now rather
+  // than fail at the end of the search.
+  std::error_code statusError;
+  const std::filesystem::file_status status = std::filesystem::status(fileName, statusError);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw unreadableFile(fileName);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return false;
   SequenceFileContents contents = readSequenceFile(system, in);
@@ -97,6 +106,41 @@ bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
 double seconds(std::int64_t from, std::int64_t to, std::int64_t frequency) {
   return static_cast<double>(to - from) / static_cast<double>(frequency);
 }
+
+/// Saves the sequence file during the search when enough iterations or seconds have passed
+/// since the last save. A save that fails leaves the old file (the writer is atomic), is
+/// reported, and is tried again one interval later.
+class PeriodicSave {
+ public:
+  PeriodicSave(const SearchOptions& options, SearchServices services)
+      : options_(options), services_(services), lastCount_(services.clock.counter()) {}
+
+  void afterIteration(const PackingSystem& system, const TypeSequenceArchive& archive,
+                      const PackingSequence& best) {
+    ++unsaved_;
+    const std::int64_t now = services_.clock.counter();
+    const bool byIterations =
+        options_.saveEveryIterations > 0 && unsaved_ >= options_.saveEveryIterations;
+    const bool bySeconds = options_.saveEverySeconds > 0.0 &&
+                           seconds(lastCount_, now, services_.clock.frequency()) >=
+                               options_.saveEverySeconds;
+    if (!byIterations && !bySeconds) return;
+    unsaved_ = 0;
+    lastCount_ = now;
+    try {
+      writeSequenceFile(system, archive, options_.sequenceFileName, best);
+    } catch (const InputError& error) {
+      services_.console.line("警告: 搜索中途保存排样序列文件 \"" + options_.sequenceFileName +
+                             "\" 失败 (" + error.what() + "), 原文件保持不变; 稍后再试。");
+    }
+  }
+
+ private:
+  const SearchOptions& options_;
+  SearchServices services_;
+  std::int64_t lastCount_;
+  int unsaved_ = 0;  // iterations since the last save
+};
 
 }  // namespace
 
@@ -140,6 +184,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   double maximum = 0.0;
   int completed = 0;
   bool running = true;
+  PeriodicSave periodicSave(options, services);
 
   log.line(text("  初始排样序列:排样高度=", totalVolume / currentEfficiency / area,
                 ",排样效率=", currentEfficiency));
@@ -212,6 +257,8 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
 
     temperature = temperature - step;
     completed = k;
+    // When the search ends here the final write follows at once.
+    if (running && completed < planned) periodicSave.afterIteration(system, archive, best);
   }
 
   const double average = sum / completed;
@@ -235,8 +282,10 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
     log.line("  最低排样效率=无, 最高排样效率=无, 平均排样效率=无");
   }
 
-  evaluateSequence(system, best);
+  // Written before the final evaluation, which does not change it, so that a search killed
+  // during that evaluation has already kept every iteration.
   writeSequenceFile(system, archive, options.sequenceFileName, best);
+  evaluateSequence(system, best);
 }
 
 }  // namespace tessera

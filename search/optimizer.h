@@ -25,6 +25,11 @@ struct SearchOptions {
   LayoutExtras layoutExtras;      // empty: none
   std::string sequenceFileName = "ID_Type_SequenceForPack.txt";
   std::string logFileName = "report2.txt";
+  // The sequence file is also saved during the search, after the iteration that reaches
+  // either many iterations or many seconds (by the search's clock) since the last save, so
+  // that a killed search loses at most that much work. 0 or less turns a rule off.
+  int saveEveryIterations = 10;
+  double saveEverySeconds = 300.0;
 };
 
 /// Everything the search talks to or draws from; passed in, never global.
@@ -36,7 +41,9 @@ struct SearchServices {
 
 /// The annealing search over ID sequences. On return system.parts holds the best layout,
 /// computingTimeText is set, the log has grown and the sequence file holds the best sequence
-/// and every evaluated type sequence.
+/// and every evaluated type sequence. Saves during the search hold exactly what the end of
+/// the search would write at that point; one that fails is reported on the console and
+/// tried again at the next save, while a failure of the final write ends the search.
 void optimize(PackingSystem& system, SearchServices services, const SearchOptions& options);
 
 }  // namespace tessera

@@ -1,0 +1,205 @@
+// Outputs that cannot be written: the program says which, ends with status 1, and every file
+// that stood before is still there, whole. Runs the real program, also as root: permission
+// bits are made to count by dropping the capabilities that override them, and a full disk is
+// a file size limit (writes past it fail as on a full disk) or /dev/full.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/project.h"
+#include "support/run_folder.h"
+
+namespace tessera {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSequenceFile = "ID_Type_SequenceForPack.txt";
+
+/// The regular files of a folder by name, with their bytes; links and folders are left out.
+std::map<std::string, std::string> regularFiles(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (fs::is_regular_file(fs::symlink_status(entry.path())))
+      files[entry.path().filename().string()] = test::readBytes(entry.path().string());
+  return files;
+}
+
+std::vector<std::string> entriesOf(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+test::ChildOptions obeyingPermissions() {
+  test::ChildOptions options;
+  options.obeyPermissions = true;
+  return options;
+}
+
+test::ChildOptions limitedTo(long long bytes) {
+  test::ChildOptions options;
+  options.fileSizeLimit = bytes;
+  return options;
+}
+
+/// A report's computing time differs from run to run; the rest must not.
+std::string withoutTime(const std::string& bytes) {
+  if (bytes.rfind("Calculating Time:", 0) != 0) return bytes;
+  return bytes.substr(bytes.find('\n') + 1);
+}
+
+/// The tiny project in a scratch folder.
+struct Project {
+  Project() { test::copyData("search/tiny", path()); }
+  fs::path path() const { return scratch.path(""); }
+  fs::path file(const std::string& name) const { return scratch.path(name); }
+
+  test::RunResult run(const std::vector<std::string>& extra, test::ChildOptions options = {}) {
+    std::vector<std::string> arguments{"project.txt", "--no-picture"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return test::runChild(path(), arguments, options);
+  }
+  void earlierRun() { ASSERT_EQ(run({"--iterations", "2"}).status, 0); }
+  void logTo(const char* device) {
+    fs::remove(file("report2.txt"));
+    fs::create_symlink(device, file("report2.txt"));
+  }
+
+  test::ScratchFolder scratch;
+};
+
+/// Makes a folder read-only for as long as the object lives.
+class ReadOnly {
+ public:
+  explicit ReadOnly(const fs::path& folder) : folder_(folder) { ::chmod(folder.c_str(), 0555); }
+  ~ReadOnly() { ::chmod(folder_.c_str(), 0755); }
+
+ private:
+  fs::path folder_;
+};
+
+TEST(FaultOutput, ReadOnlyFolderEndsTheRunBeforeTheSearchAndCreatesNothing) {
+  Project project;
+  const std::vector<std::string> before = entriesOf(project.path());
+  test::RunResult run;
+  {
+    ReadOnly readOnly(project.path());
+    run = project.run({"--iterations", "2"}, obeyingPermissions());
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("report2 file open error!"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find("第1次模拟退火:"), std::string::npos);
+  EXPECT_EQ(entriesOf(project.path()), before);
+}
+
+TEST(FaultOutput, ReadOnlyFolderKeepsTheEarlierSequenceFileAndReports) {
+  Project project;
+  project.earlierRun();
+  std::map<std::string, std::string> before = regularFiles(project.path());
+  const std::vector<std::string> names = entriesOf(project.path());
+  test::RunResult run;
+  {
+    ReadOnly readOnly(project.path());
+    run = project.run({"--iterations", "2"}, obeyingPermissions());
+  }
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("ID_Type_SequenceForPack.txt file open error!"), std::string::npos)
+      << run.err;
+  // The search itself ran and logged (the log file was writable); nothing else changed.
+  std::map<std::string, std::string> after = regularFiles(project.path());
+  EXPECT_GT(after["report2.txt"].size(), before["report2.txt"].size());
+  before.erase("report2.txt");
+  after.erase("report2.txt");
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(entriesOf(project.path()), names);
+}
+
+TEST(FaultOutput, FullDiskUnderTheLogEndsTheRunAndKeepsEveryFile) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this platform";
+  Project project;
+  project.earlierRun();
+  project.logTo("/dev/full");
+  const std::map<std::string, std::string> before = regularFiles(project.path());
+  const test::RunResult run = project.run({"--iterations", "2"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("report2 file open error!"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out.find("第1次模拟退火:"), std::string::npos);
+  EXPECT_EQ(regularFiles(project.path()), before);
+}
+
+/// Where a full disk strikes: the output that fails, the message, and how to prepare earlier
+/// outputs for it. The outputs are written in the order sequence file, report, drawing.
+struct FullDiskCase {
+  const char* failing;
+  const char* message;
+  bool fromEarlierRun;  // else hand-made earlier reports and a fresh search of 0 iterations
+};
+
+TEST(FaultOutput, FullDiskAtEachOutputNamesItAndKeepsWhatStoodThere) {
+  const char* const order[] = {kSequenceFile, "report.txt", "Layout_zodedez.dxf"};
+  const FullDiskCase cases[] = {
+      {kSequenceFile, "ID_Type_SequenceForPack.txt file open error!", true},
+      // A fresh sequence file of four parts is shorter than a report, so the report fails alone.
+      {"report.txt", "report file open error!", false},
+      {"Layout_zodedez.dxf", "多面体几何信息输出失败!", true},
+  };
+  for (const FullDiskCase& c : cases) {
+    SCOPED_TRACE(c.failing);
+    Project project;
+    std::vector<std::string> arguments{"--iterations", "2"};
+    if (c.fromEarlierRun) {
+      project.earlierRun();
+    } else {
+      test::writeBytes(project.file("report.txt").string(), "an earlier report\n");
+      test::writeBytes(project.file("Layout_zodedez.dxf").string(), "an earlier drawing\n");
+      arguments = {"--iterations", "0"};
+    }
+    project.logTo("/dev/null");
+
+    // The same run without a limit shows how large each new output is.
+    Project reference;
+    for (const auto& [name, bytes] : regularFiles(project.path()))
+      test::writeBytes(reference.file(name).string(), bytes);
+    reference.logTo("/dev/null");
+    ASSERT_EQ(reference.run(arguments).status, 0);
+    const std::map<std::string, std::string> written = regularFiles(reference.path());
+
+    // Room for every output before the failing one, not for the failing one.
+    long long limit = static_cast<long long>(written.at(c.failing).size()) - 1;
+    std::size_t failingAt = 0;
+    while (order[failingAt] != std::string(c.failing)) ++failingAt;
+    for (std::size_t i = 0; i < failingAt; ++i)
+      ASSERT_LE(static_cast<long long>(written.at(order[i]).size()), limit) << order[i];
+
+    const std::map<std::string, std::string> before = regularFiles(project.path());
+    std::vector<std::string> names = entriesOf(project.path());
+    for (std::size_t i = 0; i < failingAt; ++i) names.push_back(order[i]);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    const test::RunResult run = project.run(arguments, limitedTo(limit));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    const std::map<std::string, std::string> after = regularFiles(project.path());
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+      const std::string name = order[i];
+      if (i < failingAt)
+        EXPECT_EQ(withoutTime(after.at(name)), withoutTime(written.at(name)))
+            << name << " is the new one";
+      else
+        EXPECT_EQ(after.at(name), before.at(name)) << name << " is the earlier one";
+    }
+    EXPECT_EQ(entriesOf(project.path()), names);  // no temporary file left behind
+  }
+}
+
+}  // namespace
+}  // namespace tessera
