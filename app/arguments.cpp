@@ -23,6 +23,12 @@ int parseCount(const std::string& option, const std::string& value) {
   return static_cast<int>(n);
 }
 
+int parseThreads(const std::string& value) {
+  const int n = parseCount("--threads", value);
+  if (n < 1) refuse("--threads expects at least 1, got " + value);
+  return n;
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args) {
@@ -39,6 +45,10 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       parsed.iterations = parseCount(arg, value());
     } else if (arg.rfind("--iterations=", 0) == 0) {
       parsed.iterations = parseCount("--iterations", arg.substr(13));
+    } else if (arg == "--threads") {
+      parsed.threads = parseThreads(value());
+    } else if (arg.rfind("--threads=", 0) == 0) {
+      parsed.threads = parseThreads(arg.substr(10));
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -55,7 +65,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-  return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only] [--no-picture]\n"
+  return "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only]\n"
+         "               [--no-picture]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -65,6 +76,8 @@ std::string usageText() {
          "                   and every output file refer to it.\n"
          "  --iterations N   the number of iterations of the search; without it the program\n"
          "                   asks on the console (N <= 0 runs no iteration).\n"
+         "  --threads N      search the orientations of each part on N threads (N >= 1);\n"
+         "                   all cores when not given. Results are the same for every N.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes nothing).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

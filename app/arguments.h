@@ -12,6 +12,7 @@ struct Arguments {
   std::optional<int> iterations;
   bool evaluateOnly = false;
   bool picture = true;  // a PNG picture beside every layout drawing
+  std::optional<int> threads;  // threads that search orientations; all cores when not given
   bool help = false;
 };
 

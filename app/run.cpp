@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -9,7 +10,7 @@
 #include "io/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
-#include "placement/evaluation.h"
+#include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
@@ -27,12 +28,13 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
-int evaluateOnce(PackingSystem& system, platform::Console& console) {
+int evaluateOnce(PackingSystem& system, const Evaluator& evaluator,
+                 platform::Console& console) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
   for (int i = 0; i < system.sequenceLength; ++i) identity.items.push_back(i);
-  const double efficiency = evaluate(system, identity);
+  const double efficiency = evaluator(system, identity);
   double volume = 0.0;
   for (const Part& part : system.parts) volume += part.volume;
   const Polyhedron& box = system.container;
@@ -44,6 +46,14 @@ int evaluateOnce(PackingSystem& system, platform::Console& console) {
       << placed << "/" << system.sequenceLength;
   console.line(out.str());
   return 0;
+}
+
+/// The fast evaluation, which gives the reference layouts bit for bit.
+Evaluator evaluatorFor(const Arguments& arguments) {
+  auto fast = std::make_shared<FastEvaluator>(arguments.threads.value_or(defaultThreadCount()));
+  return [fast](PackingSystem& system, const PackingSequence& sequence) {
+    return fast->evaluate(system, sequence);
+  };
 }
 
 /// Files written beside every layout drawing, under the drawing's base name.
@@ -66,11 +76,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   checkCellBudget(system);
-  if (arguments.evaluateOnly) return evaluateOnce(system, console);
+  const Evaluator evaluator = evaluatorFor(arguments);
+  if (arguments.evaluateOnly) return evaluateOnce(system, evaluator, console);
 
   Random random;
   SearchOptions options;
   options.iterations = arguments.iterations;
+  options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments);
   optimize(system, {console, clock, random}, options);
 
