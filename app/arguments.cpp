@@ -30,6 +30,12 @@ std::string exportPathOf(const std::string& value, const std::filesystem::path& 
   return (startFolder / value).lexically_normal().string();
 }
 
+int parseThreads(const std::string& value) {
+  const int n = parseCount("--threads", value);
+  if (n < 1) refuse("--threads expects at least 1, got " + value);
+  return n;
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -47,6 +53,10 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.iterations = parseCount(arg, value());
     } else if (arg.rfind("--iterations=", 0) == 0) {
       parsed.iterations = parseCount("--iterations", arg.substr(13));
+    } else if (arg == "--threads") {
+      parsed.threads = parseThreads(value());
+    } else if (arg.rfind("--threads=", 0) == 0) {
+      parsed.threads = parseThreads(arg.substr(10));
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -70,7 +80,7 @@ Arguments parseArguments(const std::vector<std::string>& args,
 }
 
 std::string usageText() {
-  return "Usage: tessera [PROJECT] [--iterations N] [--evaluate-only] [--no-picture]\n"
+  return "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] [--no-picture]\n"
          "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
@@ -81,6 +91,8 @@ std::string usageText() {
          "                   and every output file refer to it.\n"
          "  --iterations N   the number of iterations of the search; without it the program\n"
          "                   asks on the console (N <= 0 runs no iteration).\n"
+         "  --threads N      search the orientations of each part on N threads (N >= 1);\n"
+         "                   all cores when not given. Results are the same for every N.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

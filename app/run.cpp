@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -11,7 +12,7 @@
 #include "io/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
-#include "placement/evaluation.h"
+#include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
@@ -29,12 +30,13 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
-int evaluateOnce(const Arguments& arguments, PackingSystem& system, platform::Console& console) {
+int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evaluator& evaluator,
+                 platform::Console& console) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
   for (int i = 0; i < system.sequenceLength; ++i) identity.items.push_back(i);
-  const double efficiency = evaluate(system, identity);
+  const double efficiency = evaluator(system, identity);
   double volume = 0.0;
   for (const Part& part : system.parts) volume += part.volume;
   const Polyhedron& box = system.container;
@@ -66,6 +68,15 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
+/// The fast evaluation, which gives the reference layouts bit for bit.
+Evaluator evaluatorFor(const Arguments& arguments) {
+  auto fast = std::make_shared<FastEvaluator>(arguments.threads.value_or(defaultThreadCount()));
+  return [fast](PackingSystem& system, const PackingSequence& sequence) {
+    return fast->evaluate(system, sequence);
+  };
+}
+
+
 }  // namespace
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments) {
@@ -94,11 +105,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
   checkExportFolder(arguments);
-  if (arguments.evaluateOnly) return evaluateOnce(arguments, system, console);
+  const Evaluator evaluator = evaluatorFor(arguments);
+  if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
 
   Random random;
   SearchOptions options;
   options.iterations = arguments.iterations;
+  options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments);
   optimize(system, {console, clock, random}, options);
 

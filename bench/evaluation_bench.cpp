@@ -1,0 +1,245 @@
+// Evaluations per second of the reference placement and of FastEvaluator, on one project, in
+// one run: both evaluate the identity sequence and the same series of neighbour sequences,
+// and every efficiency and every placed part must come out bit-identical.
+//
+//   tessera-bench PROJECT [--neighbours N] [--reference N] [--threads N] [--parts N] [--rn N]
+//
+// Run it in the project's folder: the paths inside a project are relative to it.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "io/project_loader.h"
+#include "model/packing_system.h"
+#include "placement/evaluation.h"
+#include "placement/fast_evaluation.h"
+#include "placement/occupancy_grid.h"
+#include "placement/voxelise.h"
+#include "search/random.h"
+#include "search/sequences.h"
+
+namespace tessera {
+namespace {
+
+struct Options {
+  std::string project;
+  int neighbours = 5;
+  int reference = -1;  // sequences the reference evaluates; -1: all of them
+  int threads = defaultThreadCount();
+  int parts = 0;  // 0: the project's own parts
+  int rn = -1;    // -1: the project's RN
+};
+
+[[noreturn]] void usage(const char* message) {
+  std::fprintf(stderr,
+               "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--reference N] [--threads N] "
+               "[--parts N] [--rn N]\n",
+               message);
+  std::exit(2);
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto number = [&]() {
+      if (i + 1 >= argc) usage(("missing value after " + arg).c_str());
+      return std::atoi(argv[++i]);
+    };
+    if (arg == "--neighbours") {
+      o.neighbours = number();
+    } else if (arg == "--reference") {
+      o.reference = number();
+    } else if (arg == "--threads") {
+      o.threads = number();
+    } else if (arg == "--parts") {
+      o.parts = number();
+    } else if (arg == "--rn") {
+      o.rn = number();
+    } else if (!arg.empty() && arg[0] == '-') {
+      usage(("unknown option " + arg).c_str());
+    } else {
+      o.project = arg;
+    }
+  }
+  if (o.project.empty()) usage("no project given");
+  return o;
+}
+
+// The project's parts repeated (in id order) up to `count`, in a container stretched along z
+// by count / n so that they still fit; then sorted, parked and numbered as loading does.
+void resize(PackingSystem& system, int count) {
+  const int n = system.parts.count();
+  if (count <= 0 || n == 0) return;
+  const double factor = static_cast<double>(count) / n;
+  Polyhedron& c = system.container;
+  const double bottom = c.boxMin.z;
+  auto stretch = [&](Point& p) { p.z = bottom + (p.z - bottom) * factor; };
+  for (Point& v : c.vertices) stretch(v);
+  for (Edge& e : c.edges) {
+    stretch(e.start);
+    stretch(e.end);
+    e.direction = minus(e.end, e.start);
+  }
+  for (Face& f : c.faces) {
+    std::vector<Point> ring = f.points;
+    for (Point& p : ring) stretch(p);
+    f.setPoints(ring);
+  }
+  c.computeBoundingBox();
+
+  PartList parts;
+  for (int i = count - 1; i >= 0; --i) parts.pushFront(system.parts[i % n]);
+  parts.sortByVolumeDescending();
+  int id = 0;
+  for (Part& part : parts) {
+    part.translate(minus(c.boxMax, part.boxMin));
+    part.id = id++;
+  }
+  system.parts = std::move(parts);
+  system.sequenceLength = system.parts.count();
+  system.parts.copyInto(system.masterParts);
+}
+
+// Every placed vertex, part by part in id order, with the efficiency: what must agree.
+struct Layout {
+  double efficiency = 0.0;
+  std::vector<Point> vertices;
+};
+
+Layout layoutOf(const PackingSystem& system, double efficiency) {
+  Layout layout;
+  layout.efficiency = efficiency;
+  for (int id = 0; id < system.sequenceLength; ++id)
+    for (const Point& v : system.parts.findById(id)->vertices) layout.vertices.push_back(v);
+  return layout;
+}
+
+bool identical(const Layout& a, const Layout& b) {
+  return std::memcmp(&a.efficiency, &b.efficiency, sizeof(double)) == 0 &&
+         a.vertices.size() == b.vertices.size() &&
+         (a.vertices.empty() ||
+          std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(Point)) ==
+              0);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Timing {
+  double first = 0.0;
+  double later = 0.0;
+  int laterCount = 0;
+  double all() const { return first + later; }
+  int count() const { return laterCount + 1; }
+};
+
+void printRate(const char* name, const Timing& t) {
+  std::printf("%-10s %4d evaluations  %10.3f eval/s  first %9.4f s  later %9.4f s each\n", name,
+              t.count(), t.count() / t.all(), t.first,
+              t.laterCount > 0 ? t.later / t.laterCount : NAN);
+}
+
+int run(const Options& options) {
+  PackingSystem system;
+  loadProject(system, options.project);
+  if (options.rn >= 0) system.RN = options.rn;
+  resize(system, options.parts);
+  checkCellBudget(system);
+  buildGrid(system);
+  system.buildOrientations();
+
+  // The identity, then neighbours drawn as the search draws them: each new type sequence
+  // goes into the archive, so no two sequences share a type sequence.
+  std::vector<PackingSequence> sequences;
+  PackingSequence identity;
+  for (int i = 0; i < system.sequenceLength; ++i) identity.items.push_back(i);
+  sequences.push_back(identity);
+  Random random;
+  TypeSequenceArchive archive;
+  archive.insertSorted(toTypeSequence(system, identity));
+  for (int i = 0; i < options.neighbours; ++i) {
+    std::optional<PackingSequence> next = makeNeighbour(system, identity, archive, random);
+    if (!next) break;
+    archive.insertSorted(toTypeSequence(system, *next));
+    sequences.push_back(*next);
+  }
+
+  std::printf("project %s: %d parts, RN %d (%d orientations), PBSL %g, grid %d x %d x %d\n",
+              options.project.c_str(), system.sequenceLength, system.RN,
+              system.orientationCount(), system.PBSL, system.grid.gridX, system.grid.gridY,
+              system.grid.gridZ);
+
+  const int referenceCount =
+      options.reference < 0 ? static_cast<int>(sequences.size())
+                            : std::min(options.reference, static_cast<int>(sequences.size()));
+  std::vector<Layout> expected;
+  Timing reference;
+  for (int i = 0; i < referenceCount; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const double e = evaluate(system, sequences[static_cast<std::size_t>(i)]);
+    const double took = secondsSince(start);
+    (i == 0 ? reference.first : reference.later) += took;
+    if (i > 0) ++reference.laterCount;
+    expected.push_back(layoutOf(system, e));
+    system.masterParts.copyInto(system.parts);
+  }
+
+  FastEvaluator fast(options.threads);
+  Timing fastTiming;
+  int mismatches = 0;
+  for (std::size_t i = 0; i < sequences.size(); ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const double e = fast.evaluate(system, sequences[i]);
+    const double took = secondsSince(start);
+    (i == 0 ? fastTiming.first : fastTiming.later) += took;
+    if (i > 0) ++fastTiming.laterCount;
+    if (i < expected.size() && !identical(expected[i], layoutOf(system, e))) {
+      std::printf("MISMATCH in sequence %zu: efficiency %.17g (reference %.17g)\n", i, e,
+                  expected[i].efficiency);
+      ++mismatches;
+    }
+    system.masterParts.copyInto(system.parts);
+  }
+
+  if (referenceCount > 0) printRate("reference", reference);
+  printRate("fast", fastTiming);
+  if (referenceCount > 0) {
+    const double referenceMean = reference.all() / reference.count();
+    std::printf("ratio      %.1f x overall, first %.1f x, later %.1f x (against the reference mean)\n",
+                referenceMean / (fastTiming.all() / fastTiming.count()),
+                reference.first / fastTiming.first,
+                fastTiming.laterCount > 0 ? referenceMean / (fastTiming.later / fastTiming.laterCount)
+                                          : NAN);
+    std::printf("checked    %d sequences: %s\n", referenceCount,
+                mismatches == 0 ? "every efficiency and placed vertex bit-identical"
+                                : "MISMATCHES FOUND");
+  } else {
+    std::printf("checked    none (no reference evaluations asked for)\n");
+  }
+  std::printf("threads    %d\n", fast.threads());
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("peak memory %.1f MiB\n", usage.ru_maxrss / 1024.0);
+  return mismatches == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace tessera
+
+int main(int argc, char** argv) {
+  try {
+    return tessera::run(tessera::parse(argc, argv));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 1;
+  }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "geometry/edge.h"
+#include "geometry/point.h"
+#include "model/polyhedron.h"
+
+// A solid flattened for the hot loops of placement: the same coordinates, planes and box as a
+// Polyhedron, every face ring in one array. The predicates here give exactly the answers of
+// geometry/predicates.h (same operations on the same doubles) without allocating.
+namespace tessera {
+
+/// Plane a*x + b*y + c*z + d = 0 from three points, by the rule of Face::setPoints.
+struct Plane {
+  double a = 0.0;
+  double b = 0.0;
+  double c = 0.0;
+  double d = 0.0;
+
+  double value(const Point& q) const { return a * q.x + b * q.y + c * q.z + d; }
+};
+
+/// normalise((p1 - p0) x (p2 - p0)), offset through p0; the operations of Face::setPoints.
+Plane planeThrough(const Point& p0, const Point& p1, const Point& p2);
+
+struct PreparedFace {
+  std::uint32_t first = 0;  // the ring is PreparedSolid::ring[first, first + count)
+  std::uint32_t count = 0;
+  Plane plane;
+  double zMin = 0.0;    // extent of the ring along z
+  double zMax = 0.0;
+  bool finite = false;  // every ring coordinate is finite
+};
+
+struct PreparedSolid {
+  std::vector<Point> vertices;
+  std::vector<Edge> edges;
+  std::vector<Point> ring;
+  std::vector<PreparedFace> faces;
+  Point boxMin;
+  Point boxMax;
+  Point referencePoint;
+  Point anchorPoint;
+  bool planesCurrent = true;  // false after a translation until refreshPlanes
+};
+
+/// Fills solid from the polyhedron's geometry, reusing solid's storage.
+void prepareSolid(const Polyhedron& from, PreparedSolid& solid);
+
+/// Polyhedron::translate on the points and the box; planes are left stale (refreshPlanes).
+void translateSolid(PreparedSolid& solid, const Point& offset);
+
+/// Recomputes every face plane and z extent from the ring, as Face::setPoints would.
+void refreshPlanes(PreparedSolid& solid);
+
+/// Writes the geometry (points, planes, box, reference and anchor point) into the polyhedron.
+/// Planes must be current.
+void writeGeometry(const PreparedSolid& solid, Polyhedron& to);
+
+/// pointInPolyhedron(q, solid). Planes must be current.
+bool insideSolid(const Point& q, const PreparedSolid& solid);
+
+/// polyhedraDisjoint(a, b). Planes of both must be current.
+bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b);
+
+/// The two boxes overlap by the box test of polyhedraDisjoint (touching counts as apart).
+inline bool boxesOverlap(const Point& aMin, const Point& aMax, const Point& bMin,
+                         const Point& bMax) {
+  if (aMin.x >= bMax.x || aMax.x <= bMin.x) return false;
+  if (aMin.y >= bMax.y || aMax.y <= bMin.y) return false;
+  if (aMin.z >= bMax.z || aMax.z <= bMin.z) return false;
+  return true;
+}
+
+}  // namespace tessera
