@@ -34,5 +34,9 @@ run: build
 fuzz: deps
 	JOBS=$(JOBS) bash tests/fuzz/run-fuzzers $(FUZZ_SECONDS)
 
+# The fast evaluation against the reference, and how its time grows (Release build).
+bench: build
+	bash bench/run-bench build/release/bench/tessera-bench $(THREADS)
+
 clean:
 	rm -rf build run
