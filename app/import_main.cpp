@@ -112,8 +112,8 @@ int run(const std::vector<std::string>& args) {
     if (!hasContainer) throw BadArguments("--project needs --container L W H");
     if (!out.empty() || hasName)
       throw BadArguments("-o and --name apply to a single mesh, not to --project");
-    std::vector<PartSpec> parts;
-    for (const std::string& m : meshes) parts.push_back(parsePartSpec(m));
+    std::vector<PartRequest> parts;
+    for (const std::string& m : meshes) parts.push_back(parsePartRequest(m));
     settings.mesh = options;
     createProject(project, settings, parts, std::cout);
     return 0;

@@ -121,6 +121,6 @@ def write_project(folder, pbsl, rn, parts):
 
 
 if __name__ == "__main__":
-    for name, spec in PROJECTS.items():
-        write_project(os.path.join(HERE, name), spec["pbsl"], spec["rn"], spec["parts"])
+    for name, settings in PROJECTS.items():
+        write_project(os.path.join(HERE, name), settings["pbsl"], settings["rn"], settings["parts"])
     print("examples written")

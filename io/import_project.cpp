@@ -20,7 +20,7 @@ constexpr std::size_t kLongestPath = 296;
 
 }  // namespace
 
-PartSpec parsePartSpec(const std::string& argument) {
+PartRequest parsePartRequest(const std::string& argument) {
   const auto colon = argument.find_last_of(':');
   if (colon == std::string::npos) return {argument, 1};
   const std::string count = argument.substr(colon + 1);
@@ -57,7 +57,7 @@ void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string&
 }
 
 void createProject(const std::string& projectPath, const ProjectSettings& settings,
-                   const std::vector<PartSpec>& parts, std::ostream& log) {
+                   const std::vector<PartRequest>& parts, std::ostream& log) {
   namespace fs = std::filesystem;
   auto positive = [](double v) { return v > 0.0 && std::isfinite(v); };
   if (!positive(settings.length) || !positive(settings.width) || !positive(settings.height))
@@ -72,20 +72,20 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   // Part types are told apart by name, so names (and with them file names) must differ.
   std::set<std::string> taken = {containerFile, project.filename().string()};
   std::vector<std::string> names;
-  for (const PartSpec& spec : parts) {
-    const std::string name = baseName(spec.meshPath);
+  for (const PartRequest& request : parts) {
+    const std::string name = baseName(request.meshPath);
     checkPartName(name);
     const std::string file = name + ".txt";
     if (file.size() > kLongestPath)
       throw ImportError("the part file name '" + file + "' is too long for a project file");
     if (!taken.insert(file).second)
-      throw ImportError("'" + spec.meshPath + "' would be written to '" + file +
+      throw ImportError("'" + request.meshPath + "' would be written to '" + file +
                         "', which another mesh or the project already uses; rename the mesh");
     names.push_back(name);
   }
 
   std::vector<ImportedMesh> imported;
-  for (const PartSpec& spec : parts) imported.push_back(importMesh(spec.meshPath, settings.mesh));
+  for (const PartRequest& request : parts) imported.push_back(importMesh(request.meshPath, settings.mesh));
 
   std::error_code ec;
   if (!folder.empty()) fs::create_directories(folder, ec);

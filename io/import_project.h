@@ -10,14 +10,14 @@
 namespace tessera {
 
 /// One mesh of a project and how many copies of it to pack.
-struct PartSpec {
+struct PartRequest {
   std::string meshPath;
   int copies = 1;
 };
 
 /// "mesh.stl:3" gives mesh.stl with 3 copies; without a ":count" suffix, one copy.
 /// Throws ImportError for a count that is not a positive integer.
-PartSpec parsePartSpec(const std::string& argument);
+PartRequest parsePartRequest(const std::string& argument);
 
 /// The box from (0, 0, 0) to (length, width, height): 8 vertices, 12 edges, 6 outward
 /// quadrilaterals, centroid at its centre.
@@ -44,6 +44,6 @@ struct ProjectSettings {
 /// mesh), "container.txt" and the project file, which names them relative to its own folder.
 /// Nothing is written unless every mesh imports. Progress goes to log; throws ImportError.
 void createProject(const std::string& projectPath, const ProjectSettings& settings,
-                   const std::vector<PartSpec>& parts, std::ostream& log);
+                   const std::vector<PartRequest>& parts, std::ostream& log);
 
 }  // namespace tessera

@@ -188,13 +188,13 @@ TEST(ImportProject, ProjectFileLayout) {
             "Next part\n\"partB.txt\"\nCopies\n2\n----\n#EndFile\n");
 }
 
-TEST(ImportProject, PartSpecCarriesCopies) {
-  EXPECT_EQ(parsePartSpec("parts/a.stl:3").meshPath, "parts/a.stl");
-  EXPECT_EQ(parsePartSpec("parts/a.stl:3").copies, 3);
-  EXPECT_EQ(parsePartSpec("a.stl").copies, 1);
-  EXPECT_EQ(parsePartSpec("C:\\parts\\a.stl").meshPath, "C:\\parts\\a.stl");
-  EXPECT_THROW(parsePartSpec("a.stl:0"), ImportError);
-  EXPECT_THROW(parsePartSpec("a.stl:-2"), ImportError);
+TEST(ImportProject, PartRequestCarriesCopies) {
+  EXPECT_EQ(parsePartRequest("parts/a.stl:3").meshPath, "parts/a.stl");
+  EXPECT_EQ(parsePartRequest("parts/a.stl:3").copies, 3);
+  EXPECT_EQ(parsePartRequest("a.stl").copies, 1);
+  EXPECT_EQ(parsePartRequest("C:\\parts\\a.stl").meshPath, "C:\\parts\\a.stl");
+  EXPECT_THROW(parsePartRequest("a.stl:0"), ImportError);
+  EXPECT_THROW(parsePartRequest("a.stl:-2"), ImportError);
 }
 
 TEST(ImportProject, WritesPartsContainerAndProjectNextToIt) {
