@@ -82,7 +82,7 @@ struct LibraryLeaksIgnored {
 
 Lib3mfView readWithLib3mf(std::string bytes) {
   using namespace NMR;
-  const LibraryLeaksIgnored ignored;
+  [[maybe_unused]] const LibraryLeaksIgnored ignored;
   Lib3mfView view;
   PLib3MFModel* model = nullptr;
   PLib3MFModelReader* reader = nullptr;
