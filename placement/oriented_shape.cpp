@@ -11,16 +11,6 @@ namespace tessera {
 
 namespace {
 
-constexpr double kMaxExtent = static_cast<double>(std::numeric_limits<int>::max());
-
-// The extents voxelise accepts; anything else goes to voxelise itself, which refuses it.
-bool saneCellCount(double cx, double cy, double cz) {
-  if (!(cx >= 1.0 && cx <= kMaxExtent && cy >= 1.0 && cy <= kMaxExtent && cz >= 1.0 &&
-        cz <= kMaxExtent))
-    return false;
-  return cx * cy * cz <= static_cast<double>(kMaxCells);
-}
-
 void addVertexOrder(OrientedShape& shape) {
   const std::vector<Point>& v = shape.geometry.vertices;
   std::vector<char> taken(v.size(), 0);
@@ -70,7 +60,7 @@ void voxeliseFast(Polyhedron& part) {
   const double ex = std::trunc((part.boxMax.x - part.boxMin.x) / c) + 1;
   const double ey = std::trunc((part.boxMax.y - part.boxMin.y) / c) + 1;
   const double ez = std::trunc((part.boxMax.z - part.boxMin.z) / c) + 1;
-  if (!saneCellCount(ex, ey, ez)) {
+  if (!saneCellCount(ex, ey, ez)) {  // voxelise itself refuses it
     voxelise(part);
     return;
   }

@@ -11,8 +11,8 @@
 namespace tessera {
 
 namespace {
-
 constexpr double kMaxExtent = static_cast<double>(std::numeric_limits<int>::max());
+}  // namespace
 
 bool saneCellCount(double cx, double cy, double cz) {
   if (!(cx >= 1.0 && cx <= kMaxExtent && cy >= 1.0 && cy <= kMaxExtent && cz >= 1.0 &&
@@ -20,6 +20,8 @@ bool saneCellCount(double cx, double cy, double cz) {
     return false;
   return cx * cy * cz <= static_cast<double>(kMaxCells);
 }
+
+namespace {
 
 [[noreturn]] void refuse(const Polyhedron& part, const char* what) {
   std::ostringstream message;

@@ -12,6 +12,10 @@ namespace tessera {
 /// Throws InputError when the extents would exceed int range or kMaxCells.
 void voxelise(Polyhedron& part);
 
+/// Whether a bitmap of cx x cy x cz cells (counts as doubles, before conversion) is one that
+/// voxelise accepts: every extent from 1 to INT_MAX and at most kMaxCells cells in all.
+bool saneCellCount(double cx, double cy, double cz);
+
 /// Refuses, with InputError and before any search, parts whose bitmap in some orientation
 /// could exceed int extents or kMaxCells: each axis is bounded by the part's box diagonal
 /// over its cellSide, plus margin.
