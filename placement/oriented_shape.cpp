@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
