@@ -4,7 +4,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "io/layout_export.h"
+#include "mesh/layout_export.h"
 #include "model/input_error.h"
 
 namespace tessera {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "io/import_project.h"
-#include "io/mesh_import.h"
+#include "mesh/import_project.h"
+#include "mesh/mesh_import.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <sstream>
 #include <string>
 
-#include "io/dxf_writer.h"
-#include "io/layout_export.h"
-#include "io/layout_scene.h"
-#include "io/project_loader.h"
-#include "io/report_writer.h"
+#include "formats/dxf_writer.h"
+#include "mesh/layout_export.h"
+#include "picture/layout_scene.h"
+#include "formats/project_loader.h"
+#include "formats/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
 #include "placement/fast_evaluation.h"
@@ -50,16 +50,6 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
   if (arguments.exportPath)
     writeLayoutExport(system, *arguments.exportPath, arguments.exportContainer);
   return 0;
-}
-
-/// An export that could never be written is refused before hours of search, not after.
-void checkExportFolder(const Arguments& arguments) {
-  if (!arguments.exportPath) return;
-  const std::filesystem::path folder = std::filesystem::path(*arguments.exportPath).parent_path();
-  std::error_code error;
-  if (!folder.empty() && !std::filesystem::is_directory(folder, error))
-    throw InputError("布局导出失败: \"" + *arguments.exportPath + "\" is in no existing folder",
-                     InputError::Channel::StandardError);
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
@@ -104,7 +94,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
-  checkExportFolder(arguments);
+  if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
   const Evaluator evaluator = evaluatorFor(arguments);
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
 

@@ -1,3 +1,4 @@
+// app: the entry points and the wiring of one run. Logic that belongs to a subsystem lives there.
 #pragma once
 
 #include "app/arguments.h"

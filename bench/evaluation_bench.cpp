@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "io/project_loader.h"
+#include "formats/project_loader.h"
 #include "model/packing_system.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"

@@ -1,3 +1,5 @@
+// geometry: points, faces, solids, rigid motions, orientations and the exact predicates on them.
+// It never rounds, snaps or tolerates: every answer is plain double arithmetic in written order.
 #pragma once
 
 #include "geometry/edge.h"

@@ -1,3 +1,5 @@
+// model: parts, polyhedra, sequences and the packing system that holds one project in memory.
+// It never reads or writes files and never decides where a part goes.
 #pragma once
 
 #include <cstdint>

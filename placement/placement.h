@@ -1,3 +1,5 @@
+// placement: turns a sequence into a layout on the occupancy grid, by the reference path and the
+// fast path. A shortcut here never changes a layout: the fast path equals the reference bit for bit.
 #pragma once
 
 #include "geometry/point.h"

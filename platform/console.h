@@ -1,3 +1,5 @@
+// platform: the thin layer over the operating system: console, terminal keys, clock, file
+// chooser, text encoding, interrupts. Nothing of the packing lives here.
 #pragma once
 
 #include <deque>

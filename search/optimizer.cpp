@@ -8,8 +8,8 @@
 #include <string>
 
 #include "geometry/assert.h"
-#include "io/sequence_file.h"
-#include "io/text_lines.h"
+#include "formats/sequence_file.h"
+#include "formats/text_lines.h"
 #include "model/input_error.h"
 #include "placement/evaluation.h"
 #include "placement/occupancy_grid.h"

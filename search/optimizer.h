@@ -1,3 +1,5 @@
+// search: the annealing search over sequences, its archive, pauses and periodic saves.
+// It never evaluates a layout itself (placement does) and writes only the program's own files.
 #pragma once
 
 #include <functional>

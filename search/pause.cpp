@@ -1,8 +1,8 @@
 #include "search/pause.h"
 
-#include "io/dxf_writer.h"
-#include "io/report_writer.h"
-#include "io/sequence_file.h"
+#include "formats/dxf_writer.h"
+#include "formats/report_writer.h"
+#include "formats/sequence_file.h"
 #include "search/evaluator.h"
 
 namespace tessera {

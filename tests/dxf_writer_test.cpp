@@ -1,4 +1,4 @@
-#include "io/dxf_writer.h"
+#include "formats/dxf_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fast_solids.h"
-#include "io/project_loader.h"
+#include "formats/project_loader.h"
 #include "model/packing_system.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"

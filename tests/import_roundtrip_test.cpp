@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "io/import_project.h"
-#include "io/layout_export.h"
-#include "io/polyhedron_reader.h"
-#include "io/project_loader.h"
+#include "mesh/import_project.h"
+#include "mesh/layout_export.h"
+#include "formats/polyhedron_reader.h"
+#include "formats/project_loader.h"
 #include "placement/evaluation.h"
 #include "placement/invariants.h"
 #include "placement/occupancy_grid.h"

@@ -1,5 +1,5 @@
 // Layout export: the objects of a layout, the OBJ, STL and 3MF files, and the command line.
-#include "io/layout_export.h"
+#include "mesh/layout_export.h"
 
 #include <Model/COM/NMR_DLLInterfaces.h>
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@
 
 #include "app/arguments.h"
 #include "app/run.h"
-#include "io/mesh_writer_3mf.h"
+#include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
 #include "support/exported_meshes.h"
 #include "support/packing.h"

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "io/bitmap_font.h"
-#include "io/face_triangulation.h"
-#include "io/layout_picture.h"
-#include "io/raster_canvas.h"
+#include "picture/bitmap_font.h"
+#include "geometry/face_triangulation.h"
+#include "picture/layout_picture.h"
+#include "picture/raster_canvas.h"
 
 namespace tessera {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "io/mesh_hull.h"
-#include "io/mesh_reader.h"
-#include "io/mesh_solid.h"
-#include "io/polyhedron_writer.h"
+#include "mesh/mesh_hull.h"
+#include "mesh/mesh_reader.h"
+#include "mesh/mesh_solid.h"
+#include "mesh/polyhedron_writer.h"
 
 namespace tessera {
 namespace {

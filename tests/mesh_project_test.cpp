@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "io/import_project.h"
-#include "io/mesh_import.h"
-#include "io/mesh_solid.h"
-#include "io/number_format.h"
-#include "io/polyhedron_writer.h"
+#include "mesh/import_project.h"
+#include "mesh/mesh_import.h"
+#include "mesh/mesh_solid.h"
+#include "formats/number_format.h"
+#include "mesh/polyhedron_writer.h"
 
 namespace tessera {
 namespace {

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "io/polyhedron_reader.h"
+#include "formats/polyhedron_reader.h"
 #include "model/input_error.h"
 #include "support/solids.h"
 

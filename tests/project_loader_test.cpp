@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "io/project_loader.h"
+#include "formats/project_loader.h"
 #include "model/input_error.h"
 #include "support/solids.h"
 

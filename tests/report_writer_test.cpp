@@ -1,4 +1,4 @@
-#include "io/report_writer.h"
+#include "formats/report_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "io/sequence_file.h"
+#include "formats/sequence_file.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/encoding.h"

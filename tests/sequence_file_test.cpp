@@ -1,4 +1,4 @@
-#include "io/sequence_file.h"
+#include "formats/sequence_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "io/atomic_file.h"
+#include "formats/atomic_file.h"
 #include "model/input_error.h"
 #include "support/project.h"
 #include "support/solids.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "fuzz_support.h"
-#include "io/polyhedron_reader.h"
+#include "formats/polyhedron_reader.h"
 #include "model/input_error.h"
 
 using namespace tessera;

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "io/project_loader.h"
+#include "formats/project_loader.h"
 #include "model/input_error.h"
 
 using namespace tessera;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "io/sequence_file.h"
+#include "formats/sequence_file.h"
 
 using namespace tessera;
 

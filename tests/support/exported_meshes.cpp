@@ -7,8 +7,8 @@
 #include <regex>
 #include <sstream>
 
-#include "io/mesh_solid.h"
-#include "io/mesh_writer_3mf.h"
+#include "mesh/mesh_solid.h"
+#include "mesh/mesh_writer_3mf.h"
 
 namespace tessera::test {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "io/mesh_writer.h"
+#include "mesh/mesh_writer.h"
 
 // Exported mesh files read back object by object, with their numbers parsed exactly. The
 // readers are deliberately plain: they check what a file says, not how our writers work.

@@ -1,0 +1,127 @@
+#include "formats/polyhedron_reader.h"
+
+#include <cmath>
+#include <fstream>
+#include <utility>
+#include <vector>
+
+#include "formats/text_lines.h"
+
+namespace tessera {
+
+namespace {
+
+const char* const kEndVertexList = "EndVertexList";
+const char* const kEndEdgeList = "EndEdgeList";
+const char* const kEndFaceList = "EndFaceList";
+
+double finite(double value, const TextLines& lines, const char* what) {
+  if (!std::isfinite(value)) throw lines.error(std::string(what) + "不是有限数");
+  return value;
+}
+
+// Reads the next line of a section; false at the section's end marker.
+bool nextInSection(TextLines& lines, std::string& line, const char* marker) {
+  line = lines.require(marker);
+  return line != marker;
+}
+
+const Point& vertexAt(const std::vector<Point>& vertices, long index, const TextLines& lines) {
+  if (index < 0 || static_cast<unsigned long>(index) >= vertices.size()) {
+    throw lines.error("顶点序号 " + std::to_string(index) + " 超出范围 (0.." +
+                      std::to_string(static_cast<long>(vertices.size()) - 1) + ")");
+  }
+  return vertices[static_cast<std::size_t>(index)];
+}
+
+Point readPoint(NumberCursor& cursor, const TextLines& lines, const char* what) {
+  Point p;
+  p.x = finite(cursor.decimal(), lines, what);
+  cursor.skip();
+  p.y = finite(cursor.decimal(), lines, what);
+  cursor.skip();
+  p.z = finite(cursor.decimal(), lines, what);
+  return p;
+}
+
+}  // namespace
+
+Polyhedron readPolyhedron(const std::string& path) {
+  std::ifstream in = openInputFile(path);
+  return parsePolyhedron(in, path);
+}
+
+Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
+  TextLines lines(in, path);
+  Polyhedron poly;
+
+  lines.require("名称行");
+  lines.require("名称行");
+  poly.name = lines.require("名称行");
+  if (poly.name.size() > kMaxNameLineLength) {
+    throw lines.error("名称过长 (最多 " + std::to_string(kMaxNameLineLength) + " 个字符)");
+  }
+
+  lines.require("体积行");
+  {
+    const std::string line = lines.require("体积行");
+    NumberCursor cursor(line);
+    poly.volume = finite(cursor.decimal(), lines, "体积");
+  }
+  lines.require("参考点行");
+  {
+    const std::string line = lines.require("参考点行");
+    NumberCursor cursor(line);
+    poly.referencePoint = readPoint(cursor, lines, "参考点坐标");
+  }
+  lines.require(kEndVertexList);
+
+  std::string line;
+  while (nextInSection(lines, line, kEndVertexList)) {
+    NumberCursor cursor(line);
+    cursor.integer();  // the id: vertices are addressed by position
+    cursor.skip();
+    poly.vertices.push_back(readPoint(cursor, lines, "顶点坐标"));
+  }
+  if (poly.vertices.empty()) throw lines.error("多面体没有顶点");
+
+  lines.require(kEndEdgeList);
+  while (nextInSection(lines, line, kEndEdgeList)) {
+    NumberCursor cursor(line);
+    cursor.integer();
+    cursor.skip();
+    const long a = cursor.integer();
+    cursor.skip();
+    const long b = cursor.integer();
+    poly.edges.push_back(
+        Edge::between(vertexAt(poly.vertices, a, lines), vertexAt(poly.vertices, b, lines)));
+  }
+
+  lines.require(kEndFaceList);
+  while (nextInSection(lines, line, kEndFaceList)) {
+    NumberCursor cursor(line);
+    cursor.integer();
+    cursor.skip();
+    const long n = cursor.integer();
+    if (n < 3) throw lines.error("面的顶点数 " + std::to_string(n) + " 少于 3");
+    cursor.skip(2);
+    // n comes from the file: the ring grows with the indices actually present.
+    std::vector<Point> ring;
+    for (long i = 0; i < n; ++i) {
+      if (i > 0) cursor.skip();
+      if (cursor.atEnd()) {
+        throw lines.error("面只有 " + std::to_string(i) + " 个顶点序号, 应有 " +
+                          std::to_string(n) + " 个");
+      }
+      ring.push_back(vertexAt(poly.vertices, cursor.integer(), lines));
+    }
+    Face face;
+    face.setPoints(std::move(ring));
+    poly.faces.push_back(std::move(face));
+  }
+
+  poly.computeBoundingBox();
+  return poly;
+}
+
+}  // namespace tessera

@@ -1,0 +1,45 @@
+// formats: the program's own files (polyhedron, project and sequence files, reports, DXF drawing),
+// line reading and atomic replacement. Readers never guess: what does not fit the format is refused.
+#pragma once
+
+#include <istream>
+#include <string>
+#include <vector>
+
+#include "model/packing_system.h"
+
+namespace tessera {
+
+/// Most parts a project may ask for in all; more would exhaust memory long before packing.
+inline constexpr long kMaxProjectParts = 1000000;
+
+/// One part-type block of a project file.
+struct ProjectBlock {
+  std::string partPath;
+  long copyCount = 0;  // as written; 0 or less lists the type without parts
+  int pathLine = 0;    // 1-based lines of the part file path and the copy count
+  int countLine = 0;
+};
+
+/// The text of a project file, parsed but not yet loaded.
+struct ProjectFile {
+  double PBSL = 0.0;
+  int RN = 0;
+  std::string containerPath;
+  std::vector<ProjectBlock> blocks;  // in file order
+};
+
+/// Parses project file text up to its "#EndFile" line. Paths are the path lines without
+/// their first and last characters. Throws InputError naming path and line for a missing
+/// "#EndFile", an overlong line, PBSL not positive and finite, RN negative or too large for
+/// the orientation table, and more than kMaxProjectParts parts in all.
+ProjectFile parseProjectFile(std::istream& in, const std::string& path);
+
+/// Loads the project at projectPath into system and brings the parts into their starting
+/// state: sorted by non-increasing volume, parked on the container's box maximum, numbered
+/// 0..n-1 from the front, copied into masterParts. Part paths are used as written (relative
+/// to the working directory). Throws InputError (文件"<path>"读取失败! for a file that
+/// cannot be opened); system is left unchanged then.
+void loadProject(PackingSystem& system, const std::string& projectPath);
+
+}  // namespace tessera

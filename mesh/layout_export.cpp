@@ -1,0 +1,113 @@
+#include "mesh/layout_export.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <tuple>
+
+#include "formats/atomic_file.h"
+#include "mesh/mesh_writer_3mf.h"
+#include "model/input_error.h"
+
+namespace tessera {
+
+namespace {
+
+struct PointOrder {
+  bool operator()(const Point& a, const Point& b) const {
+    return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+  }
+};
+
+[[noreturn]] void exportFailure(const std::string& path, const std::string& why) {
+  throw InputError("布局导出失败: \"" + path + "\" " + why, InputError::Channel::StandardError);
+}
+
+}  // namespace
+
+std::optional<ExportFormat> exportFormatOf(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".3mf") return ExportFormat::threeMf;
+  if (extension == ".stl") return ExportFormat::stl;
+  if (extension == ".obj") return ExportFormat::obj;
+  return std::nullopt;
+}
+
+MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name) {
+  // Face corners are the vertices' own coordinates (moved by the same arithmetic), so exact
+  // lookup finds them; a corner that is no vertex still gets one of its own.
+  std::map<Point, int, PointOrder> indexOf;
+  for (int i = 0; i < solid.vertexCount(); ++i)
+    indexOf.emplace(solid.vertices[static_cast<std::size_t>(i)], i);
+  std::vector<Point> corners = solid.vertices;
+  std::vector<std::vector<int>> rings;
+  for (const Face& face : solid.faces) {
+    std::vector<int> ring;
+    for (const Point& p : face.points) {
+      const auto [at, added] = indexOf.emplace(p, static_cast<int>(corners.size()));
+      if (added) corners.push_back(p);
+      ring.push_back(at->second);
+    }
+    rings.push_back(std::move(ring));
+  }
+
+  std::vector<int> renumbered(corners.size(), -1);
+  for (const std::vector<int>& ring : rings)
+    for (const int i : ring) renumbered[static_cast<std::size_t>(i)] = 0;
+  MeshObject object{name, {}, {}};
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    if (renumbered[i] < 0) continue;
+    renumbered[i] = static_cast<int>(object.vertices.size());
+    object.vertices.push_back(corners[i]);
+  }
+  for (std::vector<int>& ring : rings) {
+    for (int& i : ring) i = renumbered[static_cast<std::size_t>(i)];
+    object.faces.push_back(std::move(ring));
+  }
+  return object;
+}
+
+std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer) {
+  std::vector<MeshObject> objects;
+  for (const Part& part : system.parts)
+    objects.push_back(meshObjectOf(part, part.name + "#" + std::to_string(part.id)));
+  if (withContainer) objects.push_back(meshObjectOf(system.container, "container"));
+  return objects;
+}
+
+void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer) {
+  const std::optional<ExportFormat> format = exportFormatOf(path);
+  if (!format) exportFailure(path, "names no export format (.3mf, .stl or .obj)");
+  const std::vector<MeshObject> objects = layoutObjects(system, withContainer);
+  AtomicFile file(path);
+  switch (*format) {
+    case ExportFormat::threeMf:
+      try {
+        file.stream() << threeMfPackage(objects);
+      } catch (const std::runtime_error& error) {
+        exportFailure(path, error.what());
+      }
+      break;
+    case ExportFormat::stl:
+      writeAsciiStl(file.stream(), objects);
+      break;
+    case ExportFormat::obj:
+      writeObj(file.stream(), objects);
+      break;
+  }
+  if (!file.commit()) exportFailure(path, "cannot be written");
+}
+
+void checkExportFolder(const std::string& path) {
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code error;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, error))
+    throw InputError("布局导出失败: \"" + path + "\" is in no existing folder",
+                     InputError::Channel::StandardError);
+}
+
+}  // namespace tessera

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mesh/mesh_writer.h"
+#include "model/packing_system.h"
+#include "model/polyhedron.h"
+
+namespace tessera {
+
+/// Mesh formats a layout can be exported to.
+enum class ExportFormat { threeMf, stl, obj };
+
+/// The format named by the path's extension: .3mf, .stl or .obj, in any letter case.
+std::optional<ExportFormat> exportFormatOf(const std::string& path);
+
+/// The solid as a mesh object: the vertices its faces use, in vertex-list order, and its
+/// faces as rings of indices into them.
+MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name);
+
+/// The layout in system.parts: one object per part in list order, named "<name>#<id>", where
+/// the part stands (a part without a place stays parked above the container, as in the
+/// drawing); then the container, named "container", when withContainer.
+std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer);
+
+/// Writes layoutObjects to path in the format its extension names (STL as ASCII), replacing
+/// any file there all at once. Throws InputError (standard error) naming the path when the
+/// extension names no format or the file cannot be written; an old file is then kept.
+void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer);
+
+/// Throws InputError (standard error) when path lies in no existing folder, so that an export
+/// that could never be written is refused before a search, not after it.
+void checkExportFolder(const std::string& path);
+
+}  // namespace tessera

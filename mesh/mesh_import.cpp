@@ -1,0 +1,80 @@
+#include "mesh/mesh_import.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "mesh/mesh_hull.h"
+#include "mesh/polyhedron_writer.h"
+
+namespace tessera {
+
+ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options) {
+  const RawMesh raw = readMesh(path);
+  ImportedMesh out;
+  if (!options.hull) {
+    out.solid = buildSolid(raw, options.scale, path, &out.notes);
+    return out;
+  }
+  if (raw.faces.empty()) throw ImportError(importMessage(path, 0, "the mesh has no faces"));
+  std::vector<Point> corners;
+  std::vector<bool> used(raw.vertices.size(), false);
+  for (const auto& ring : raw.faces)
+    for (int i : ring) used[i] = true;
+  for (std::size_t i = 0; i < raw.vertices.size(); ++i) {
+    if (!used[i]) continue;
+    const Point& v = raw.vertices[i];
+    corners.push_back({v.x * options.scale, v.y * options.scale, v.z * options.scale});
+  }
+  out.solid = buildSolid(convexHull(corners, path), 1.0, path, &out.notes);
+  return out;
+}
+
+double millimetresPer(const std::string& unit) {
+  if (unit == "mm") return 1.0;
+  if (unit == "cm") return 10.0;
+  if (unit == "m") return 1000.0;
+  if (unit == "in") return 25.4;
+  return 0.0;
+}
+
+std::string baseName(const std::string& path) {
+  return std::filesystem::path(path).stem().string();
+}
+
+void checkPartName(const std::string& name) {
+  // The polyhedron reader keeps at most 98 characters of the name line.
+  if (name.empty()) throw ImportError("the part name is empty");
+  if (name.find_first_of("\r\n") != std::string::npos)
+    throw ImportError("the part name '" + name + "' contains a line break");
+  if (name.size() > 98)
+    throw ImportError("the part name '" + name + "' is longer than 98 characters");
+}
+
+void writePolyhedronFile(const std::string& path, const std::string& name, const SolidMesh& solid) {
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
+  writePolyhedronFile(out, name, solid);
+  out.close();
+  if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
+}
+
+std::string importSummary(const std::string& meshPath, const std::string& outPath,
+                          const ImportedMesh& imported, bool hull) {
+  const SolidMesh& s = imported.solid;
+  const RepairNotes& n = imported.notes;
+  std::ostringstream text;
+  text << meshPath << " -> " << outPath << ": " << s.faces.size() << " faces, " << s.vertices.size()
+       << " vertices, volume " << s.volume << (hull ? " (convex hull)" : "") << '\n';
+  if (n.droppedDegenerate > 0)
+    text << "  dropped " << n.droppedDegenerate << " faces without area\n";
+  if (n.droppedDuplicates > 0) text << "  dropped " << n.droppedDuplicates << " repeated faces\n";
+  if (n.reversed) text << "  the faces pointed inward; all were turned outward\n";
+  if (s.faces.size() > kManyFaces)
+    text << "warning: " << s.faces.size() << " faces (more than " << kManyFaces
+         << "); placement time grows with the face count. --hull replaces the part by its "
+            "convex hull, which usually has far fewer faces.\n";
+  return text.str();
+}
+
+}  // namespace tessera

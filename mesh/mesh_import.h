@@ -1,0 +1,47 @@
+// mesh: the bridge to other programs' meshes: reading STL, OBJ and OFF, making solids and projects
+// from them, writing packed layouts as 3MF, STL and OBJ. It never changes the packing.
+#pragma once
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+
+#include "mesh/mesh_solid.h"
+
+namespace tessera {
+
+/// Above this many faces a part is slow to place; the import suggests its convex hull.
+inline constexpr std::size_t kManyFaces = 500;
+
+struct MeshImportOptions {
+  double scale =
+      1.0;  // applied to every coordinate: the user's factor times the unit in millimetres
+  bool hull = false;  // replace the part by its convex hull
+};
+
+struct ImportedMesh {
+  SolidMesh solid;
+  RepairNotes notes;
+};
+
+/// Reads the mesh at path and turns it into a solid. With hull, the input need not be closed: the
+/// hull of the (scaled) corners of its faces is taken. Throws ImportError naming path.
+ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options);
+
+/// Millimetres per unit for "mm", "cm", "m" and "in"; 0 for anything else.
+double millimetresPer(const std::string& unit);
+
+/// The file name without its folder and its last extension.
+std::string baseName(const std::string& path);
+
+/// Throws ImportError when name cannot stand on a name line (empty, a line break, over 98 bytes).
+void checkPartName(const std::string& name);
+
+/// Writes the polyhedron file at path; throws ImportError when it cannot be written.
+void writePolyhedronFile(const std::string& path, const std::string& name, const SolidMesh& solid);
+
+/// One or more console lines: the face count, what was repaired, and the hint above kManyFaces.
+std::string importSummary(const std::string& meshPath, const std::string& outPath,
+                          const ImportedMesh& imported, bool hull);
+
+}  // namespace tessera
