@@ -12,11 +12,13 @@
 #include "formats/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
+#include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
 #include "search/optimizer.h"
+#include "search/pause.h"
 #include "search/random.h"
 
 namespace tessera {
@@ -58,6 +60,20 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
+/// A part too large for the container in every orientation would only ever be parked.
+void checkPartsCanFit(PackingSystem& system) {
+  system.buildOrientations();
+  const Part* part = partFittingNowhere(system);
+  if (part == nullptr) return;
+  const Point size = minus(part->boxMax, part->boxMin);
+  const Point room = minus(system.container.boxMax, system.container.boxMin);
+  std::ostringstream text;
+  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
+       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
+       << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
+}
+
 /// The fast evaluation, which gives the reference layouts bit for bit.
 Evaluator evaluatorFor(const Arguments& arguments) {
   auto fast = std::make_shared<FastEvaluator>(arguments.threads.value_or(defaultThreadCount()));
@@ -85,12 +101,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   }
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
-  loadProject(system, projectPath);
+  for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   try {
     checkGridSize(system);
     checkCellBudget(system);
+    checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
@@ -104,6 +121,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments);
   optimize(system, {console, clock, random}, options);
+  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
+    console.line(unplaced);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
