@@ -7,6 +7,7 @@
 
 #include "formats/polyhedron_reader.h"
 #include "formats/project_loader.h"
+#include "mesh/grid_slack.h"
 #include "model/input_error.h"
 #include "model/solid_checks.h"
 #include "support/project.h"
@@ -46,24 +47,24 @@ std::string projectText(const std::string& head, const std::vector<std::string>&
   return text + "#EndFile\n";
 }
 
-std::string polyhedronError(const std::string& text) {
+// The message of the InputError that parsing text throws.
+template <typename Parse>
+std::string errorOf(const std::string& text, Parse parse) {
   std::istringstream in(text);
   try {
-    parsePolyhedron(in, "p.txt");
+    parse(in);
   } catch (const InputError& e) {
     return e.what();
   }
   return "(no error)";
 }
 
+std::string polyhedronError(const std::string& text) {
+  return errorOf(text, [](std::istream& in) { parsePolyhedron(in, "p.txt"); });
+}
+
 std::string projectError(const std::string& text) {
-  std::istringstream in(text);
-  try {
-    parseProjectFile(in, "project.txt");
-  } catch (const InputError& e) {
-    return e.what();
-  }
-  return "(no error)";
+  return errorOf(text, [](std::istream& in) { parseProjectFile(in, "project.txt"); });
 }
 
 // The box file with one line (1-based) replaced.
@@ -253,6 +254,22 @@ TEST(StrictInput, RunNamesUnplacedPartsAndRefusesPartsLargerThanTheContainer) {
                              "都大于容器 (10 x 10 x 12), 永远放不进去"),
             std::string::npos)
       << refused.err;
+}
+
+TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
+  const Point buildVolume{200, 200, 180};
+  EXPECT_EQ(gridSlackWarnings({{"cube", {100, 100, 100}, 4}}, buildVolume, 2),
+            "warning: 'cube' and 'cube' side by side measure 200, within one cell (PBSL 2) of "
+            "the container's length (x) 200: placement needs one cell of slack there and never "
+            "places them so; a container one cell larger would\n");
+  const std::string single = gridSlackWarnings({{"rod", {10, 179.5, 10}, 1}}, buildVolume, 1);
+  EXPECT_NE(single.find("'rod' measures 179.5, within one cell (PBSL 1) of the container's "
+                        "height (z) 180"),
+            std::string::npos)
+      << single;
+  EXPECT_EQ(gridSlackWarnings({{"cube", {99, 99, 99}, 2}, {"rod", {10, 178, 10}, 1}},
+                              buildVolume, 1),
+            "");
 }
 
 }  // namespace
