@@ -256,6 +256,27 @@ TEST(StrictInput, RunNamesUnplacedPartsAndRefusesPartsLargerThanTheContainer) {
       << refused.err;
 }
 
+TEST(StrictInput, ResumeAfterAChangedCellSizeUsesTheEfficiencyTheLayoutNowHas) {
+  test::ScratchFolder scratch;
+  const fs::path folder = scratch.path("");
+  test::copyData("search/tiny", folder);
+  ASSERT_EQ(test::runTessera(folder, "project.txt --iterations 2 --no-picture").status, 0);
+  const test::RunResult same = test::runTessera(folder, "project.txt --iterations 1 --no-picture");
+  EXPECT_EQ(same.out.find("不符"), std::string::npos) << same.out;
+
+  std::string project = test::readBytes(scratch.path("project.txt"));
+  project.replace(0, project.find('\n'), "PBSL=3");
+  test::writeBytes(scratch.path("project.txt"), project);
+  const std::string before = test::readBytes(scratch.path("ID_Type_SequenceForPack.txt"));
+  const test::RunResult changed =
+      test::runTessera(folder, "project.txt --iterations 1 --no-picture");
+  EXPECT_EQ(changed.status, 0) << changed.err;
+  EXPECT_NE(changed.out.find("记录的最优排样效率"), std::string::npos) << changed.out;
+  EXPECT_NE(changed.out.find("原文件已保存为 \"ID_Type_SequenceForPack.txt.bak\""),
+            std::string::npos);
+  EXPECT_EQ(test::readBytes(scratch.path("ID_Type_SequenceForPack.txt.bak")), before);
+}
+
 TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
   const Point buildVolume{200, 200, 180};
   EXPECT_EQ(gridSlackWarnings({{"cube", {100, 100, 100}, 4}}, buildVolume, 2),
