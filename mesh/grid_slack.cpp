@@ -40,8 +40,8 @@ std::string gridSlackWarnings(const std::vector<SlackPart>& parts, const Point& 
   auto warn = [&](const std::string& what, const Tight& tight, const char* object) {
     out << "warning: " << what << ' ' << tight.span << ", within one cell (PBSL " << PBSL
         << ") of the container's " << kAxes[tight.axis] << ' ' << along(container, tight.axis)
-        << ": placement needs one cell of slack there and never places " << object
-        << " so; a container one cell larger would\n";
+        << ": placement needs about one cell of slack there and may never place " << object
+        << " so; leave a cell or two of room\n";
   };
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const Tight alone = tightAxis(parts[i].size, nullptr, container, PBSL);

@@ -14,10 +14,11 @@ struct SlackPart {
   int copies = 1;
 };
 
-/// Placement lays parts out on a grid of cells of edge PBSL and needs one cell of slack along
-/// an axis: a part (or two parts side by side) spanning more than the container's side less
-/// one cell, but no more than the side, fits the container yet is never placed so. One
-/// warning line per such part or pair, naming the axis; empty when there is none.
+/// Placement lays parts out on a grid of cells of edge PBSL and needs about one cell of slack
+/// along an axis: two parts side by side spanning more than the container's side less one
+/// cell, but no more than the side, fit the container yet are never placed so, and a part
+/// alone in that band may not be. One warning line per such part or pair, naming the axis;
+/// empty when there is none.
 std::string gridSlackWarnings(const std::vector<SlackPart>& parts, const Point& container,
                               double PBSL);
 

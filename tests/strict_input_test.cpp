@@ -281,8 +281,8 @@ TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
   const Point buildVolume{200, 200, 180};
   EXPECT_EQ(gridSlackWarnings({{"cube", {100, 100, 100}, 4}}, buildVolume, 2),
             "warning: 'cube' and 'cube' side by side measure 200, within one cell (PBSL 2) of "
-            "the container's length (x) 200: placement needs one cell of slack there and never "
-            "places them so; a container one cell larger would\n");
+            "the container's length (x) 200: placement needs about one cell of slack there and "
+            "may never place them so; leave a cell or two of room\n");
   const std::string single = gridSlackWarnings({{"rod", {10, 179.5, 10}, 1}}, buildVolume, 1);
   EXPECT_NE(single.find("'rod' measures 179.5, within one cell (PBSL 1) of the container's "
                         "height (z) 180"),
