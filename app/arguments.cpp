@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "mesh/layout_export.h"
@@ -36,6 +38,34 @@ int parseThreads(const std::string& value) {
   return n;
 }
 
+std::uint32_t parseSeed(const std::string& value) {
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+  const bool digits = !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || *end != '\0' || errno == ERANGE || n > UINT32_MAX)
+    refuse("--seed expects an integer from 0 to " + std::to_string(UINT32_MAX) + ", got \"" +
+           value + "\"");
+  return static_cast<std::uint32_t>(n);
+}
+
+/// A finite number greater than 0; what it counts is named in the message.
+double parsePositive(const std::string& option, const std::string& value, const std::string& unit) {
+  errno = 0;
+  char* end = nullptr;
+  const double x = std::strtod(value.c_str(), &end);
+  if (value.empty() || *end != '\0' || !std::isfinite(x) || !(x > 0.0))
+    refuse(option + " expects a positive number" + unit + ", got \"" + value + "\"");
+  return x;
+}
+
+CoolingSchedule parseSchedule(const std::string& value) {
+  if (value == "linear") return CoolingSchedule::Linear;
+  if (value == "geometric") return CoolingSchedule::Geometric;
+  if (value == "constant") return CoolingSchedule::Constant;
+  refuse("--schedule expects linear, geometric or constant, got \"" + value + "\"");
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -47,6 +77,12 @@ Arguments parseArguments(const std::vector<std::string>& args,
       if (i + 1 >= args.size()) refuse(arg + " needs a value");
       return args[++i];
     };
+    // The value of the option called name, given as "name VALUE" or "name=VALUE".
+    auto valueOf = [&](const std::string& name) -> std::optional<std::string> {
+      if (arg == name) return value();
+      if (arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
+      return std::nullopt;
+    };
     if (arg == "--help" || arg == "-h") {
       parsed.help = true;
     } else if (arg == "--iterations") {
@@ -57,6 +93,14 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.threads = parseThreads(value());
     } else if (arg.rfind("--threads=", 0) == 0) {
       parsed.threads = parseThreads(arg.substr(10));
+    } else if (const auto seed = valueOf("--seed")) {
+      parsed.seed = parseSeed(*seed);
+    } else if (const auto limit = valueOf("--time-limit")) {
+      parsed.timeLimit = parsePositive("--time-limit", *limit, " of seconds");
+    } else if (const auto start = valueOf("--start-temperature")) {
+      parsed.startTemperature = parsePositive("--start-temperature", *start, "");
+    } else if (const auto schedule = valueOf("--schedule")) {
+      parsed.schedule = parseSchedule(*schedule);
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -82,6 +126,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
 std::string usageText() {
   return "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] [--no-picture]\n"
          "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]]\n"
+         "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
+         "               [--schedule linear|geometric|constant]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -93,6 +139,16 @@ std::string usageText() {
          "                   asks on the console (N <= 0 runs no iteration).\n"
          "  --threads N      search the orientations of each part on N threads (N >= 1);\n"
          "                   all cores when not given. Results are the same for every N.\n"
+         "  --seed S         start the search's random generator from S (0 to 4294967295)\n"
+         "                   instead of its fixed state 1. The same S gives the same run.\n"
+         "  --time-limit SECONDS  end the search after the iteration in which SECONDS of\n"
+         "                   computing time (pauses not counted) have passed, writing every\n"
+         "                   output as a stop in the pause does. The planned iterations still\n"
+         "                   set the cooling, so give a generous --iterations with it.\n"
+         "  --start-temperature T  the annealing temperature of iteration 1 (T > 0; 0.01).\n"
+         "  --schedule NAME  how the temperature falls over the planned N iterations: linear\n"
+         "                   (by T/N each iteration, the default), geometric (by a constant\n"
+         "                   factor, from T to T/N) or constant (stays T).\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "search/cooling.h"
 
 namespace tessera {
 
@@ -16,6 +19,10 @@ struct Arguments {
   std::optional<std::string> exportPath;  // absolute; its extension names the mesh format
   bool exportContainer = false;           // the container as an object of the export
   std::optional<int> threads;             // threads that search orientations; all cores when not given
+  std::optional<std::uint32_t> seed;      // the generator's starting state; the fixed one when not given
+  std::optional<double> timeLimit;        // seconds of computing time, positive
+  std::optional<double> startTemperature;  // positive
+  std::optional<CoolingSchedule> schedule;
   bool help = false;
 };
 

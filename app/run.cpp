@@ -115,9 +115,12 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   const Evaluator evaluator = evaluatorFor(arguments);
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
 
-  Random random;
+  Random random(arguments.seed.value_or(Random::kDefaultSeed));
   SearchOptions options;
   options.iterations = arguments.iterations;
+  options.startTemperature = arguments.startTemperature.value_or(options.startTemperature);
+  options.schedule = arguments.schedule.value_or(options.schedule);
+  options.timeLimitSeconds = arguments.timeLimit;
   options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments);
   optimize(system, {console, clock, random}, options);

@@ -132,6 +132,14 @@ double seconds(std::int64_t from, std::int64_t to, std::int64_t frequency) {
   return static_cast<double>(to - from) / static_cast<double>(frequency);
 }
 
+/// Whether the computing time so far (pauses not counted) has reached the time limit.
+bool timeLimitReached(const SearchOptions& options, platform::Clock& clock,
+                      const SearchTiming& timing) {
+  if (!options.timeLimitSeconds) return false;
+  const double elapsed = seconds(timing.startCount, clock.counter(), timing.frequency);
+  return elapsed - timing.pauseTotal >= *options.timeLimitSeconds;
+}
+
 /// Saves the sequence file during the search when enough iterations or seconds have passed
 /// since the last save. A save that fails leaves the old file (the writer is atomic), is
 /// reported, and is tried again one interval later.
@@ -205,8 +213,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   timing.frequency = services.clock.frequency();
   timing.startCount = services.clock.counter();
   timing.pauseTotal = 0.0;
-  const double step = 0.01 / planned;
-  double temperature = 0.01;
+  Cooling cooling(options.schedule, options.startTemperature, planned);
   double sum = 0.0;
   double minimum = 0.0;
   double maximum = 0.0;
@@ -224,7 +231,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
       break;
     }
     log.line(text("第", k, "次模拟退火:"));
-    log.line(text("  当前温度=", temperature));
+    log.line(text("  当前温度=", cooling.temperature()));
     log.line(text("  最优排样效率=", bestEfficiency, "; 当前排样效率=", currentEfficiency));
 
     std::optional<PackingSequence> made = makeNeighbour(system, current, archive, services.random);
@@ -257,7 +264,8 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
       currentEfficiency = neighbourEfficiency;
     } else {
       const double r = services.random.next() / 32767.0;
-      const double p = std::exp(-std::fabs(currentEfficiency - neighbourEfficiency) / temperature);
+      const double p =
+          std::exp(-std::fabs(currentEfficiency - neighbourEfficiency) / cooling.temperature());
       log.line(text("  随机数=", r, " ;接受概率=", p));
       if (p > r) {
         accepted = true;
@@ -283,8 +291,13 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
       running = false;
     }
 
-    temperature = temperature - step;
+    cooling.next();
     completed = k;
+    if (running && completed < planned && timeLimitReached(options, services.clock, timing)) {
+      log.line(text("已达到时间限制 ", *options.timeLimitSeconds,
+                    " 秒: 本次迭代已完成, 搜索结束并写出全部结果。"));
+      running = false;
+    }
     // When the search ends here the final write follows at once.
     if (running && completed < planned) periodicSave.afterIteration(system, archive, best);
   }

@@ -10,6 +10,7 @@
 #include "model/packing_system.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/cooling.h"
 #include "search/random.h"
 
 namespace tessera {
@@ -32,6 +33,12 @@ struct SearchOptions {
   // that a killed search loses at most that much work. 0 or less turns a rule off.
   int saveEveryIterations = 10;
   double saveEverySeconds = 300.0;
+  // The temperature of iteration 1, and how it falls over the planned iterations.
+  double startTemperature = 0.01;
+  CoolingSchedule schedule = CoolingSchedule::Linear;
+  // The search ends after the iteration in which this many seconds of computing time (by the
+  // search's clock, pauses not counted) have passed, as if the user had chosen to stop.
+  std::optional<double> timeLimitSeconds;
 };
 
 /// Everything the search talks to or draws from; passed in, never global.

@@ -4,12 +4,17 @@
 
 namespace tessera {
 
-/// The 15-bit linear congruential generator the search draws from. It is never seeded: every
-/// run starts from the same state, so identical inputs and answers give identical runs.
+/// The 15-bit linear congruential generator the search draws from. Unless a seed is given
+/// every run starts from the same state, so identical inputs and answers give identical runs.
 /// A value type; whoever draws receives the one generator of the run by reference.
 class Random {
  public:
   static constexpr int kMax = 32767;
+  static constexpr std::uint32_t kDefaultSeed = 1;
+
+  Random() = default;
+  /// Any 32-bit value is a valid starting state.
+  explicit Random(std::uint32_t seed) : state_(seed) {}
 
   /// state = state * 214013 + 2531011 (mod 2^32); returns bits 16..30 of the new state,
   /// an integer in 0..kMax.
@@ -19,7 +24,7 @@ class Random {
   }
 
  private:
-  std::uint32_t state_ = 1;
+  std::uint32_t state_ = kDefaultSeed;
 };
 
 }  // namespace tessera

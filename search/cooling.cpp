@@ -1,0 +1,34 @@
+#include "search/cooling.h"
+
+#include <cmath>
+
+namespace tessera {
+
+Cooling::Cooling(CoolingSchedule schedule, double start, int planned)
+    : schedule_(schedule), temperature_(start), change_(0.0) {
+  switch (schedule) {
+    case CoolingSchedule::Linear:
+      change_ = start / planned;
+      break;
+    case CoolingSchedule::Geometric:
+      change_ = planned > 1 ? std::pow(1.0 / planned, 1.0 / (planned - 1)) : 1.0;
+      break;
+    case CoolingSchedule::Constant:
+      break;
+  }
+}
+
+void Cooling::next() {
+  switch (schedule_) {
+    case CoolingSchedule::Linear:
+      temperature_ = temperature_ - change_;
+      break;
+    case CoolingSchedule::Geometric:
+      temperature_ = temperature_ * change_;
+      break;
+    case CoolingSchedule::Constant:
+      break;
+  }
+}
+
+}  // namespace tessera

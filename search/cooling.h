@@ -1,0 +1,26 @@
+#pragma once
+
+namespace tessera {
+
+/// How the annealing temperature falls from one iteration to the next over N planned ones.
+enum class CoolingSchedule {
+  Linear,     // minus start / N each iteration (repeated subtraction): start/N in iteration N
+  Geometric,  // times (1/N)^(1/(N-1)) each iteration: the same end points, longer cold
+  Constant,   // the start temperature throughout
+};
+
+/// The temperature of the running iteration; next() moves it to the following one.
+class Cooling {
+ public:
+  Cooling(CoolingSchedule schedule, double start, int planned);
+
+  double temperature() const { return temperature_; }
+  void next();
+
+ private:
+  CoolingSchedule schedule_;
+  double temperature_;
+  double change_;  // subtracted (linear) or multiplied (geometric) after each iteration
+};
+
+}  // namespace tessera
