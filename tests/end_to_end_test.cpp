@@ -10,6 +10,7 @@
 #include "platform/encoding.h"
 #include "support/project.h"
 #include "support/run_folder.h"
+#include "support/solids.h"
 
 namespace tessera {
 namespace {
@@ -216,6 +217,72 @@ TEST(EndToEnd, ProjectWithoutPartsIsRefused) {
   const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 1");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("没有零件"), std::string::npos);
+}
+
+// Eight iterations of search/tiny as the program ran them before the search had control
+// options, times blanked; the options at their defaults must not change a byte of it.
+TEST(EndToEnd, WithoutControlOptionsOrWithTheirDefaultsTheOutputsAreAsRecorded) {
+  for (const std::string options :
+       {"", " --seed 1 --start-temperature 0.01 --schedule linear --time-limit 1e9"}) {
+    ProjectFolder folder("search/tiny");
+    const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 8" + options);
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const std::string name :
+         {"report2.txt", "report.txt", "ID_Type_SequenceForPack.txt", "Layout_zodedez.dxf"})
+      EXPECT_EQ(withoutTimes(readFile(folder.path() / name)),
+                test::readBytes(test::dataPath("golden_runs/tiny/" + name)))
+          << name << " with \"" << options << "\"";
+  }
+}
+
+TEST(EndToEnd, TimeLimitEndsTheSearchAfterTheRunningIterationWithEveryOutput) {
+  ProjectFolder folder("search/tiny");
+  const test::RunResult run =
+      runTessera(folder.path(), "project.txt --iterations 50 --time-limit 1e-300");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("已达到时间限制 1e-300 秒"), std::string::npos);
+  EXPECT_NE(run.out.find("  本次计划迭代50次迭代,实际完成1次迭代."), std::string::npos);
+  for (const char* name : {"report.txt", "Layout_zodedez.dxf", "Layout_zodedez.png"})
+    EXPECT_TRUE(std::filesystem::exists(folder.path() / name)) << name;
+  EXPECT_EQ(archivedTypeSequences(readFile(folder.path() / "ID_Type_SequenceForPack.txt")).size(),
+            2u);
+}
+
+TEST(EndToEnd, ASeedGivesItsOwnRunAndTheSameRunEveryTime) {
+  ProjectFolder first("search/tiny");
+  ProjectFolder second("search/tiny");
+  ProjectFolder plain("search/tiny");
+  ASSERT_EQ(runTessera(first.path(), "project.txt --iterations 6 --seed 99").status, 0);
+  ASSERT_EQ(runTessera(second.path(), "project.txt --iterations 6 --seed=99").status, 0);
+  ASSERT_EQ(runTessera(plain.path(), "project.txt --iterations 6").status, 0);
+  const std::string log = withoutTimes(readFile(first.path() / "report2.txt"));
+  EXPECT_EQ(log, withoutTimes(readFile(second.path() / "report2.txt")));
+  EXPECT_NE(log, withoutTimes(readFile(plain.path() / "report2.txt")));
+}
+
+TEST(EndToEnd, BadControlOptionsAreRefusedBeforeAnythingIsWritten) {
+  ProjectFolder folder("search/tiny");
+  const auto entries = [&] {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+      names.insert(entry.path().filename().string());
+    return names;
+  };
+  const std::set<std::string> before = entries();
+  const std::pair<const char*, const char*> cases[] = {
+      {"--time-limit 0", "--time-limit expects a positive number of seconds, got \"0\""},
+      {"--time-limit 2min", "--time-limit expects a positive number of seconds, got \"2min\""},
+      {"--seed 4294967296", "--seed expects an integer from 0 to 4294967295, got \"4294967296\""},
+      {"--seed -5", "--seed expects an integer from 0 to 4294967295"},
+      {"--start-temperature 0", "--start-temperature expects a positive number"},
+      {"--schedule fast", "--schedule expects linear, geometric or constant"}};
+  for (const auto& [option, message] : cases) {
+    const test::RunResult run =
+        runTessera(folder.path(), std::string("project.txt --iterations 2 ") + option);
+    EXPECT_EQ(run.status, 1) << option;
+    EXPECT_NE(run.err.find(message), std::string::npos) << option << ": " << run.err;
+  }
+  EXPECT_EQ(entries(), before);
 }
 
 }  // namespace

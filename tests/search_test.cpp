@@ -33,7 +33,7 @@ struct SearchRun {
 
   void run(platform::BufferConsole& console, std::optional<int> iterations = std::nullopt) {
     test::WorkingDirectory inside(folder.path(""));
-    SearchOptions options;
+    SearchOptions options = settings;
     options.iterations = iterations;
     options.evaluator = [this](PackingSystem&, const PackingSequence& s) {
       ++evaluations;
@@ -47,7 +47,7 @@ struct SearchRun {
     options.layoutExtras = [this](PackingSystem&, const std::string& baseName) {
       extras.push_back(baseName);
     };
-    Random random;
+    Random random(seed);
     optimize(system, {console, clock, random}, options);
   }
 
@@ -59,6 +59,8 @@ struct SearchRun {
   int evaluations = 0;
   std::vector<std::string> extras;  // base names the layout extras were asked for
   double constantEfficiency = 0.0;
+  SearchOptions settings;  // the options of the run, less what run() sets
+  std::uint32_t seed = Random::kDefaultSeed;
 };
 
 int occurrences(const std::string& text, const std::string& what) {
@@ -189,6 +191,70 @@ TEST(Search, AStaleRecordedEfficiencyIsReplacedAndTheHistoryStartsAfresh) {
   const std::string saved = search.file("ID_Type_SequenceForPack.txt");
   EXPECT_EQ(occurrences(saved, "TypeSequenceForPack\n"), 3);
   EXPECT_EQ(occurrences(saved, "Packing Efficiency=0.3\n"), 4);
+}
+
+TEST(Search, StartTemperatureAndScheduleSetTheTemperatureOfEveryIteration) {
+  SearchRun linear({3, 2});
+  linear.settings.startTemperature = 0.02;
+  platform::BufferConsole linearConsole;
+  linear.run(linearConsole, 4);
+  for (const char* t : {"0.02\n", "0.015\n", "0.01\n", "0.005\n"})
+    EXPECT_NE(linearConsole.output().find(std::string("  当前温度=") + t), std::string::npos) << t;
+
+  // From T to T/N by a constant factor: (1/3)^(1/2) here.
+  SearchRun geometric({3, 2});
+  geometric.settings.schedule = CoolingSchedule::Geometric;
+  platform::BufferConsole geometricConsole;
+  geometric.run(geometricConsole, 3);
+  for (const char* t : {"0.01\n", "0.0057735\n", "0.00333333\n"})
+    EXPECT_NE(geometricConsole.output().find(std::string("  当前温度=") + t), std::string::npos)
+        << t;
+
+  SearchRun constant({3, 2});
+  constant.settings.schedule = CoolingSchedule::Constant;
+  constant.settings.startTemperature = 0.5;
+  platform::BufferConsole constantConsole;
+  constant.run(constantConsole, 3);
+  EXPECT_EQ(occurrences(constantConsole.output(), "  当前温度=0.5\n"), 3);
+}
+
+TEST(Search, TimeLimitEndsTheSearchAfterTheRunningIterationPausesNotCounted) {
+  // Two seconds per evaluation; the pause after iteration 1 lays out the best (two more).
+  SearchRun search({2, 2, 1});
+  search.settings.timeLimitSeconds = 5.0;
+  platform::BufferConsole console("saved\n", "ka");
+  search.run(console, 50);
+  const std::string& out = console.output();
+  EXPECT_NE(out.find("实际完成3次迭代."), std::string::npos) << out;
+  EXPECT_NE(out.find("已达到时间限制 5 秒"), std::string::npos);
+  EXPECT_NE(search.file("report2.txt").find(platform::utf8ToGbk("已达到时间限制 5 秒")),
+            std::string::npos);
+  EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"), 4);
+  // The start, the interim layout, three iterations and the final layout.
+  EXPECT_EQ(search.evaluations, 1 + 1 + 3 + 1);
+}
+
+TEST(Search, ALimitNotReachedAndTheSpelledOutDefaultsChangeNothing) {
+  SearchRun plain({3, 2, 1});
+  platform::BufferConsole plainConsole;
+  plain.run(plainConsole, 6);
+
+  SearchRun spelled({3, 2, 1});
+  spelled.settings.startTemperature = 0.01;
+  spelled.settings.schedule = CoolingSchedule::Linear;
+  spelled.settings.timeLimitSeconds = 1e9;
+  spelled.seed = 1;
+  platform::BufferConsole spelledConsole;
+  spelled.run(spelledConsole, 6);
+  EXPECT_EQ(spelledConsole.output(), plainConsole.output());
+  EXPECT_EQ(spelled.file("ID_Type_SequenceForPack.txt"), plain.file("ID_Type_SequenceForPack.txt"));
+
+  // Another seed draws other neighbours: the same project, another search.
+  SearchRun seeded({3, 2, 1});
+  seeded.seed = 12345;
+  platform::BufferConsole seededConsole;
+  seeded.run(seededConsole, 6);
+  EXPECT_NE(seededConsole.output(), plainConsole.output());
 }
 
 }  // namespace

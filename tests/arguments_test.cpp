@@ -1,0 +1,58 @@
+// The search's control options on the command line: accepted forms and the refusals.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/arguments.h"
+#include "model/input_error.h"
+
+namespace tessera {
+namespace {
+
+Arguments parse(const std::vector<std::string>& args) { return parseArguments(args, "/start"); }
+
+std::string refusal(const std::vector<std::string>& args) {
+  try {
+    parse(args);
+  } catch (const InputError& error) {
+    const std::string message = error.what();
+    return message.substr(0, message.find('\n'));
+  }
+  return "(accepted)";
+}
+
+TEST(ControlArguments, SeedTakesEvery32BitValueInBothSpellings) {
+  EXPECT_FALSE(parse({"p.txt"}).seed.has_value());
+  EXPECT_EQ(parse({"--seed", "0"}).seed, 0u);
+  EXPECT_EQ(parse({"--seed=4294967295"}).seed, 4294967295u);
+  for (const char* bad : {"4294967296", "-1", "+3", "1.5", "", "18446744073709551616"})
+    EXPECT_EQ(refusal({"--seed", bad}),
+              std::string("--seed expects an integer from 0 to 4294967295, got \"") + bad + "\"");
+}
+
+TEST(ControlArguments, TimeLimitAndStartTemperatureArePositiveFiniteNumbers) {
+  EXPECT_EQ(parse({"--time-limit", "120"}).timeLimit, 120.0);
+  EXPECT_EQ(parse({"--time-limit=0.5"}).timeLimit, 0.5);
+  EXPECT_EQ(parse({"--start-temperature", "0.05"}).startTemperature, 0.05);
+  for (const char* bad : {"0", "-3", "abc", "12s", "nan", "inf", "1e999", "1e-999", ""}) {
+    EXPECT_EQ(refusal({"--time-limit", bad}),
+              std::string("--time-limit expects a positive number of seconds, got \"") + bad +
+                  "\"");
+    EXPECT_EQ(refusal({"--start-temperature", bad}),
+              std::string("--start-temperature expects a positive number, got \"") + bad + "\"");
+  }
+  EXPECT_EQ(refusal({"--time-limit"}), "--time-limit needs a value");
+}
+
+TEST(ControlArguments, ScheduleByName) {
+  EXPECT_FALSE(parse({}).schedule.has_value());
+  EXPECT_EQ(parse({"--schedule", "linear"}).schedule, CoolingSchedule::Linear);
+  EXPECT_EQ(parse({"--schedule=geometric"}).schedule, CoolingSchedule::Geometric);
+  EXPECT_EQ(parse({"--schedule", "constant"}).schedule, CoolingSchedule::Constant);
+  EXPECT_EQ(refusal({"--schedule", "Linear"}),
+            "--schedule expects linear, geometric or constant, got \"Linear\"");
+}
+
+}  // namespace
+}  // namespace tessera
