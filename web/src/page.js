@@ -5,7 +5,8 @@ import * as THREE from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 
 // Colours are used as written (no sRGB conversion), so a lit face is its type colour times the
-// light that falls on it.
+// light that falls on it. A Lambert surface reflects 1/pi of its irradiance, hence the factors
+// of pi: a face turned to the sun shows its type colour itself.
 THREE.ColorManagement.enabled = false;
 
 const data = JSON.parse(document.getElementById('tessera-layout').textContent);
@@ -18,8 +19,8 @@ renderer.setClearColor(0xffffff, 1);
 viewport.appendChild(renderer.domElement);
 
 const scene = new THREE.Scene();
-scene.add(new THREE.AmbientLight(0xffffff, 0.45));
-const sun = new THREE.DirectionalLight(0xffffff, 0.55);
+scene.add(new THREE.AmbientLight(0xffffff, 0.45 * Math.PI));
+const sun = new THREE.DirectionalLight(0xffffff, 0.55 * Math.PI);
 sun.position.set(-0.4, -0.7, 1.0);
 scene.add(sun);
 
@@ -41,7 +42,7 @@ const heightZ = data.containerBottom + data.packingHeight;
   const plane = new THREE.Mesh(
     new THREE.PlaneGeometry(cMax.x - cMin.x, cMax.y - cMin.y),
     new THREE.MeshBasicMaterial({
-      color: 0xc800c8, transparent: true, opacity: 0.18, side: THREE.DoubleSide, depthWrite: false,
+      color: 0xc800c8, transparent: true, opacity: 0.12, side: THREE.DoubleSide, depthWrite: false,
     }));
   plane.position.set((cMin.x + cMax.x) / 2, (cMin.y + cMax.y) / 2, heightZ);
   plane.name = 'packing-height';
@@ -250,15 +251,17 @@ function drawProgress() {
   ctx.textAlign = 'center';
   ctx.fillText('0', left, h - 6);
   ctx.fillText(String(best.length - 1), w - right, h - 6);
-  const line = (values, colour) => {
+  const line = (values, colour, dash) => {
     ctx.strokeStyle = colour;
     ctx.lineWidth = 1.5;
+    ctx.setLineDash(dash);
     ctx.beginPath();
     values.forEach((v, i) => (i === 0 ? ctx.moveTo(x(i), y(v)) : ctx.lineTo(x(i), y(v))));
     ctx.stroke();
   };
-  line(current, '#e08000');
-  line(best, '#0050c8');
+  // Current dashed over best, so that both show where they agree.
+  line(best, '#0050c8', []);
+  line(current, '#e08000', [4, 3]);
 }
 drawProgress();
 
