@@ -7,6 +7,8 @@
 
 #include "formats/atomic_file.h"
 #include "formats/number_format.h"
+#include "formats/part_name.h"
+#include "formats/report_writer.h"
 #include "formats/type_colours.h"
 #include "geometry/face_triangulation.h"
 #include "model/input_error.h"
@@ -21,58 +23,22 @@ namespace {
 
 constexpr std::string_view kDataMark = "/*TESSERA-LAYOUT-DATA*/";
 
-/// Appends the UTF-8 sequence that starts at text[i] and returns its length, or 0 if no
-/// well-formed sequence (shortest form, no surrogates, at most U+10FFFF) starts there.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
-/// A JSON string. "<" is escaped so that no "</script" can end the data element early.
+/// A JSON string of text that is UTF-8 or GBK (names from polyhedron files). "<" is escaped so
+/// that no "</script" can end the data element early.
 void jsonString(std::string& out, std::string_view text) {
   out.push_back('"');
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = utf8SequenceLength(text, i);
-    if (length == 0) {
-      out += "\\ufffd";
-      ++i;
-      continue;
-    }
+  for (const char c : partNameAsUtf8(std::string(text))) {
+    const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out.push_back('\\');
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x20 || c == '<' || c == 0x7F) {
+      out.push_back(c);
+    } else if (byte < 0x20 || c == '<' || byte == 0x7F) {
       char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", byte);
       out += buffer;
     } else {
-      out.append(text.substr(i, length));
+      out.push_back(c);
     }
-    i += length;
   }
   out.push_back('"');
 }
@@ -131,10 +97,18 @@ void jsonPartMesh(std::string& out, const Part& part) {
   out += "\"vertices\":[" + vertices + "],\"triangles\":[" + triangles + "]";
 }
 
-std::string layoutJson(const PackingSystem& system, const std::string& title,
+std::string valueOfReportLine(const std::vector<std::string>& lines, std::string_view key) {
+  for (const std::string& line : lines) {
+    if (line.compare(0, key.size(), key) == 0) return line.substr(key.size());
+  }
+  return {};
+}
+
+std::string layoutJson(PackingSystem& system, const std::string& title,
                        const SearchProgress& progress) {
-  Polyhedron container = system.container;
-  if (container.vertexCount() > 0) container.computeBoundingBox();
+  // The figures as the final report prints them; this also brings the container's box up to date.
+  const std::vector<std::string> report = finalReportLines(system);
+  const Polyhedron& container = system.container;
   std::string out = "{\"title\":";
   jsonString(out, title);
   out += ",\"container\":{\"min\":";
@@ -166,14 +140,9 @@ std::string layoutJson(const PackingSystem& system, const std::string& title,
            std::to_string(counts[i]) + "}";
   }
   out += "],\"parts\":[";
-  // Measured as the reports measure them, so the page shows the reports' figures.
-  const double length = container.boxMax.x - container.boxMin.x;
-  const double width = container.boxMax.y - container.boxMin.y;
-  double volume = 0.0;
   double top = container.boxMin.z;
   for (int i = 0; i < system.parts.count(); ++i) {
     const Part& part = system.parts[i];
-    volume += part.volume;
     if (part.boxMax.z > top) top = part.boxMax.z;
     if (i > 0) out.push_back(',');
     out += "{\"name\":";
@@ -188,16 +157,14 @@ std::string layoutJson(const PackingSystem& system, const std::string& title,
     jsonPartMesh(out, part);
     out.push_back('}');
   }
-  const double height = top - container.boxMin.z;
-  const double density = volume / (height * length * width) * 100;
   out += "],\"containerBottom\":";
   jsonNumber(out, container.boxMin.z);
   out += ",\"packingHeight\":";
-  jsonNumber(out, height);
+  jsonNumber(out, top - container.boxMin.z);
   out += ",\"packingHeightText\":";
-  jsonString(out, formatNumber(height));
+  jsonString(out, valueOfReportLine(report, "Packing Height:"));
   out += ",\"packingDensityText\":";
-  jsonString(out, std::isnan(density) ? std::string("nan%") : formatNumber(density) + "%");
+  jsonString(out, valueOfReportLine(report, "Packing Density:"));
   out += ",\"progress\":{\"best\":";
   jsonNumbers(out, progress.best);
   out += ",\"current\":";
@@ -208,7 +175,7 @@ std::string layoutJson(const PackingSystem& system, const std::string& title,
 
 }  // namespace
 
-std::string layoutPageHtml(const PackingSystem& system, const std::string& title,
+std::string layoutPageHtml(PackingSystem& system, const std::string& title,
                            const SearchProgress& progress) {
   const std::string_view page(reinterpret_cast<const char*>(kLayoutPageTemplate),
                               kLayoutPageTemplateSize);
@@ -219,7 +186,7 @@ std::string layoutPageHtml(const PackingSystem& system, const std::string& title
   return html;
 }
 
-void writeLayoutPageFile(const PackingSystem& system, const std::string& path,
+void writeLayoutPageFile(PackingSystem& system, const std::string& path,
                          const SearchProgress& progress) {
   const std::string title = std::filesystem::path(path).stem().string();
   AtomicFile file(path);

@@ -91,6 +91,82 @@ std::string utf8ToGbk(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+/// The length of the well-formed UTF-8 sequence at the start of text, or 0 if there is none.
+std::size_t wellFormedLength(std::string_view text) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;  // shorter forms
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (length > text.size() || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!isContinuation(text[k])) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = wellFormedLength(text.substr(i));
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string gbkToUtf8(std::string_view gbk) {
+  static constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+  std::string out;
+  Converter converter("UTF-8", "GBK");
+  if (!converter.valid()) {
+    for (char c : gbk) {
+      if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
+      else out += kUtf8Replacement;
+    }
+    return out;
+  }
+  out.reserve(gbk.size() * 3 / 2);
+  char buffer[256];
+  std::size_t position = 0;
+  while (position < gbk.size()) {
+    char* in = const_cast<char*>(gbk.data() + position);
+    std::size_t inLeft = gbk.size() - position;
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t result = iconv(converter.handle(), &in, &inLeft, &outPtr, &outLeft);
+    const int error = errno;
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    position = gbk.size() - inLeft;
+    if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+    // EILSEQ (no GBK character starts here) or EINVAL (truncated at the end): skip one byte.
+    out += kUtf8Replacement;
+    position += 1;
+  }
+  return out;
+}
+
+std::string utf8OrGbkToUtf8(std::string_view text) {
+  return isUtf8(text) ? std::string(text) : gbkToUtf8(text);
+}
+
 bool isGbCodeset(std::string_view codeset) {
   for (std::string_view name : {"GBK", "GB2312", "GB18030", "EUC-CN", "CP936"}) {
     if (equalsIgnoringCase(codeset, name)) return true;
