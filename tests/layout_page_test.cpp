@@ -3,11 +3,13 @@
 
 #include <string>
 
+#include "app/run.h"
 #include "formats/report_writer.h"
 #include "page/layout_page.h"
 #include "page/search_progress.h"
 #include "support/packing.h"
 #include "support/project.h"
+#include "support/run_folder.h"
 #include "support/solids.h"
 
 namespace tessera {
@@ -100,6 +102,26 @@ TEST(LayoutPage, WritesTheFileOrReportsTheFailureNamingIt) {
   } catch (const std::exception& error) {
     EXPECT_NE(std::string(error.what()).find("missing/x.html"), std::string::npos) << error.what();
   }
+}
+
+TEST(LayoutPage, APauseWritesThePageWithTheSearchSoFarUnlessPicturesAreOff) {
+  PackingSystem system = twoPartLayout("cube");
+  auto reader = std::make_shared<SearchProgressReader>();
+  reader->consume("  初始排样序列:排样高度=20.5,排样效率=0.4\n");
+  test::ScratchFolder folder;
+  {
+    test::WorkingDirectory inside(folder.path(""));
+    layoutExtrasFor(parseArguments({}, "/nowhere"), reader)(system, "snap");
+  }
+  EXPECT_EQ(folder.entries(), (std::vector<std::string>{"snap.html", "snap.png"}));
+  EXPECT_NE(dataOf(test::readBytes(folder.path("snap.html"))).find("\"best\":[20.5]"),
+            std::string::npos);
+  test::ScratchFolder off;
+  {
+    test::WorkingDirectory inside(off.path(""));
+    layoutExtrasFor(parseArguments({"--no-picture"}, "/nowhere"), reader)(system, "snap");
+  }
+  EXPECT_TRUE(off.entries().empty());
 }
 
 // Lines as the search writes them: a start, an accepted worse neighbour, a rejected one and a
