@@ -58,37 +58,47 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace
-
-std::string utf8ToGbk(std::string_view utf8) {
+/// Converts text with iconv. Where the converter stops at something it cannot convert (EILSEQ,
+/// or EINVAL for a truncated end), replacement is written and the characterLength(rest) bytes
+/// there are skipped. Without a converter only ASCII passes, every other character becomes
+/// replacement.
+std::string convertAll(const char* to, const char* from, std::string_view text,
+                       std::string_view replacement,
+                       std::size_t (*characterLength)(std::string_view)) {
   std::string out;
-  Converter converter("GBK", "UTF-8");
+  Converter converter(to, from);
   if (!converter.valid()) {
-    // Without a converter only ASCII can be written faithfully.
-    for (std::size_t i = 0; i < utf8.size(); i += characterLength(utf8.substr(i))) {
-      out.push_back(static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : kReplacement);
+    for (std::size_t i = 0; i < text.size(); i += characterLength(text.substr(i))) {
+      if (static_cast<unsigned char>(text[i]) < 0x80) out.push_back(text[i]);
+      else out += replacement;
     }
     return out;
   }
 
-  out.reserve(utf8.size());
+  out.reserve(text.size());
   char buffer[256];
   std::size_t position = 0;
-  while (position < utf8.size()) {
-    char* in = const_cast<char*>(utf8.data() + position);
-    std::size_t inLeft = utf8.size() - position;
+  while (position < text.size()) {
+    char* in = const_cast<char*>(text.data() + position);
+    std::size_t inLeft = text.size() - position;
     char* outPtr = buffer;
     std::size_t outLeft = sizeof buffer;
     const std::size_t result = iconv(converter.handle(), &in, &inLeft, &outPtr, &outLeft);
     const int error = errno;
     out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    position = utf8.size() - inLeft;
+    position = text.size() - inLeft;
     if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
-    // EILSEQ (unmappable or malformed) or EINVAL (truncated at the end): replace one character.
-    out.push_back(kReplacement);
-    position += characterLength(utf8.substr(position));
+    out += replacement;
+    position += characterLength(text.substr(position));
   }
   return out;
+}
+
+}  // namespace
+
+std::string utf8ToGbk(std::string_view utf8) {
+  // An unmappable or malformed character becomes one '?'.
+  return convertAll("GBK", "UTF-8", utf8, std::string_view(&kReplacement, 1), characterLength);
 }
 
 namespace {
@@ -133,34 +143,10 @@ bool isUtf8(std::string_view text) {
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
-  static constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
-  std::string out;
-  Converter converter("UTF-8", "GBK");
-  if (!converter.valid()) {
-    for (char c : gbk) {
-      if (static_cast<unsigned char>(c) < 0x80) out.push_back(c);
-      else out += kUtf8Replacement;
-    }
-    return out;
-  }
-  out.reserve(gbk.size() * 3 / 2);
-  char buffer[256];
-  std::size_t position = 0;
-  while (position < gbk.size()) {
-    char* in = const_cast<char*>(gbk.data() + position);
-    std::size_t inLeft = gbk.size() - position;
-    char* outPtr = buffer;
-    std::size_t outLeft = sizeof buffer;
-    const std::size_t result = iconv(converter.handle(), &in, &inLeft, &outPtr, &outLeft);
-    const int error = errno;
-    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    position = gbk.size() - inLeft;
-    if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
-    // EILSEQ (no GBK character starts here) or EINVAL (truncated at the end): skip one byte.
-    out += kUtf8Replacement;
-    position += 1;
-  }
-  return out;
+  // A byte that starts no GBK character becomes U+FFFD, and decoding goes on after it.
+  return convertAll("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", [](std::string_view) -> std::size_t {
+    return 1;
+  });
 }
 
 std::string utf8OrGbkToUtf8(std::string_view text) {
