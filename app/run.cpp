@@ -7,6 +7,8 @@
 
 #include "formats/dxf_writer.h"
 #include "mesh/layout_export.h"
+#include "app/progress_console.h"
+#include "page/layout_page.h"
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
@@ -55,8 +57,12 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
-                       const std::string& baseName, const std::string& exportPath) {
-  if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
+                       const std::string& baseName, const std::string& exportPath,
+                       const SearchProgress& progress) {
+  if (arguments.picture) {
+    writeLayoutPictureFile(system, baseName + ".png");
+    writeLayoutPageFile(system, baseName + ".html", progress);
+  }
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
@@ -85,12 +91,14 @@ Evaluator evaluatorFor(const Arguments& arguments) {
 
 }  // namespace
 
-LayoutExtras layoutExtrasFor(const Arguments& arguments) {
-  return [arguments](PackingSystem& system, const std::string& baseName) {
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress) {
+  return [arguments, progress](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
-    writeLayoutExtras(arguments, system, baseName, baseName + extension);
+    writeLayoutExtras(arguments, system, baseName, baseName + extension,
+                      progress ? progress->progress() : SearchProgress());
   };
 }
 
@@ -116,20 +124,23 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
 
   Random random(arguments.seed.value_or(Random::kDefaultSeed));
+  auto progress = std::make_shared<SearchProgressReader>();
+  ProgressConsole searchConsole(console, progress);
   SearchOptions options;
   options.iterations = arguments.iterations;
   options.startTemperature = arguments.startTemperature.value_or(options.startTemperature);
   options.schedule = arguments.schedule.value_or(options.schedule);
   options.timeLimitSeconds = arguments.timeLimit;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments);
-  optimize(system, {console, clock, random}, options);
+  options.layoutExtras = layoutExtrasFor(arguments, progress);
+  optimize(system, {searchConsole, clock, random}, options);
   if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
     console.line(unplaced);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""));
+  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
+                    progress->progress());
   console.waitForKey();
   return 0;
 }
