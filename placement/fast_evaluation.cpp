@@ -29,6 +29,15 @@
 //   the least (score, orientation index) among fitting orientations scoring below the start
 //   value. An orientation stops once its layer's pair cannot be less than the least pair
 //   already found; that found pair is real, so the winner is never cut short.
+// - Within one evaluation a cell that an orientation's scan refused stays refused: grid cells
+//   are only ever taken, never freed; a placed part never moves again; the container does not
+//   change; and a part that has not been placed yet is parked out of reach of every contained
+//   candidate. So each orientation's next scan resumes where its last one stopped: at the cell
+//   it found (which may have been taken since, so it is tested again), or at the first cell of
+//   the layer where it gave up. The cells skipped are exactly cells the reference scan would
+//   refuse, and it scans in the same order, so it finds the same first cell. This holds only
+//   when every part is parked on entry and no part is placed twice; otherwise every scan
+//   starts at the bottom.
 namespace tessera {
 
 namespace {
@@ -90,6 +99,11 @@ struct FittedShape {
   std::vector<std::pair<int, int>> runs;
   std::vector<std::uint32_t> runStart;  // per row, into runs; one more entry at the end
   double anchorZ = 0.0;
+
+  // Where the next scan of this evaluation starts (valid while resumeStamp is the
+  // evaluation's stamp): layer resumeZ, row resumeX (-1: the layer's first), cell resumeY.
+  std::uint64_t resumeStamp = 0;
+  int resumeZ = 0, resumeX = -1, resumeY = 0;
 };
 
 struct ShapesOfGeometry {
@@ -124,7 +138,14 @@ struct Best {
 struct Scratch {
   PreparedSolid moved;
   std::vector<Word> mask;
+  std::vector<Word> spread;
+  std::uint64_t exactTests = 0;
+  int witness = -1;  // the placed part that refused this thread's last refused candidate
 };
+
+// m[y] |= m[y + shift] for every word of the row, shift >= 0; in place, since word w reads
+// only words w and beyond before it is written.
+void spreadDown(Word* m, int words, int shift) { orShifted(m, m, words, shift); }
 
 }  // namespace
 
@@ -149,13 +170,17 @@ struct FastEvaluator::State {
   PackingSystem* system = nullptr;
   std::vector<PreparedSolid> partSolids;  // by position in system->parts
   std::vector<int> inReach;               // positions of parts a contained candidate can touch
+  std::uint64_t stamp = 0;                // counts evaluations
+  bool resumable = false;                 // scans may resume (every part parked, none twice)
+  std::uint64_t exactTests = 0;           // of slide and mark, this evaluation
 
   bool sameContext(const PackingSystem& s) const;
   void adopt(const PackingSystem& s);
   ShapesOfGeometry& shapesFor(const Part& part);
   void makeShapes(ShapesOfGeometry& entry, const Part& part);
   void fitToGrid(FittedShape& fitted) const;
-  void search(const ShapesOfGeometry& entry, int k, Best& best, Scratch& scratch);
+  void search(ShapesOfGeometry& entry, int k, Best& best, Scratch& scratch);
+  int firstLayer(const FittedShape& fitted) const;
   bool exactFitAt(const FittedShape& fitted, int x, int y, int z, Scratch& scratch);
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction);
@@ -317,14 +342,19 @@ bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, i
                                       Scratch& scratch) {
   const OrientedShape& shape = fitted.shape;
   const Point offset = minus(corner(x, y, z), shape.geometry.anchorPoint);
-  for (int v : shape.vertexOrder)
-    if (!insideSolid(plus(shape.solid.vertices[static_cast<std::size_t>(v)], offset),
-                     containerSolid))
-      return false;
   const Point boxMin = plus(shape.solid.boxMin, offset);
   const Point boxMax = plus(shape.solid.boxMax, offset);
+  auto insideContainer = [&] {
+    for (int v : shape.vertexOrder) {
+      ++scratch.exactTests;
+      if (!insideSolid(plus(shape.solid.vertices[static_cast<std::size_t>(v)], offset),
+                       containerSolid))
+        return false;
+    }
+    return true;
+  };
   bool moved = false;
-  auto disjointFrom = [&](const PreparedSolid& other) {
+  auto disjointFrom = [&](const PreparedSolid& other, bool verticesChecked) {
     if (!boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return true;
     if (!moved) {
       scratch.moved = shape.solid;
@@ -332,21 +362,50 @@ bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, i
       refreshPlanes(scratch.moved);
       moved = true;
     }
-    return solidsDisjoint(scratch.moved, other);
+    ++scratch.exactTests;
+    return solidsDisjoint(scratch.moved, other, verticesChecked);
   };
-  if (withinMax(boxMax, container.boxMax)) {
-    for (int p : inReach)
-      if (!disjointFrom(partSolids[static_cast<std::size_t>(p)])) return false;
-  } else {
+  if (!withinMax(boxMax, container.boxMax)) {
+    if (!insideContainer()) return false;
     for (const PreparedSolid& other : partSolids)
-      if (!disjointFrom(other)) return false;
+      if (!disjointFrom(other, false)) return false;
+    return true;
+  }
+  // The answer is a conjunction of pure tests, so they may run in any order: first the cheap
+  // one that refuses most candidates (a vertex of the moved part inside a placed part, the
+  // first test of solidsDisjoint, on the moved vertices without moving the whole part),
+  // beginning with the part that refused this thread's last candidate.
+  auto vertexInside = [&](int p) {
+    const PreparedSolid& other = partSolids[static_cast<std::size_t>(p)];
+    if (!boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return false;
+    for (const Point& v : shape.solid.vertices) {
+      ++scratch.exactTests;
+      if (insideSolid(plus(v, offset), other)) return true;
+    }
+    return false;
+  };
+  if (scratch.witness >= 0 && vertexInside(scratch.witness)) return false;
+  for (int p : inReach) {
+    if (p == scratch.witness || !vertexInside(p)) continue;
+    scratch.witness = p;
+    return false;
+  }
+  if (!insideContainer()) return false;
+  for (int p : inReach) {
+    if (disjointFrom(partSolids[static_cast<std::size_t>(p)], true)) continue;
+    scratch.witness = p;
+    return false;
   }
   return true;
 }
 
-void FastEvaluator::State::search(const ShapesOfGeometry& entry, int k, Best& best,
+int FastEvaluator::State::firstLayer(const FittedShape& fitted) const {
+  return resumable && fitted.resumeStamp == stamp ? fitted.resumeZ : fitted.zLo;
+}
+
+void FastEvaluator::State::search(ShapesOfGeometry& entry, int k, Best& best,
                                   Scratch& scratch) {
-  const FittedShape& fitted = *entry.byOrientation[static_cast<std::size_t>(k)];
+  FittedShape& fitted = *entry.byOrientation[static_cast<std::size_t>(k)];
   if (!fitted.possible) return;
   const OrientedShape& shape = fitted.shape;
   const Polyhedron& g = shape.geometry;
@@ -354,44 +413,77 @@ void FastEvaluator::State::search(const ShapesOfGeometry& entry, int k, Best& be
   const int aI = g.anchorI;
   const int aK = g.anchorK;
   scratch.mask.resize(static_cast<std::size_t>(words));
+  scratch.spread.resize(static_cast<std::size_t>(words));
   Word* mask = scratch.mask.data();
+  Word* spread = scratch.spread.data();
   const Word* refused = fitted.refusedY.data();
   const bool oneWord = words == 1;
 
-  for (int z = fitted.zLo; z <= fitted.zHi; ++z) {
+  const bool resumed = resumable && fitted.resumeStamp == stamp;
+  const int firstZ = resumed ? fitted.resumeZ : fitted.zLo;
+  const int firstX = resumed ? fitted.resumeX : -1;
+  const int firstY = resumed ? fitted.resumeY : 0;
+  auto stopAt = [&](int z, int x, int y) {
+    fitted.resumeStamp = stamp;
+    fitted.resumeZ = z;
+    fitted.resumeX = x;
+    fitted.resumeY = y;
+  };
+
+  for (int z = firstZ; z <= fitted.zHi; ++z) {
     if (!fitted.okZ[static_cast<std::size_t>(z)]) continue;
     const double score = g.referencePoint.z + (corner(0, 0, z).z - fitted.anchorZ);
-    if (!best.beatable(score, k)) return;
-    for (int x = fitted.xLo; x <= fitted.xHi; ++x) {
+    if (!best.beatable(score, k)) {
+      stopAt(z, -1, 0);
+      return;
+    }
+    const bool resumeRow = z == firstZ && firstX >= 0;
+    for (int x = resumeRow ? firstX : fitted.xLo; x <= fitted.xHi; ++x) {
       if (!fitted.okX[static_cast<std::size_t>(x)]) continue;
       const Word* anchorRow = bits.row(x, z);
       for (int w = 0; w < words; ++w) mask[w] = anchorRow[w] | refused[w];
+      if (resumeRow && x == firstX) {
+        // Cells before the resumed one were refused by an earlier scan.
+        for (int w = 0; w < words && w * 64 < firstY; ++w)
+          mask[w] |= firstY >= (w + 1) * 64 ? ~Word{0} : (Word{1} << (firstY - w * 64)) - 1;
+      }
       if (allSet(mask, words)) continue;
       for (std::size_t r = 0; r < shape.rows.size(); ++r) {
         const ShapeRow& row = shape.rows[r];
         const Word* grid = bits.row(x + row.i - aI, z + row.k - aK);
+        // A run of n cells starting s after the anchor's y conflicts at y when any grid cell
+        // y + s .. y + s + n - 1 is taken: dilate the row, then shift it.
         if (oneWord) {
-          // A run of n cells starting s after the anchor's y conflicts at y when any grid
-          // cell y + s .. y + s + n - 1 is taken: dilate the row, then shift it.
           Word m = mask[0];
           const Word gridRow = grid[0];
           if (gridRow == 0) continue;
           for (std::uint32_t q = fitted.runStart[r]; q < fitted.runStart[r + 1]; ++q) {
             const auto [start, length] = fitted.runs[q];
-            Word spread = gridRow;
+            Word dilated = gridRow;
             int covered = 1;
             while (covered * 2 <= length) {
-              spread |= spread >> covered;
+              dilated |= dilated >> covered;
               covered *= 2;
             }
-            if (covered < length) spread |= spread >> (length - covered);
-            m |= start >= 0 ? spread >> start : spread << -start;
+            if (covered < length) dilated |= dilated >> (length - covered);
+            m |= start >= 0 ? dilated >> start : dilated << -start;
           }
           mask[0] = m;
         } else {
-          const Word* partRow = shape.bits.data() + row.offset;
-          for (int j = 0; j < shape.cellsY; ++j)
-            if ((partRow[j / 64] >> (j % 64)) & 1) orShifted(mask, grid, words, j - g.anchorJ);
+          bool empty = true;
+          for (int w = 0; w < words && empty; ++w) empty = grid[w] == 0;
+          if (empty) continue;
+          for (std::uint32_t q = fitted.runStart[r]; q < fitted.runStart[r + 1]; ++q) {
+            const auto [start, length] = fitted.runs[q];
+            std::memcpy(spread, grid, static_cast<std::size_t>(words) * sizeof(Word));
+            int covered = 1;
+            while (covered * 2 <= length) {
+              spreadDown(spread, words, covered);
+              covered *= 2;
+            }
+            if (covered < length) spreadDown(spread, words, length - covered);
+            orShifted(mask, spread, words, start);
+          }
         }
         if (allSet(mask, words)) break;
       }
@@ -401,6 +493,7 @@ void FastEvaluator::State::search(const ShapesOfGeometry& entry, int k, Best& be
           const int y = w * 64 + __builtin_ctzll(free);
           free &= free - 1;
           if (exactFitAt(fitted, x, y, z, scratch)) {
+            stopAt(z, x, y);
             best.offer(score, k, x, y, z);
             return;
           }
@@ -408,15 +501,19 @@ void FastEvaluator::State::search(const ShapesOfGeometry& entry, int k, Best& be
       }
     }
   }
+  stopAt(fitted.zHi + 1, -1, 0);
 }
 
 bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const OrientedShape& shape,
                                              int self) {
-  for (int v : shape.vertexOrder)
+  for (int v : shape.vertexOrder) {
+    ++exactTests;
     if (!insideSolid(part.vertices[static_cast<std::size_t>(v)], containerSolid)) return false;
+  }
   auto disjointFrom = [&](const PreparedSolid& other) {
     if (!boxesOverlap(part.boxMin, part.boxMax, other.boxMin, other.boxMax)) return true;
     refreshPlanes(part);
+    ++exactTests;
     return solidsDisjoint(part, other);
   };
   if (withinMax(part.boxMax, container.boxMax)) {
@@ -471,6 +568,7 @@ void FastEvaluator::State::mark(const PreparedSolid& part) {
         if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
         std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
         if (cell != 0) continue;
+        ++exactTests;
         if (insideSolid({px, py, pz}, part)) {
           cell = 1;
           bits.set(x, y, z);
@@ -493,8 +591,10 @@ void FastEvaluator::State::place(int position) {
   for (std::size_t k = 0; k < table.size(); ++k) {
     const FittedShape& f = *entry.byOrientation[k];
     if (!f.possible) continue;
+    const int z = firstLayer(f);
+    if (z > f.zHi) continue;  // an earlier scan of this evaluation found no cell left
     const Polyhedron& g = f.shape.geometry;
-    const double lowest = g.referencePoint.z + (corner(0, 0, f.zLo).z - f.anchorZ);
+    const double lowest = g.referencePoint.z + (corner(0, 0, z).z - f.anchorZ);
     if (std::isnan(lowest)) {
       hopeless.push_back(static_cast<int>(k));
     } else {
@@ -550,6 +650,12 @@ FastEvaluator::~FastEvaluator() = default;
 
 int FastEvaluator::threads() const { return state_->pool.size(); }
 
+std::uint64_t FastEvaluator::exactTests() const {
+  std::uint64_t total = state_->exactTests;
+  for (const Scratch& scratch : state_->scratchOf) total += scratch.exactTests;
+  return total;
+}
+
 double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idSequence) {
   State& s = *state_;
   if (!s.sameContext(system)) s.adopt(system);
@@ -563,6 +669,24 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   for (int p = 0; p < n; ++p) {
     prepareSolid(system.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
     if (!outOfReach(system.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
+  }
+  ++s.stamp;
+  s.exactTests = 0;
+  for (Scratch& scratch : s.scratchOf) {
+    scratch.exactTests = 0;
+    scratch.witness = -1;
+  }
+  s.resumable = s.inReach.empty();
+  if (s.resumable) {
+    std::vector<char> seen(static_cast<std::size_t>(n), 0);
+    for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
+      const int id = idSequence.items[static_cast<std::size_t>(i)];
+      if (id < 0 || id >= n || seen[static_cast<std::size_t>(id)]) {
+        s.resumable = false;
+        break;
+      }
+      seen[static_cast<std::size_t>(id)] = 1;
+    }
   }
 
   TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "model/packing_sequence.h"
@@ -25,6 +26,10 @@ class FastEvaluator {
   double evaluate(PackingSystem& system, const PackingSequence& idSequence);
 
   int threads() const;
+
+  /// Exact predicate calls (point in solid, solids disjoint) of the last evaluation's
+  /// placements: a measure of its work that does not depend on the machine's load.
+  std::uint64_t exactTests() const;
 
  private:
   struct State;
