@@ -194,6 +194,22 @@ int run(const Options& options) {
               system.orientationCount(), system.PBSL, system.grid.gridX, system.grid.gridY,
               system.grid.gridZ);
 
+  // How much of a sequence's placement the one before it could lend: the leading parts of
+  // consecutive sequences that are of the same types.
+  if (sequences.size() > 1) {
+    double shared = 0.0;
+    for (std::size_t i = 1; i < sequences.size(); ++i) {
+      const auto before = toTypeSequence(system, sequences[i - 1]);
+      const auto now = toTypeSequence(system, sequences[i]);
+      std::size_t p = 0;
+      while (p < before.items.size() && p < now.items.size() && before.items[p] == now.items[p]) ++p;
+      shared += static_cast<double>(p);
+    }
+    std::printf("neighbours %zu: on average %.1f leading parts of the same types as the sequence "
+                "before\n",
+                sequences.size() - 1, shared / static_cast<double>(sequences.size() - 1));
+  }
+
   const int referenceCount =
       options.reference < 0 ? static_cast<int>(sequences.size())
                             : std::min(options.reference, static_cast<int>(sequences.size()));

@@ -24,7 +24,11 @@
 //   vertex outside the container's box (that vertex then fails containsAllVertices).
 // - Once all vertices of the moved part are inside the container, its box is at most the
 //   container's boxMax, so a part whose boxMin is at or beyond boxMax on some axis passes the
-//   box test of polyhedraDisjoint; only the other parts ("in reach") are tested.
+//   box test of polyhedraDisjoint; only the other parts ("in reach") are tested, and of
+//   those only the ones ColumnIndex finds under the floor columns the candidate's box covers
+//   (every part whose box overlaps it is among them; the others pass the box test).
+// - An exact fit is a conjunction of pure tests, so their order cannot change its answer;
+//   the cheapest and likeliest refusals run first.
 // - The score of an orientation never decreases from one layer to the next, and the winner is
 //   the least (score, orientation index) among fitting orientations scoring below the start
 //   value. An orientation stops once its layer's pair cannot be less than the least pair
