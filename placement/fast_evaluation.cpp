@@ -111,6 +111,8 @@ struct FittedShape {
   // evaluation's stamp): layer resumeZ, row resumeX (-1: the layer's first), cell resumeY.
   std::uint64_t resumeStamp = 0;
   int resumeZ = 0, resumeX = -1, resumeY = 0;
+  // When the resume cell passed exactFitAt: how many parts were in reach then (-1: not).
+  int confirmedReach = -1;
 };
 
 struct ShapesOfGeometry {
@@ -653,18 +655,33 @@ void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best
   const int firstZ = resumed ? fitted.resumeZ : fitted.zLo;
   const int firstX = resumed ? fitted.resumeX : -1;
   const int firstY = resumed ? fitted.resumeY : 0;
-  auto stopAt = [&](int z, int x, int y) {
+  const int confirmedReach = resumed ? fitted.confirmedReach : -1;
+  auto stopAt = [&](int z, int x, int y, int confirmed) {
     fitted.resumeStamp = stamp;
     fitted.resumeZ = z;
     fitted.resumeX = x;
     fitted.resumeY = y;
+    fitted.confirmedReach = confirmed;
+  };
+  // The resume cell passed exactFitAt when confirmedReach parts were in reach. Since then
+  // parts were only added (none moved), so it passes again unless the box of one added
+  // since overlaps the candidate's; the bitmap test has been made afresh by the scan.
+  auto stillFits = [&](int x, int y, int z) {
+    const Point offset = minus(corner(x, y, z), g.anchorPoint);
+    const Point boxMin = plus(shape.solid.boxMin, offset);
+    const Point boxMax = plus(shape.solid.boxMax, offset);
+    for (std::size_t i = static_cast<std::size_t>(confirmedReach); i < inReach.size(); ++i) {
+      const PreparedSolid& other = partSolids[static_cast<std::size_t>(inReach[i])];
+      if (boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return false;
+    }
+    return true;
   };
 
   for (int z = firstZ; z <= fitted.zHi; ++z) {
     if (!fitted.okZ[static_cast<std::size_t>(z)]) continue;
     const double score = g.referencePoint.z + (corner(0, 0, z).z - fitted.anchorZ);
     if (!best.beatable(score, k)) {
-      stopAt(z, -1, 0);
+      stopAt(z, -1, 0, -1);
       return;
     }
     const bool resumeRow = z == firstZ && firstX >= 0;
@@ -687,15 +704,17 @@ void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best
         if (rows.full(mask)) break;
       }
       const bool found = rows.forEachFree(mask, [&](int y) {
-        if (!exactFitAt(fitted, x, y, z, scratch)) return false;
-        stopAt(z, x, y);
+        const bool confirmed = confirmedReach >= 0 && resumeRow && x == firstX && y == firstY &&
+                               stillFits(x, y, z);
+        if (!confirmed && !exactFitAt(fitted, x, y, z, scratch)) return false;
+        stopAt(z, x, y, static_cast<int>(inReach.size()));
         best.offer(score, k, x, y, z);
         return true;
       });
       if (found) return;
     }
   }
-  stopAt(fitted.zHi + 1, -1, 0);
+  stopAt(fitted.zHi + 1, -1, 0, -1);
 }
 
 bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const OrientedShape& shape,
