@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/project.h"
@@ -20,6 +21,12 @@ TEST(PauseDialogue, KeyDuringSearchSavesTheBestLayoutThenStops) {
   test::ScratchFolder scratch;
   const std::string folder = scratch.path("");
   test::copyData("search/tiny", folder);
+  // More copies than the tiny project's four parts: its 12 type sequences are all evaluated
+  // within milliseconds, and the search would end on its own before the second key arrives.
+  std::ofstream(scratch.path("project.txt"))
+      << "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"small_cube.txt\"\nCopies\n4\n"
+         "----\nPart\n\"small_l.txt\"\nCopies\n3\n----\nPart\n\"small_wedge.txt\"\nCopies\n3\n"
+         "----\n#EndFile\n";
 
   test::PtyChild child([&] {
     if (chdir(folder.c_str()) != 0) _exit(3);
