@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <list>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -25,7 +27,16 @@ inline bool sameItems(const PackingSequence& a, const PackingSequence& b) {
 /// efficiencies the entry inserted earlier comes first. Entries are never removed.
 class TypeSequenceArchive {
  public:
-  /// Inserts a copy in front of the first entry with a strictly smaller efficiency.
+  TypeSequenceArchive() = default;
+  TypeSequenceArchive(const TypeSequenceArchive& other);
+  TypeSequenceArchive& operator=(const TypeSequenceArchive& other);
+  // Moving a list keeps its iterators valid, so the index moves along.
+  TypeSequenceArchive(TypeSequenceArchive&&) = default;
+  TypeSequenceArchive& operator=(TypeSequenceArchive&&) = default;
+
+  /// Inserts a copy in front of the first entry with a strictly smaller efficiency (a NaN
+  /// efficiency is smaller than nothing: it goes last). Logarithmic in the entry count, so
+  /// that loading a long history stays linear.
   void insertSorted(const PackingSequence& sequence);
 
   int count() const { return static_cast<int>(entries_.size()); }
@@ -42,6 +53,9 @@ class TypeSequenceArchive {
 
  private:
   std::list<PackingSequence> entries_;
+  // The first entry of each efficiency present (NaN left out); entries with efficiencies
+  // other than NaN stand in the list in the order of these keys.
+  std::map<double, std::list<PackingSequence>::iterator, std::greater<double>> firstOf_;
   std::set<std::vector<std::int32_t>> distinct_;
 };
 
