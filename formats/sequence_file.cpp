@@ -193,6 +193,7 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
     text.assign(std::istreambuf_iterator<char>(in), {});
   } catch (const std::ios_base::failure&) {  // the file buffer throws on a read error
     contents.problems.push_back("the file cannot be read");
+    contents.readFailed = true;
     return contents;
   }
   Reader reader(std::move(text));
