@@ -4,7 +4,7 @@
 #include <functional>
 #include <list>
 #include <map>
-#include <set>
+#include <unordered_set>
 #include <vector>
 
 namespace tessera {
@@ -22,6 +22,21 @@ struct PackingSequence {
 inline bool sameItems(const PackingSequence& a, const PackingSequence& b) {
   return a.items == b.items;
 }
+
+/// FNV-1a over the items' bytes.
+struct ItemsHash {
+  std::size_t operator()(const std::vector<std::int32_t>& items) const {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (std::int32_t item : items) {
+      auto bits = static_cast<std::uint32_t>(item);
+      for (int byte = 0; byte < 4; ++byte, bits >>= 8) {
+        hash ^= bits & 0xFFu;
+        hash *= 1099511628211ull;
+      }
+    }
+    return static_cast<std::size_t>(hash);
+  }
+};
 
 /// Every evaluated type sequence with its efficiency, highest efficiency first; among equal
 /// efficiencies the entry inserted earlier comes first. Entries are never removed.
@@ -56,7 +71,8 @@ class TypeSequenceArchive {
   // The first entry of each efficiency present (NaN left out); entries with efficiencies
   // other than NaN stand in the list in the order of these keys.
   std::map<double, std::list<PackingSequence>::iterator, std::greater<double>> firstOf_;
-  std::set<std::vector<std::int32_t>> distinct_;
+  // Only asked whether an entry is there, never walked: its order reaches no output.
+  std::unordered_set<std::vector<std::int32_t>, ItemsHash> distinct_;
 };
 
 }  // namespace tessera
