@@ -10,18 +10,22 @@
 #include "formats/atomic_file.h"
 #include "formats/dxf_writer.h"
 #include "mesh/layout_export.h"
+#include "app/progress_console.h"
+#include "page/layout_page.h"
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
 #include "formats/text_lines.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
+#include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
 #include "platform/folder_lock.h"
 #include "search/optimizer.h"
+#include "search/pause.h"
 #include "search/random.h"
 
 namespace tessera {
@@ -58,9 +62,27 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
-                       const std::string& baseName, const std::string& exportPath) {
-  if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
+                       const std::string& baseName, const std::string& exportPath,
+                       const SearchProgress& progress) {
+  if (arguments.picture) {
+    writeLayoutPictureFile(system, baseName + ".png");
+    writeLayoutPageFile(system, baseName + ".html", progress);
+  }
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
+}
+
+/// A part too large for the container in every orientation would only ever be parked.
+void checkPartsCanFit(PackingSystem& system) {
+  system.buildOrientations();
+  const Part* part = partFittingNowhere(system);
+  if (part == nullptr) return;
+  const Point size = minus(part->boxMax, part->boxMin);
+  const Point room = minus(system.container.boxMax, system.container.boxMin);
+  std::ostringstream text;
+  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
+       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
+       << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
 }
 
 /// The fast evaluation, which gives the reference layouts bit for bit.
@@ -98,7 +120,10 @@ void checkOutputs(const Arguments& arguments) {
       {"report.txt", "report file open error!"},
       {"Layout_zodedez.dxf", "多面体几何信息输出失败!"},
   };
-  if (arguments.picture) outputs.push_back({"Layout_zodedez.png", "布局图片输出失败"});
+  if (arguments.picture) {
+    outputs.push_back({"Layout_zodedez.png", "布局图片输出失败"});
+    outputs.push_back({"Layout_zodedez.html", "布局网页输出失败"});
+  }
   if (arguments.exportPath) outputs.push_back({*arguments.exportPath, "布局导出失败"});
   for (const Output& output : outputs) {
     std::error_code error;
@@ -121,7 +146,8 @@ void checkOutputs(const Arguments& arguments) {
 /// The files this run reads or writes besides the search's own: a pause must not replace any.
 std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::string& projectPath) {
   std::vector<std::string> files = {projectPath, "report.txt", "Layout_zodedez.dxf",
-                                    "Layout_zodedez.png", kLockFileName};
+                                    "Layout_zodedez.png", "Layout_zodedez.html",
+                                    kLockFileName};
   if (arguments.exportPath) files.push_back(*arguments.exportPath);
   std::ifstream in(projectPath, std::ios::binary);
   const ProjectFile project = parseProjectFile(in, projectPath);  // loaded once already
@@ -132,12 +158,14 @@ std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::st
 
 }  // namespace
 
-LayoutExtras layoutExtrasFor(const Arguments& arguments) {
-  return [arguments](PackingSystem& system, const std::string& baseName) {
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress) {
+  return [arguments, progress](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
-    writeLayoutExtras(arguments, system, baseName, baseName + extension);
+    writeLayoutExtras(arguments, system, baseName, baseName + extension,
+                      progress ? progress->progress() : SearchProgress());
   };
 }
 
@@ -148,12 +176,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   }
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
-  loadProject(system, projectPath);
+  for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   try {
     checkGridSize(system);
     checkCellBudget(system);
+    checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
@@ -165,19 +194,24 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   checkOutputs(arguments);
 
   Random random;
+  auto progress = std::make_shared<SearchProgressReader>();
+  ProgressConsole searchConsole(console, progress);
   SearchOptions options;
   options.iterations = arguments.iterations;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments);
+  options.layoutExtras = layoutExtrasFor(arguments, progress);
   options.protectedFiles = filesOfTheRun(arguments, projectPath);
-  if (arguments.picture) options.extraSuffixes.push_back(".png");
+  if (arguments.picture) options.extraSuffixes = {".png", ".html"};
   if (arguments.exportPath)
     options.extraSuffixes.push_back(std::filesystem::path(*arguments.exportPath).extension());
-  optimize(system, {console, clock, random}, options);
+  optimize(system, {searchConsole, clock, random}, options);
+  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
+    console.line(unplaced);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""));
+  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
+                    progress->progress());
   console.waitForKey();
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "formats/atomic_file.h"
+#include "mesh/grid_slack.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -35,6 +36,22 @@ std::vector<std::filesystem::path> missingFolders(const std::filesystem::path& f
     if (at == at.parent_path()) break;
   }
   return missing;
+}
+
+std::vector<SlackPart> slackPartsOf(const std::vector<std::string>& names,
+                                    const std::vector<ImportedMesh>& imported,
+                                    const std::vector<PartRequest>& parts) {
+  std::vector<SlackPart> out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::vector<Point>& v = imported[i].solid.vertices;
+    Point low = v.front(), high = v.front();
+    for (const Point& p : v) {
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    out.push_back({names[i], minus(high, low), parts[i].copies});
+  }
+  return out;
 }
 
 }  // namespace
@@ -150,6 +167,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     log << importSummary(parts[i].meshPath, outs[i], imported[i], settings.mesh.hull);
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
       << " x " << settings.height << '\n';
+  log << gridSlackWarnings(slackPartsOf(names, imported, parts),
+                           {settings.length, settings.width, settings.height}, settings.PBSL);
   log << "project " << projectPath << ": " << parts.size() << " part types\n";
 }
 
