@@ -16,18 +16,21 @@ namespace {
 
 using std::chrono::seconds;
 
+/// In the child on the terminal: a search in folder that outlasts any dialogue.
+void runLongSearch(const std::string& folder) {
+  if (chdir(folder.c_str()) != 0) _exit(3);
+  execl(TESSERA_EXE, TESSERA_EXE, "project.txt", "--iterations", "100000", "--no-picture",
+        static_cast<char*>(nullptr));
+  _exit(4);
+}
+
 TEST(PauseDialogue, KeyDuringSearchSavesTheBestLayoutThenStops) {
   test::ScratchFolder scratch;
   const std::string folder = scratch.path("");
   test::copyData("search/tiny", folder);
   test::setTinyCopies(folder, 4);  // so that the search outlasts the dialogue
 
-  test::PtyChild child([&] {
-    if (chdir(folder.c_str()) != 0) _exit(3);
-    execl(TESSERA_EXE, TESSERA_EXE, "project.txt", "--iterations", "100000", "--no-picture",
-          static_cast<char*>(nullptr));
-    _exit(4);
-  });
+  test::PtyChild child([&] { runLongSearch(folder); });
   ASSERT_TRUE(child.started());
   // The start-up wait for a key, then the search.
   ASSERT_TRUE(child.waitFor("Press any key to continue", seconds(60)));
@@ -77,12 +80,7 @@ TEST(PauseDialogue, ANameThatWouldReplaceAnInputOrAnOutputIsRefusedAndAskedAgain
   const std::string part = test::readBytes(scratch.path("small_l.txt"));
   const std::string project = test::readBytes(scratch.path("project.txt"));
 
-  test::PtyChild child([&] {
-    if (chdir(folder.c_str()) != 0) _exit(3);
-    execl(TESSERA_EXE, TESSERA_EXE, "project.txt", "--iterations", "100000", "--no-picture",
-          static_cast<char*>(nullptr));
-    _exit(4);
-  });
+  test::PtyChild child([&] { runLongSearch(folder); });
   ASSERT_TRUE(child.started());
   ASSERT_TRUE(child.waitFor("Press any key to continue", seconds(60)));
   ASSERT_TRUE(child.send(" "));
