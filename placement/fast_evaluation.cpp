@@ -160,7 +160,7 @@ struct FastEvaluator::State {
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction);
   void mark(const PreparedSolid& part);
-  void place(int position);
+  bool place(int position);
 
   Point corner(int x, int y, int z) const {
     const Point& o = container.boxMin;
@@ -293,10 +293,15 @@ void FastEvaluator::State::makeShapes(ShapesOfGeometry& entry, const Part& part)
   for (std::size_t k = 0; k < entry.byOrientation.size(); ++k)
     if (!entry.byOrientation[k]) missing.push_back(static_cast<int>(k));
   if (missing.empty()) return;
-  std::vector<std::exception_ptr> errors(missing.size());
+  // placePart would have failed at the first orientation in table order that fails, so only
+  // that failure is kept and later orientations are not tried. Keeping every failure would
+  // also exhaust the runtime's reserve for exceptions when memory runs out, which aborts.
+  std::mutex failureMutex;
+  std::exception_ptr firstFailure;
+  std::atomic<std::size_t> failedAt{missing.size()};
   std::atomic<std::size_t> next{0};
   pool.runOnAll([&](int) {
-    for (std::size_t i = next++; i < missing.size(); i = next++) {
+    for (std::size_t i = next++; i < failedAt; i = next++) {
       const int k = missing[i];
       try {
         auto fitted = std::make_unique<FittedShape>();
@@ -304,13 +309,15 @@ void FastEvaluator::State::makeShapes(ShapesOfGeometry& entry, const Part& part)
         fitToGrid(*fitted);
         entry.byOrientation[static_cast<std::size_t>(k)] = std::move(fitted);
       } catch (...) {
-        errors[i] = std::current_exception();
+        const std::lock_guard<std::mutex> lock(failureMutex);
+        if (i < failedAt) {
+          failedAt = i;
+          firstFailure = std::current_exception();
+        }
       }
     }
   });
-  // placePart would have failed at the first orientation in table order that fails.
-  for (const std::exception_ptr& error : errors)
-    if (error) std::rethrow_exception(error);
+  if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
 bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, int z,
@@ -480,9 +487,9 @@ void FastEvaluator::State::mark(const PreparedSolid& part) {
   }
 }
 
-void FastEvaluator::State::place(int position) {
+bool FastEvaluator::State::place(int position) {
   Part& part = system->parts[position];
-  if (table.empty()) return;
+  if (table.empty()) return false;
   ShapesOfGeometry& entry = shapesFor(part);
   makeShapes(entry, part);
 
@@ -517,7 +524,7 @@ void FastEvaluator::State::place(int position) {
     for (std::size_t i = next++; i < sequence.size(); i = next++)
       search(entry, sequence[i], best, mine);
   });
-  if (best.orientation < 0) return;
+  if (best.orientation < 0) return false;
   entry.lastWinner = best.orientation;
 
   const OrientedShape& shape = entry.byOrientation[static_cast<std::size_t>(best.orientation)]->shape;
@@ -541,6 +548,7 @@ void FastEvaluator::State::place(int position) {
   if (!outOfReach(moving.boxMin, container.boxMax) &&
       std::find(inReach.begin(), inReach.end(), position) == inReach.end())
     inReach.push_back(position);
+  return true;
 }
 
 FastEvaluator::FastEvaluator(int threads)
@@ -556,6 +564,7 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   s.system = &system;
   clearGrid(system);
   s.bits.clear();
+  system.placedParts = 0;
 
   const int n = system.parts.count();
   s.partSolids.resize(static_cast<std::size_t>(n));
@@ -568,12 +577,10 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
   for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
     const int id = idSequence.items[static_cast<std::size_t>(i)];
-    int position = -1;
-    for (int p = 0; p < n && position < 0; ++p)
-      if (system.parts[p].id == id) position = p;
+    const int position = system.parts.positionOf(id);
     TESSERA_ASSERT(position >= 0);
     if (position < 0) continue;
-    s.place(position);
+    if (s.place(position)) ++system.placedParts;
   }
   s.system = nullptr;
   return packingEfficiency(system);
