@@ -58,12 +58,12 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
-/// Says on standard error what the run needs and refuses one that cannot finish, before
+/// Says on standard error what a large run needs and refuses one that cannot finish, before
 /// anything large is allocated.
 void checkRunFits(const PackingSystem& system, int threads, platform::Console& console) {
   const RunFigures figures = runFigures(system, threads);
   const std::int64_t available = platform::availableMemoryBytes().value_or(-1);
-  console.writeError(describeRunFigures(figures, available) + "\n");
+  if (largeRun(figures)) console.writeError(describeRunFigures(figures, available) + "\n");
   checkRunMemory(figures, available);
   if (figures.evaluationSeconds > kSlowEvaluationSeconds) {
     std::ostringstream warning;

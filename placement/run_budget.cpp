@@ -163,6 +163,11 @@ std::string describeRunFigures(const RunFigures& f, std::int64_t availableBytes)
   return line.str();
 }
 
+bool largeRun(const RunFigures& f) {
+  return f.gridBytes + f.bitmapBytes + f.shapeBytes > kLargeRunBytes ||
+         f.evaluationSeconds > kLargeRunSeconds;
+}
+
 void checkRunMemory(const RunFigures& f, std::int64_t availableBytes) {
   if (availableBytes < 0) return;
   const std::int64_t grid = f.gridBytes + f.bitmapBytes;

@@ -38,6 +38,13 @@ RunFigures runFigures(const PackingSystem& system, int threads);
 /// available.
 std::string describeRunFigures(const RunFigures& figures, std::int64_t availableBytes);
 
+/// Whether the run is large enough for its figures to be worth a line at start: above
+/// kLargeRunBytes of memory or kLargeRunSeconds for the first evaluation. Smaller runs keep
+/// their console exactly as it was.
+inline constexpr std::int64_t kLargeRunBytes = std::int64_t{256} << 20;
+inline constexpr double kLargeRunSeconds = 10.0;
+bool largeRun(const RunFigures& figures);
+
 /// Refuses (InputError, with the figures) a run whose grid and bitmaps, or whose kept shapes,
 /// do not fit in availableBytes. availableBytes < 0: unknown, nothing is refused.
 void checkRunMemory(const RunFigures& figures, std::int64_t availableBytes);

@@ -56,6 +56,7 @@ TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
   EXPECT_EQ(figures.orientations, 24);
   EXPECT_EQ(figures.geometries, 2);
   EXPECT_GT(figures.evaluationSeconds, kSlowEvaluationSeconds);
+  EXPECT_TRUE(largeRun(figures));
 
   const std::string message = refusal(figures, kGiB);
   EXPECT_NE(message.find("1001 x 1034 x 1668"), std::string::npos) << message;
@@ -87,6 +88,7 @@ TEST(RunBudget, TheBundledSizesPassQuietly) {
   const PackingSystem system = test::smallProject(4);
   const RunFigures figures = runFigures(system, 2);
   EXPECT_LT(figures.evaluationSeconds, 1.0);
+  EXPECT_FALSE(largeRun(figures));
   EXPECT_LT(figures.gridBytes + figures.bitmapBytes + figures.shapeBytes, 64 << 20);
   EXPECT_EQ(refusal(figures, kGiB), "");
 }
