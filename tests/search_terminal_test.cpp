@@ -17,7 +17,18 @@ namespace {
 
 using std::chrono::seconds;
 
-// tessera on the tiny search project in folder, past its start-up wait and into the search.
+// The tiny search project with three copies of each part: 1680 type sequences, so that the
+// search cannot run out of new ones before the test has typed its keys.
+void copyLongSearch(const std::string& folder) {
+  test::copyData("search/tiny", folder);
+  std::string project;
+  for (const char* part : {"small_cube.txt", "small_l.txt", "small_wedge.txt"})
+    project += std::string("Part\n\"") + part + "\"\nCopies\n3\n----\n";
+  test::writeBytes(folder + "/project.txt",
+                   "PBSL=2\nRN=1\nContainer\n\"container.txt\"\n" + project + "#EndFile\n");
+}
+
+// tessera on that project in folder, past its start-up wait and into the search.
 struct SearchOnTerminal {
   SearchOnTerminal(const std::string& folder, bool picture)
       : child([folder, picture] {
@@ -53,7 +64,7 @@ struct SearchOnTerminal {
 
 TEST(SearchOnTerminal, TheKeyThatOpensThePauseIsNotEchoed) {
   test::ScratchFolder scratch;
-  test::copyData("search/tiny", scratch.path(""));
+  copyLongSearch(scratch.path(""));
   SearchOnTerminal run(scratch.path(""), false);
   ASSERT_TRUE(run.intoTheSearch());
   const std::size_t seen = run.child.output().size();
@@ -65,7 +76,7 @@ TEST(SearchOnTerminal, TheKeyThatOpensThePauseIsNotEchoed) {
 
 TEST(SearchOnTerminal, CtrlCIsAnsweredAtOnce) {
   test::ScratchFolder scratch;
-  test::copyData("search/tiny", scratch.path(""));
+  copyLongSearch(scratch.path(""));
   SearchOnTerminal run(scratch.path(""), false);
   ASSERT_TRUE(run.intoTheSearch());
   ASSERT_TRUE(run.child.send("\x03"));
@@ -82,7 +93,7 @@ TEST(SearchOnTerminal, CtrlCIsAnsweredAtOnce) {
 
 TEST(SearchOnTerminal, APauseWhosePictureCannotBeWrittenWarnsAndGoesOn) {
   test::ScratchFolder scratch;
-  test::copyData("search/tiny", scratch.path(""));
+  copyLongSearch(scratch.path(""));
   std::filesystem::create_directory(scratch.path("saved.png"));  // where the picture would go
   SearchOnTerminal run(scratch.path(""), true);
   ASSERT_TRUE(run.intoTheSearch());
