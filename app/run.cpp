@@ -7,11 +7,14 @@
 
 #include "formats/dxf_writer.h"
 #include "mesh/layout_export.h"
+#include "app/progress_console.h"
+#include "page/layout_page.h"
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
+#include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/run_budget.h"
@@ -19,6 +22,7 @@
 #include "platform/file_chooser.h"
 #include "platform/memory.h"
 #include "search/optimizer.h"
+#include "search/pause.h"
 #include "search/random.h"
 
 namespace tessera {
@@ -53,8 +57,12 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
-                       const std::string& baseName, const std::string& exportPath) {
-  if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
+                       const std::string& baseName, const std::string& exportPath,
+                       const SearchProgress& progress) {
+  if (arguments.picture) {
+    writeLayoutPictureFile(system, baseName + ".png");
+    writeLayoutPageFile(system, baseName + ".html", progress);
+  }
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
 }
 
@@ -73,6 +81,20 @@ void checkRunFits(const PackingSystem& system, int threads, platform::Console& c
   }
 }
 
+/// A part too large for the container in every orientation would only ever be parked.
+void checkPartsCanFit(PackingSystem& system) {
+  system.buildOrientations();
+  const Part* part = partFittingNowhere(system);
+  if (part == nullptr) return;
+  const Point size = minus(part->boxMax, part->boxMin);
+  const Point room = minus(system.container.boxMax, system.container.boxMin);
+  std::ostringstream text;
+  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
+       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
+       << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
+}
+
 /// The fast evaluation, which gives the reference layouts bit for bit.
 Evaluator evaluatorFor(const Arguments& arguments, platform::Console& console) {
   const int threads = arguments.threads.value_or(defaultThreadCount());
@@ -89,12 +111,14 @@ Evaluator evaluatorFor(const Arguments& arguments, platform::Console& console) {
 
 }  // namespace
 
-LayoutExtras layoutExtrasFor(const Arguments& arguments) {
-  return [arguments](PackingSystem& system, const std::string& baseName) {
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress) {
+  return [arguments, progress](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
-    writeLayoutExtras(arguments, system, baseName, baseName + extension);
+    writeLayoutExtras(arguments, system, baseName, baseName + extension,
+                      progress ? progress->progress() : SearchProgress());
   };
 }
 
@@ -105,7 +129,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   }
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
-  loadProject(system, projectPath);
+  for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   try {
@@ -113,6 +137,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     checkCellBudget(system);
     checkPartExtents(system);
     checkRunFits(system, arguments.threads.value_or(defaultThreadCount()), console);
+    checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
@@ -121,15 +146,20 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
 
   Random random;
+  auto progress = std::make_shared<SearchProgressReader>();
+  ProgressConsole searchConsole(console, progress);
   SearchOptions options;
   options.iterations = arguments.iterations;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments);
-  optimize(system, {console, clock, random}, options);
+  options.layoutExtras = layoutExtrasFor(arguments, progress);
+  optimize(system, {searchConsole, clock, random}, options);
+  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
+    console.line(unplaced);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""));
+  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
+                    progress->progress());
   console.waitForKey();
   return 0;
 }

@@ -1,7 +1,10 @@
 // app: the entry points and the wiring of one run. Logic that belongs to a subsystem lives there.
 #pragma once
 
+#include <memory>
+
 #include "app/arguments.h"
+#include "page/search_progress.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "search/optimizer.h"
@@ -12,9 +15,11 @@ namespace tessera {
 /// a key. Returns the exit status; bad input propagates as InputError (see reportFailure).
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock);
 
-/// Files a pause writes beside its drawing, under the base name the user typed: the picture
-/// (unless turned off) and, with --export, the mesh export with the export's extension.
-LayoutExtras layoutExtrasFor(const Arguments& arguments);
+/// Files a pause writes beside its drawing, under the base name the user typed: the picture and
+/// the page (unless turned off; the page shows the search so far as progress has followed it)
+/// and, with --export, the mesh export with the export's extension.
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress = nullptr);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.
 int reportFailure(platform::Console& console, const std::exception& error);

@@ -2,6 +2,7 @@
 
 #include "formats/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <ostream>
 #include <set>
 
+#include "mesh/grid_slack.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -17,6 +19,22 @@ namespace {
 
 // The project reader takes at most 298 characters per line; a path line adds two quotation marks.
 constexpr std::size_t kLongestPath = 296;
+
+std::vector<SlackPart> slackPartsOf(const std::vector<std::string>& names,
+                                    const std::vector<ImportedMesh>& imported,
+                                    const std::vector<PartRequest>& parts) {
+  std::vector<SlackPart> out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::vector<Point>& v = imported[i].solid.vertices;
+    Point low = v.front(), high = v.front();
+    for (const Point& p : v) {
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    out.push_back({names[i], minus(high, low), parts[i].copies});
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -102,6 +120,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
                       boxSolid(settings.length, settings.width, settings.height));
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
       << " x " << settings.height << '\n';
+  log << gridSlackWarnings(slackPartsOf(names, imported, parts),
+                           {settings.length, settings.width, settings.height}, settings.PBSL);
 
   std::ofstream out(projectPath, std::ios::binary);
   if (!out) throw ImportError(importMessage(projectPath, 0, "cannot create the file"));

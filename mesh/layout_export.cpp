@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "formats/atomic_file.h"
+#include "formats/part_name.h"
 #include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
 
@@ -74,7 +75,7 @@ MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name) {
 std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer) {
   std::vector<MeshObject> objects;
   for (const Part& part : system.parts)
-    objects.push_back(meshObjectOf(part, part.name + "#" + std::to_string(part.id)));
+    objects.push_back(meshObjectOf(part, partNameAsUtf8(part.name) + "#" + std::to_string(part.id)));
   if (withContainer) objects.push_back(meshObjectOf(system.container, "container"));
   return objects;
 }
