@@ -44,7 +44,7 @@ class Console {
   /// While held (the search runs), keys typed on a terminal are taken without echo, so that
   /// the key that opens the pause dialogue leaves no trace on the next console line. Line
   /// reads go back to line mode with echo for their duration. Nothing to do elsewhere.
-  virtual void holdKeys(bool hold) { static_cast<void>(hold); }
+  virtual void holdKeys(bool hold) = 0;
 
   /// The warning box: caption "Warning!" and the text on standard error; when interactive it
   /// waits for Enter (its OK button). The caller decides what happens next.
@@ -110,6 +110,7 @@ class BufferConsole final : public Console {
   bool keyWaiting() override;
   int readKey() override;
   bool interactive() const override { return interactive_; }
+  void holdKeys(bool) override {}
   void warning(std::string_view text) override;
 
   /// Appends key presses to the queue, one per byte.
