@@ -8,6 +8,7 @@
 
 #include "mesh/layout_export.h"
 #include "model/input_error.h"
+#include "placement/worker_pool.h"
 
 namespace tessera {
 
@@ -35,6 +36,8 @@ std::string exportPathOf(const std::string& value, const std::filesystem::path& 
 int parseThreads(const std::string& value) {
   const int n = parseCount("--threads", value);
   if (n < 1) refuse("--threads expects at least 1, got " + value);
+  if (n > kMaxThreads)
+    refuse("--threads expects at most " + std::to_string(kMaxThreads) + ", got " + value);
   return n;
 }
 
@@ -137,7 +140,7 @@ std::string usageText() {
          "                   and every output file refer to it.\n"
          "  --iterations N   the number of iterations of the search; without it the program\n"
          "                   asks on the console (N <= 0 runs no iteration).\n"
-         "  --threads N      search the orientations of each part on N threads (N >= 1);\n"
+         "  --threads N      search the orientations of each part on N threads (1 to 1024);\n"
          "                   all cores when not given. Results are the same for every N.\n"
          "  --seed S         start the search's random generator from S (0 to 4294967295)\n"
          "                   instead of its fixed state 1. The same S gives the same run.\n"

@@ -26,6 +26,7 @@ class ProgressConsole final : public platform::Console {
   bool keyWaiting() override { return inner_.keyWaiting(); }
   int readKey() override { return inner_.readKey(); }
   bool interactive() const override { return inner_.interactive(); }
+  void holdKeys(bool hold) override { inner_.holdKeys(hold); }
   void warning(std::string_view text) override { inner_.warning(text); }
 
  private:

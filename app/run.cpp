@@ -21,9 +21,11 @@
 #include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
+#include "placement/run_budget.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
 #include "platform/folder_lock.h"
+#include "platform/memory.h"
 #include "search/optimizer.h"
 #include "search/pause.h"
 #include "search/random.h"
@@ -50,11 +52,9 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
   for (const Part& part : system.parts) volume += part.volume;
   const Polyhedron& box = system.container;
   const double area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
-  int placed = 0;
-  for (const Part& part : system.parts) placed += part.boxMin.z < box.boxMax.z ? 1 : 0;
   std::ostringstream out;
   out << "排样效率=" << efficiency << " 排样高度=" << volume / efficiency / area << " 已放入零件 "
-      << placed << "/" << system.sequenceLength;
+      << system.placedParts << "/" << system.sequenceLength;
   console.line(out.str());
   if (arguments.exportPath)
     writeLayoutExport(system, *arguments.exportPath, arguments.exportContainer);
@@ -69,6 +69,21 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
     writeLayoutPageFile(system, baseName + ".html", progress);
   }
   if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
+}
+
+/// Says on standard error what a large run needs and refuses one that cannot finish, before
+/// anything large is allocated.
+void checkRunFits(const PackingSystem& system, int threads, platform::Console& console) {
+  const RunFigures figures = runFigures(system, threads);
+  const std::int64_t available = platform::availableMemoryBytes().value_or(-1);
+  if (largeRun(figures)) console.writeError(describeRunFigures(figures, available) + "\n");
+  checkRunMemory(figures, available);
+  if (figures.evaluationSeconds > kSlowEvaluationSeconds) {
+    std::ostringstream warning;
+    warning << "警告: 估计第一次排样评估约需 " << static_cast<long long>(figures.evaluationSeconds)
+            << " 秒, 搜索会很慢; 选用更大的 PBSL 或更小的 RN 可以加快。\n";
+    console.writeError(warning.str());
+  }
 }
 
 /// A part too large for the container in every orientation would only ever be parked.
@@ -86,8 +101,13 @@ void checkPartsCanFit(PackingSystem& system) {
 }
 
 /// The fast evaluation, which gives the reference layouts bit for bit.
-Evaluator evaluatorFor(const Arguments& arguments) {
-  auto fast = std::make_shared<FastEvaluator>(arguments.threads.value_or(defaultThreadCount()));
+Evaluator evaluatorFor(const Arguments& arguments, platform::Console& console) {
+  const int threads = arguments.threads.value_or(defaultThreadCount());
+  auto fast = std::make_shared<FastEvaluator>(threads);
+  if (fast->threads() < threads)
+    console.writeError("系统只允许启动 " + std::to_string(fast->threads()) + " 个线程 (要求 " +
+                       std::to_string(threads) + " 个); 以 " + std::to_string(fast->threads()) +
+                       " 个线程继续。\n");
   return [fast](PackingSystem& system, const PackingSequence& sequence) {
     return fast->evaluate(system, sequence);
   };
@@ -182,12 +202,14 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   try {
     checkGridSize(system);
     checkCellBudget(system);
+    checkPartExtents(system);
+    checkRunFits(system, arguments.threads.value_or(defaultThreadCount()), console);
     checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
-  const Evaluator evaluator = evaluatorFor(arguments);
+  const Evaluator evaluator = evaluatorFor(arguments, console);
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
   const platform::FolderLock lock(kLockFileName);
   refuseWhenBusy(lock);

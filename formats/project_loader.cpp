@@ -20,9 +20,12 @@ namespace {
 
 const char* const kEndFile = "#EndFile";
 
-// A path line holds the path between two quotation marks, which are dropped unexamined.
-std::string pathOf(const std::string& line) {
-  return line.size() < 2 ? std::string() : line.substr(1, line.size() - 2);
+// A path line holds the path between two quotation marks, which are dropped. A line without
+// them would lose its first and last characters, so it is refused.
+std::string pathOf(const std::string& line, const TextLines& lines) {
+  if (line.size() < 2 || line.front() != '"' || line.back() != '"')
+    throw lines.error("路径两端缺少双引号: " + line);
+  return line.substr(1, line.size() - 2);
 }
 
 // A declared volume this far from the enclosed one (as a fraction of the larger) is worth a
@@ -101,12 +104,12 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     project.RN = static_cast<int>(rn);
   }
   lines.require("容器文件行");
-  project.containerPath = pathOf(lines.require("容器文件行"));
+  project.containerPath = pathOf(lines.require("容器文件行"), lines);
 
   long totalParts = 0;
   while (lines.require(kEndFile) != kEndFile) {
     ProjectBlock block;
-    block.partPath = pathOf(lines.require(kEndFile));
+    block.partPath = pathOf(lines.require(kEndFile), lines);
     block.pathLine = lines.lineNumber();
     lines.require(kEndFile);
     {

@@ -82,15 +82,15 @@ std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withCont
 
 void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer) {
   const std::optional<ExportFormat> format = exportFormatOf(path);
-  if (!format) exportFailure(path, "names no export format (.3mf, .stl or .obj)");
+  if (!format) exportFailure(path, "没有指明导出格式 (.3mf, .stl 或 .obj)");
   const std::vector<MeshObject> objects = layoutObjects(system, withContainer);
   AtomicFile file(path);
   switch (*format) {
     case ExportFormat::threeMf:
       try {
         file.stream() << threeMfPackage(objects);
-      } catch (const std::runtime_error& error) {
-        exportFailure(path, error.what());
+      } catch (const std::runtime_error&) {
+        exportFailure(path, "无法打包为 3MF");
       }
       break;
     case ExportFormat::stl:
@@ -100,15 +100,14 @@ void writeLayoutExport(const PackingSystem& system, const std::string& path, boo
       writeObj(file.stream(), objects);
       break;
   }
-  if (!file.commit()) exportFailure(path, "cannot be written");
+  if (!file.commit()) exportFailure(path, "无法写入");
 }
 
 void checkExportFolder(const std::string& path) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   std::error_code error;
   if (!folder.empty() && !std::filesystem::is_directory(folder, error))
-    throw InputError("布局导出失败: \"" + path + "\" is in no existing folder",
-                     InputError::Channel::StandardError);
+    exportFailure(path, "所在的文件夹不存在");
 }
 
 }  // namespace tessera

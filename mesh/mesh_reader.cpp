@@ -278,8 +278,12 @@ RawMesh readOff(std::istream& in, const std::string& file) {
 
 RawMesh readMesh(const std::string& path) {
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec))
+  const std::filesystem::file_status status = std::filesystem::status(path, ec);
+  if (std::filesystem::is_directory(status))
     throw ImportError(importMessage(path, 0, "is a folder, not a mesh file"));
+  // A FIFO would block the read forever and a device such as /dev/zero would never end it.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw ImportError(importMessage(path, 0, "is not a regular file, not a mesh file"));
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ImportError(importMessage(path, 0, "cannot open the file"));
   std::string bytes;

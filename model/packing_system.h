@@ -47,6 +47,7 @@ struct PackingSystem {
   OccupancyGrid grid;
   std::string computingTimeText;
   std::vector<Orientation> orientationTable;
+  int placedParts = 0;  // parts the last evaluation placed; the others stayed parked
 
   int orientationCount() const { return static_cast<int>(orientationTable.size()); }
   /// Replaces the orientation table with the one built from RN.

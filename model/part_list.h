@@ -16,8 +16,8 @@ class PartList {
   void clear() { parts_.clear(); }
   /// target becomes a deep copy of this list, same order and count.
   void copyInto(PartList& target) const { target.parts_ = parts_; }
-  /// Non-increasing volume by repeated selection of the smallest part before a boundary; the
-  /// tie behaviour fixes the ids numbered afterwards.
+  /// Non-increasing volume in the order that repeated selection of the smallest part before a
+  /// boundary gives; the tie behaviour fixes the ids numbered afterwards. O(n log n).
   void sortByVolumeDescending();
 
   int count() const { return static_cast<int>(parts_.size()); }
@@ -29,7 +29,11 @@ class PartList {
   auto begin() const { return parts_.begin(); }
   auto end() const { return parts_.end(); }
 
-  /// First part, front to back, with this id; nullptr when none has it.
+  /// Ids are unique within a list: loading numbers the parts 0 ... n-1 in list order.
+  /// The position of the part with this id, -1 when none has it; at once when the id is the
+  /// part's position, by a scan otherwise.
+  int positionOf(int id) const;
+  /// The part with this id; nullptr when none has it.
   Part* findById(int id);
   const Part* findById(int id) const;
 

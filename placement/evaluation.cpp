@@ -10,12 +10,13 @@ namespace tessera {
 
 double evaluate(PackingSystem& system, const PackingSequence& idSequence) {
   clearGrid(system);
+  system.placedParts = 0;
   TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
   for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
     Part* part = system.parts.findById(idSequence.items[static_cast<std::size_t>(i)]);
     TESSERA_ASSERT(part != nullptr);
     if (part == nullptr) continue;
-    placePart(system, *part);
+    if (placePart(system, *part)) ++system.placedParts;
   }
   return packingEfficiency(system);
 }

@@ -6,8 +6,9 @@
 namespace tessera {
 
 /// Clears the grid, places the first part of `parts` with id item i for i < sequenceLength,
-/// and returns packingEfficiency. Every part must be parked on entry. The sequence must name
-/// sequenceLength parts (checked by assertion; an unknown id is skipped in release builds).
+/// counts the parts placed in placedParts and returns packingEfficiency. Every part must be
+/// parked on entry. The sequence must name sequenceLength parts (checked by assertion; an
+/// unknown id is skipped in release builds).
 double evaluate(PackingSystem& system, const PackingSequence& idSequence);
 
 /// Total part volume / (container footprint * packing height), every part counted, parked ones

@@ -405,7 +405,7 @@ struct FastEvaluator::State {
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction);
   void mark(const PreparedSolid& part);
-  void place(int position);
+  bool place(int position);
   void fileInReach();
 
   Point corner(int x, int y, int z) const {
@@ -541,10 +541,15 @@ void FastEvaluator::State::makeShapes(ShapesOfGeometry& entry, const Part& part)
   for (std::size_t k = 0; k < entry.byOrientation.size(); ++k)
     if (!entry.byOrientation[k]) missing.push_back(static_cast<int>(k));
   if (missing.empty()) return;
-  std::vector<std::exception_ptr> errors(missing.size());
+  // placePart would have failed at the first orientation in table order that fails, so only
+  // that failure is kept and later orientations are not tried. Keeping every failure would
+  // also exhaust the runtime's reserve for exceptions when memory runs out, which aborts.
+  std::mutex failureMutex;
+  std::exception_ptr firstFailure;
+  std::atomic<std::size_t> failedAt{missing.size()};
   std::atomic<std::size_t> next{0};
   pool.runOnAll([&](int) {
-    for (std::size_t i = next++; i < missing.size(); i = next++) {
+    for (std::size_t i = next++; i < failedAt; i = next++) {
       const int k = missing[i];
       try {
         auto fitted = std::make_unique<FittedShape>();
@@ -552,13 +557,15 @@ void FastEvaluator::State::makeShapes(ShapesOfGeometry& entry, const Part& part)
         fitToGrid(*fitted);
         entry.byOrientation[static_cast<std::size_t>(k)] = std::move(fitted);
       } catch (...) {
-        errors[i] = std::current_exception();
+        const std::lock_guard<std::mutex> lock(failureMutex);
+        if (i < failedAt) {
+          failedAt = i;
+          firstFailure = std::current_exception();
+        }
       }
     }
   });
-  // placePart would have failed at the first orientation in table order that fails.
-  for (const std::exception_ptr& error : errors)
-    if (error) std::rethrow_exception(error);
+  if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
 bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, int z,
@@ -800,9 +807,9 @@ void FastEvaluator::State::fileInReach() {
   }
 }
 
-void FastEvaluator::State::place(int position) {
+bool FastEvaluator::State::place(int position) {
   Part& part = system->parts[position];
-  if (table.empty()) return;
+  if (table.empty()) return false;
   ShapesOfGeometry& entry = shapesFor(part);
   makeShapes(entry, part);
 
@@ -839,7 +846,7 @@ void FastEvaluator::State::place(int position) {
     for (std::size_t i = next++; i < sequence.size(); i = next++)
       search(entry, sequence[i], best, mine);
   });
-  if (best.orientation < 0) return;
+  if (best.orientation < 0) return false;
   entry.lastWinner = best.orientation;
 
   const OrientedShape& shape = entry.byOrientation[static_cast<std::size_t>(best.orientation)]->shape;
@@ -870,6 +877,7 @@ void FastEvaluator::State::place(int position) {
     inReach.push_back(position);
     near.add(position, moving.boxMin, moving.boxMax);
   }
+  return true;
 }
 
 FastEvaluator::FastEvaluator(int threads)
@@ -891,6 +899,7 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   s.system = &system;
   clearGrid(system);
   s.bits.clear();
+  system.placedParts = 0;
 
   const int n = system.parts.count();
   s.partSolids.resize(static_cast<std::size_t>(n));
@@ -922,12 +931,10 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
   for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
     const int id = idSequence.items[static_cast<std::size_t>(i)];
-    int position = -1;
-    for (int p = 0; p < n && position < 0; ++p)
-      if (system.parts[p].id == id) position = p;
+    const int position = system.parts.positionOf(id);
     TESSERA_ASSERT(position >= 0);
     if (position < 0) continue;
-    s.place(position);
+    if (s.place(position)) ++system.placedParts;
   }
   s.system = nullptr;
   return packingEfficiency(system);

@@ -9,10 +9,10 @@
 
 namespace tessera {
 
-/// evaluate with the same layout, grid and efficiency, bit for bit, in far less time. Turned
-/// and voxelised parts are kept from one call to the next (per distinct parked geometry and
-/// orientation), the grid is searched a word of cells at a time, an orientation stops
-/// searching once it can no longer win, its next scan in the same evaluation resumes where
+/// Does evaluate's work with the same layout, grid and efficiency, bit for bit, in far less
+/// time. Turned and voxelised parts are kept from one call to the next (per distinct parked
+/// geometry and orientation), the grid is searched a word of cells at a time, an orientation
+/// stops searching once it can no longer win, its next scan in the same evaluation resumes where
 /// this one stopped, only placed parts near a candidate are tested, and orientations are
 /// searched on several threads.
 /// One evaluator serves one system at a time; a change of container, PBSL, grid or

@@ -31,7 +31,7 @@ Point cellCorner(const PackingSystem& system, int x, int y, int z) {
   return {o.x + system.PBSL * x, o.y + system.PBSL * y, o.z + system.PBSL * z};
 }
 
-void checkGridSize(const PackingSystem& system) {
+GridExtents checkGridSize(const PackingSystem& system) {
   const double pbsl = system.PBSL;
   if (!(pbsl > 0.0) || !std::isfinite(pbsl)) {
     std::ostringstream message;
@@ -50,16 +50,11 @@ void checkGridSize(const PackingSystem& system) {
             << " 个单元, 超过上限 " << kMaxCells << "; 请选用更大的 PBSL。";
     throw InputError(message.str());
   }
+  return {gx, gy, gz};
 }
 
 void buildGrid(PackingSystem& system) {
-  checkGridSize(system);
-  const double pbsl = system.PBSL;
-  const Point& lo = system.container.boxMin;
-  const Point& hi = system.container.boxMax;
-  const int gx = gridExtent(hi.x - lo.x, pbsl, "x");
-  const int gy = gridExtent(hi.y - lo.y, pbsl, "y");
-  const int gz = gridExtent(hi.z - lo.z, pbsl, "z");
+  const auto [gx, gy, gz] = checkGridSize(system);
   OccupancyGrid& grid = system.grid;
   grid.cells.clear();
   grid.cells.shrink_to_fit();

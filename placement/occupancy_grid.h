@@ -21,8 +21,13 @@ Point cellCorner(const PackingSystem& system, int x, int y, int z);
 /// extents beyond int range or kMaxCells in all.
 void buildGrid(PackingSystem& system);
 
-/// The checks of buildGrid without allocating: throws InputError when the grid would be absurd.
-void checkGridSize(const PackingSystem& system);
+struct GridExtents {
+  int x = 0, y = 0, z = 0;
+};
+
+/// The checks of buildGrid without allocating: throws InputError when the grid would be
+/// absurd, else returns the extents buildGrid gives the grid.
+GridExtents checkGridSize(const PackingSystem& system);
 
 /// Sets every cell free; extents and storage stay.
 void clearGrid(PackingSystem& system);

@@ -86,7 +86,7 @@ void slide(PackingSystem& system, Part& part, const Point& direction) {
   }
 }
 
-void placePart(PackingSystem& system, Part& part) {
+bool placePart(PackingSystem& system, Part& part) {
   TESSERA_ASSERT(isElementOf(system.parts, part));
   double bestScore = 2 * system.container.boxMax.z;
   Position best;
@@ -105,7 +105,7 @@ void placePart(PackingSystem& system, Part& part) {
     }
   }
   // Fitting without beating the starting score records no orientation: leave the part parked.
-  if (!recorded) return;
+  if (!recorded) return false;
 
   winner.dropBitmap();
   part = std::move(winner);
@@ -117,6 +117,7 @@ void placePart(PackingSystem& system, Part& part) {
   slide(system, part, {-1, 0, 0});
   slide(system, part, {0, -1, 0});
   markPart(system, part);
+  return true;
 }
 
 }  // namespace tessera

@@ -35,6 +35,7 @@ void slide(PackingSystem& system, Part& part, const Point& direction);
 
 /// Places an element of system.parts: best orientation, slides along -z, -x, -y, then marks it.
 /// A part that fits nowhere, or never scores below 2 * container.boxMax.z, is left untouched.
-void placePart(PackingSystem& system, Part& part);
+/// Returns whether the part was placed.
+bool placePart(PackingSystem& system, Part& part);
 
 }  // namespace tessera

@@ -1,21 +1,37 @@
 #include "placement/worker_pool.h"
 
+#include <algorithm>
+#include <system_error>
+
 #include "geometry/assert.h"
 
 namespace tessera {
 
-WorkerPool::WorkerPool(int threads) {
+WorkerPool::WorkerPool(int threads) : requested_(threads) {
   TESSERA_ASSERT(threads >= 1);
-  for (int t = 1; t < threads; ++t) workers_.emplace_back([this, t] { work(t); });
+  workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
+  for (int t = 1; t < threads; ++t) {
+    try {
+      workers_.emplace_back([this, t] { work(t); });
+    } catch (const std::system_error&) {
+      break;  // the system allows no more threads; the ones started do the work
+    } catch (...) {
+      stopAll();  // a joinable thread must not be destroyed
+      throw;
+    }
+  }
 }
 
-WorkerPool::~WorkerPool() {
+WorkerPool::~WorkerPool() { stopAll(); }
+
+void WorkerPool::stopAll() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   start_.notify_all();
   for (std::thread& t : workers_) t.join();
+  workers_.clear();
 }
 
 void WorkerPool::runOnAll(const std::function<void(int)>& job) {

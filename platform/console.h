@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ class Console {
   virtual int readKey() = 0;
   /// Whether standard input is a terminal.
   virtual bool interactive() const = 0;
+  /// While held (the search runs), keys typed on a terminal are taken without echo, so that
+  /// the key that opens the pause dialogue leaves no trace on the next console line. Line
+  /// reads go back to line mode with echo for their duration. Nothing to do elsewhere.
+  virtual void holdKeys(bool hold) = 0;
 
   /// The warning box: caption "Warning!" and the text on standard error; when interactive it
   /// waits for Enter (its OK button). The caller decides what happens next.
@@ -62,11 +67,29 @@ class TerminalConsole final : public Console {
   bool keyWaiting() override;
   int readKey() override;
   bool interactive() const override { return interactive_; }
+  void holdKeys(bool hold) override;
   void warning(std::string_view text) override;
 
  private:
+  class HeldKeys;
+  template <typename Read>
+  bool inLineMode(Read read);
+
   bool convertToGbk_;
   bool interactive_;
+  std::shared_ptr<HeldKeys> held_;
+};
+
+/// Holds the console's keys (Console::holdKeys) for as long as it lives.
+class KeyHold {
+ public:
+  explicit KeyHold(Console& console) : console_(console) { console_.holdKeys(true); }
+  ~KeyHold() { console_.holdKeys(false); }
+  KeyHold(const KeyHold&) = delete;
+  KeyHold& operator=(const KeyHold&) = delete;
+
+ private:
+  Console& console_;
 };
 
 /// An in-memory console for tests: input text and key presses are scripted up front, output
@@ -87,6 +110,7 @@ class BufferConsole final : public Console {
   bool keyWaiting() override;
   int readKey() override;
   bool interactive() const override { return interactive_; }
+  void holdKeys(bool) override {}
   void warning(std::string_view text) override;
 
   /// Appends key presses to the queue, one per byte.

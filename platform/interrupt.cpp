@@ -2,8 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <string>
 
+#include "platform/encoding.h"
 #include "platform/terminal_mode.h"
 
 namespace tessera::platform {
@@ -11,6 +16,10 @@ namespace {
 
 // Written by the signal handler, so it cannot live in an object.
 volatile std::sig_atomic_t interruptCount = 0;
+
+// Read by the signal handler: the bytes are complete whenever noticeLength is not 0.
+char notice[1024];
+volatile std::sig_atomic_t noticeLength = 0;
 
 void onInterrupt(int) {
   if (interruptCount > 0) {
@@ -20,6 +29,10 @@ void onInterrupt(int) {
     _exit(130);
   }
   interruptCount = 1;
+  const auto length = static_cast<std::size_t>(noticeLength);
+  if (length > 0) {
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, notice, length);
+  }
 }
 
 }  // namespace
@@ -38,5 +51,18 @@ void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 bool interruptRequested() { return interruptCount != 0; }
 
 void clearInterrupt() { interruptCount = 0; }
+
+void setInterruptNotice(std::string_view utf8) {
+  noticeLength = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (utf8.empty()) return;
+  std::string text = localeUsesGb() ? utf8ToGbk(utf8) : std::string(utf8);
+  text.insert(text.begin(), '\n');  // the console may stand in the middle of a line
+  text.push_back('\n');
+  const std::size_t length = std::min(text.size(), std::size_t{1000});
+  std::memcpy(notice, text.data(), length);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  noticeLength = static_cast<std::sig_atomic_t>(length);
+}
 
 }  // namespace tessera::platform

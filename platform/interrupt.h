@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 namespace tessera::platform {
 
 /// Ctrl-C during the search: the first SIGINT only raises a flag that the search polls between
@@ -16,5 +18,19 @@ void ignoreFileSizeSignal();
 
 /// Forgets earlier SIGINTs, so the next one counts as the first again.
 void clearInterrupt();
+
+/// A line (UTF-8, converted like the console's output) that the first SIGINT writes at once
+/// to standard error, so that the user learns what happens before the running work ends.
+/// Empty: nothing is written. Longer texts are cut at 1000 bytes.
+void setInterruptNotice(std::string_view utf8);
+
+/// Sets the notice for as long as it lives, then clears it.
+class InterruptNotice {
+ public:
+  explicit InterruptNotice(std::string_view utf8) { setInterruptNotice(utf8); }
+  ~InterruptNotice() { setInterruptNotice({}); }
+  InterruptNotice(const InterruptNotice&) = delete;
+  InterruptNotice& operator=(const InterruptNotice&) = delete;
+};
 
 }  // namespace tessera::platform

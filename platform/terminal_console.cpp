@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "platform/console.h"
@@ -40,11 +41,41 @@ void TerminalConsole::writeError(std::string_view utf8) {
   writeTo(std::cerr, utf8, convertToGbk_);
 }
 
-bool TerminalConsole::readInt(int& value) { return extractInt(std::cin, value); }
+class TerminalConsole::HeldKeys {
+ public:
+  // Polling mode: keyWaiting and readKey nest their own modes inside it.
+  HeldKeys() : mode(0, 0) {}
+  RawTerminalMode mode;
+};
 
-bool TerminalConsole::readToken(std::string& token) { return extractToken(std::cin, token); }
+void TerminalConsole::holdKeys(bool hold) {
+  if (!hold) {
+    held_.reset();
+  } else if (interactive_ && !held_) {
+    held_ = std::make_shared<HeldKeys>();
+  }
+}
 
-bool TerminalConsole::readLine(std::string& text) { return extractLine(std::cin, text); }
+template <typename Read>
+bool TerminalConsole::inLineMode(Read read) {
+  if (!held_) return read();
+  held_.reset();
+  const bool result = read();
+  held_ = std::make_shared<HeldKeys>();
+  return result;
+}
+
+bool TerminalConsole::readInt(int& value) {
+  return inLineMode([&] { return extractInt(std::cin, value); });
+}
+
+bool TerminalConsole::readToken(std::string& token) {
+  return inLineMode([&] { return extractToken(std::cin, token); });
+}
+
+bool TerminalConsole::readLine(std::string& text) {
+  return inLineMode([&] { return extractLine(std::cin, text); });
+}
 
 void TerminalConsole::waitForKey() {
   write(kPressAnyKey);

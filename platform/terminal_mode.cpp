@@ -47,20 +47,29 @@ RawTerminalMode::RawTerminalMode(int minBytes, int tenthsOfSeconds) {
   struct termios mode {};
   if (tcgetattr(STDIN_FILENO, &mode) != 0) return;
   installSafetyNet();
-  savedMode = mode;
-  rawActive = 1;
+  previous_ = mode;
+  outermost_ = rawActive == 0;
+  if (outermost_) {
+    savedMode = mode;
+    rawActive = 1;
+  }
   mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   mode.c_cc[VMIN] = static_cast<cc_t>(minBytes);
   mode.c_cc[VTIME] = static_cast<cc_t>(tenthsOfSeconds);
   if (tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) {
-    rawActive = 0;
+    if (outermost_) rawActive = 0;
     return;
   }
   active_ = true;
 }
 
 RawTerminalMode::~RawTerminalMode() {
-  if (active_) restoreTerminalNow();
+  if (!active_) return;
+  if (outermost_) {
+    restoreTerminalNow();
+  } else {
+    tcsetattr(STDIN_FILENO, TCSANOW, &previous_);
+  }
 }
 
 void restoreTerminalNow() noexcept {

@@ -230,6 +230,11 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   platform::Console& console = services.console;
   const Evaluator evaluateSequence = evaluatorOf(options);
   const int planned = startupDialogue(console, options.iterations);
+  // Until the search ends: no key echo, and Ctrl-C answered at once.
+  std::optional<platform::KeyHold> quietKeys(std::in_place, console);
+  std::optional<platform::InterruptNotice> interruptNotice(
+      std::in_place,
+      "收到中断 (Ctrl-C): 搜索将在本次迭代结束后停止, 并写出全部结果。再按一次 Ctrl-C 将立即退出。");
 
   buildGrid(system);
   system.buildOrientations();
@@ -276,7 +281,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   while (completed < planned && running) {
     const int k = completed + 1;
     if (typeSequencesExhausted(system, archive)) {
-      console.line("所有不同的零件类型序列均已评估过, 没有新的邻域解可生成: 搜索提前结束。");
+      log.line("所有不同的零件类型序列均已评估过, 没有新的邻域解可生成: 搜索提前结束。");
       break;
     }
     log.line(text("第", k, "次模拟退火:"));
@@ -350,6 +355,8 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
     // When the search ends here the final write follows at once.
     if (running && completed < planned) periodicSave.afterIteration(system, archive, best);
   }
+  interruptNotice.reset();
+  quietKeys.reset();
 
   const double average = sum / completed;
   const std::int64_t endCount = services.clock.counter();

@@ -1,6 +1,8 @@
 #include "search/pause.h"
 
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -122,7 +124,18 @@ void writeInterimOutput(PackingSystem& system, SearchServices services,
        writeInterimReport(system, baseName + ".txt", iteration, elapsedSeconds))
     services.console.line(line);
   writeSequenceFile(system, archive, baseName + "_ID_Type_SequenceForPack.txt", best);
-  if (options.layoutExtras) options.layoutExtras(system, baseName);
+  // The picture and the export are extras: losing one must not end the search before the
+  // files it exists to write.
+  if (options.layoutExtras) {
+    try {
+      options.layoutExtras(system, baseName);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& error) {
+      services.console.line(std::string("警告: 暂停时的附加输出失败 (") + error.what() +
+                            "); 搜索继续。");
+    }
+  }
   system.masterParts.copyInto(system.parts);
 }
 

@@ -173,6 +173,9 @@ TEST(EndToEnd, IterationCountIsAskedWhenNotGivenAndDefaultsTo500OnNonsense) {
   EXPECT_NE(run.out.find("请设置迭代次数:"), std::string::npos);
   EXPECT_NE(run.out.find("本次计划迭代500次迭代,实际完成1次迭代."), std::string::npos);
   EXPECT_NE(run.out.find("所有不同的零件类型序列均已评估过"), std::string::npos);
+  EXPECT_NE(readFile(folder.path() / "report2.txt")
+                .find(platform::utf8ToGbk("所有不同的零件类型序列均已评估过")),
+            std::string::npos);
 }
 
 TEST(EndToEnd, ExhaustedProjectStopsAtOnceOnTheNextRun) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "placement/fast_evaluation.h"
 #include "placement/invariants.h"
 #include "support/packing.h"
 #include "support/solids.h"
@@ -77,6 +78,22 @@ TEST(Evaluation, LayoutDependsOnTheIdOrderNotOnTheListOrder) {
   PackingSystem other = test::smallProject(1);
   evaluate(other, test::sequenceOf({0, 1, 2, 3}));
   EXPECT_NE(verticesById(other), verticesById(listed));
+}
+
+TEST(Evaluation, CountsThePartsPlacementPlacedNotThoseBelowTheTop) {
+  // Parking the pole puts its bottom one ulp below the container's top; it fits nowhere.
+  const Polyhedron container = test::box({0, 0, 0}, {5, 5, 7.7}, "container");
+  PackingSystem system = test::makeSystem(
+      container, {test::box({0, 0, 1.1}, {1, 1, 9.1}, "pole"), test::cube(1.5)}, 1, 1);
+  ASSERT_LT(system.parts[0].boxMin.z, container.boxMax.z);
+  evaluate(system, test::identitySequence(2));
+  EXPECT_EQ(system.placedParts, 1);
+  EXPECT_LT(system.parts[0].boxMin.z, container.boxMax.z);  // still parked where it was
+
+  test::restoreParts(system);
+  FastEvaluator fast(2);
+  fast.evaluate(system, test::identitySequence(2));
+  EXPECT_EQ(system.placedParts, 1);
 }
 
 #if !defined(NDEBUG) || defined(TESSERA_ASSERTS)

@@ -69,7 +69,6 @@ TEST(ProjectFile, WorkedExample) {
 TEST(ProjectFile, FieldConversions) {
   EXPECT_EQ(parseText(exampleWith(1, "cell: 2.5e-1 ")).PBSL, 0.25);
   EXPECT_EQ(parseText(exampleWith(2, "RN=4.9")).RN, 4);
-  EXPECT_EQ(parseText(exampleWith(4, "box.txt")).containerPath, "ox.tx");
   EXPECT_EQ(parseText(exampleWith(4, "\"\"")).containerPath, "");
   EXPECT_EQ(parseText(exampleWith(8, "  7 ")).blocks[0].copyCount, 7);
   EXPECT_EQ(parseText(exampleWith(8, "0")).blocks[0].copyCount, 0);
@@ -96,6 +95,11 @@ TEST(ProjectFile, Refusals) {
   EXPECT_EQ(parseText(exampleWith(13, "999997")).blocks[1].copyCount, 999997);
   EXPECT_EQ(inputErrorOf(exampleWith(8, "99999999999999999999999")),
             "文件\"p.txt\"第8行: 零件总数超过 1000000");
+  // Without its quotes a path would lose its first and last characters.
+  EXPECT_EQ(inputErrorOf(exampleWith(4, "box.txt")),
+            "文件\"p.txt\"第4行: 路径两端缺少双引号: box.txt");
+  EXPECT_EQ(inputErrorOf(exampleWith(6, "\"lab.txt")),
+            "文件\"p.txt\"第6行: 路径两端缺少双引号: \"lab.txt");
   EXPECT_EQ(inputErrorOf(exampleWith(3, std::string(299, '-'))),
             "文件\"p.txt\"第3行: 行过长 (最多 298 个字符)");
 }

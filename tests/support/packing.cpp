@@ -5,8 +5,8 @@
 
 namespace tessera::test {
 
-PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                         double pbsl, int rn) {
+PackingSystem loadedSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
+                           double pbsl, int rn) {
   PackingSystem system;
   system.container = container;
   system.PBSL = pbsl;
@@ -20,6 +20,12 @@ PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedr
     part.id = id++;
   }
   system.parts.copyInto(system.masterParts);
+  return system;
+}
+
+PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
+                         double pbsl, int rn) {
+  PackingSystem system = loadedSystem(container, parts, pbsl, rn);
   buildGrid(system);
   system.buildOrientations();
   return system;

@@ -14,6 +14,9 @@ namespace tessera::test {
 /// masterParts is a copy. The parts are not sorted. Grid and orientation table are built.
 PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
                          double pbsl, int rn);
+/// The same without grid and orientation table, as loading leaves it: nothing large is made.
+PackingSystem loadedSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
+                           double pbsl, int rn);
 
 /// The ids 0..n-1 in order.
 PackingSequence identitySequence(int n);

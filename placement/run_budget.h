@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/packing_system.h"
+
+// What a run will ask of the machine, figured from the loaded project before anything large
+// is allocated, so that a run that cannot finish is refused at start with its figures.
+namespace tessera {
+
+/// The smallest part extent, as a fraction of PBSL, that placement accepts. The slide steps a
+/// quarter of min(smallest extent, PBSL), so from this fraction on it needs at most 40 steps
+/// per grid cell it crosses; a part thinner than a tenth of a cell is also all but invisible
+/// to the grid, which samples cell corners.
+inline constexpr double kMinExtentPerCell = 0.1;
+
+/// Refuses (InputError) the first part, in list order, whose box is thinner along some axis
+/// than kMinExtentPerCell * PBSL. Extents are those of the part as loaded.
+void checkPartExtents(const PackingSystem& system);
+
+struct RunFigures {
+  int gridX = 0, gridY = 0, gridZ = 0;
+  std::int64_t gridCells = 0;
+  std::int64_t gridBytes = 0;    // the occupancy bytes and the fast path's bit rows
+  std::int64_t bitmapBytes = 0;  // the largest part bitmap, once per thread
+  long long orientations = 0;
+  int geometries = 0;              // distinct part geometries, each turned into every orientation
+  std::int64_t shapeBytes = 0;     // the turned and voxelised shapes kept for all of them
+  double evaluationSeconds = 0.0;  // rough estimate of the first evaluation
+};
+
+/// The figures of a run of the loaded project with this many threads. The grid must pass
+/// checkGridSize and RN must be at least 0.
+RunFigures runFigures(const PackingSystem& system, int threads);
+
+/// One line for the user: the grid, the memory the run needs and, when known, what is
+/// available.
+std::string describeRunFigures(const RunFigures& figures, std::int64_t availableBytes);
+
+/// Whether the run is large enough for its figures to be worth a line at start: above
+/// kLargeRunBytes of memory or kLargeRunSeconds for the first evaluation. Smaller runs keep
+/// their console exactly as it was.
+inline constexpr std::int64_t kLargeRunBytes = std::int64_t{256} << 20;
+inline constexpr double kLargeRunSeconds = 10.0;
+bool largeRun(const RunFigures& figures);
+
+/// Refuses (InputError, with the figures) a run whose grid and bitmaps, or whose kept shapes,
+/// do not fit in availableBytes. availableBytes < 0: unknown, nothing is refused.
+void checkRunMemory(const RunFigures& figures, std::int64_t availableBytes);
+
+/// Evaluations estimated above this many seconds are worth a warning at start.
+inline constexpr double kSlowEvaluationSeconds = 60.0;
+
+}  // namespace tessera

@@ -1,0 +1,49 @@
+// tessera-import reads only regular files: a FIFO would block it, a device would never end.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "mesh/mesh_reader.h"
+#include "support/project.h"
+
+namespace tessera {
+namespace {
+
+// Reads the mesh in a child that the alarm ends should the read block; the child prints the
+// refusal and exits with 0 when the file is refused.
+void expectRefused(const std::string& path) {
+  EXPECT_EXIT(
+      {
+        alarm(5);
+        try {
+          readMesh(path);
+        } catch (const ImportError& error) {
+          std::fputs(error.what(), stderr);
+          std::_Exit(0);
+        }
+        std::_Exit(2);
+      },
+      ::testing::ExitedWithCode(0), "is not a regular file, not a mesh file");
+}
+
+TEST(MeshReaderSpecialFiles, AFifoNamedLikeAMeshIsRefusedByName) {
+  test::ScratchFolder scratch;
+  const std::string fifo = scratch.path("x.stl");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  expectRefused(fifo);
+}
+
+TEST(MeshReaderSpecialFiles, ALinkToADeviceIsRefusedByName) {
+  test::ScratchFolder scratch;
+  const std::string link = scratch.path("zero.obj");
+  std::filesystem::create_symlink("/dev/zero", link);
+  expectRefused(link);
+}
+
+}  // namespace
+}  // namespace tessera
