@@ -2,6 +2,7 @@
 
 #include "formats/number_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <ostream>
 #include <set>
 
+#include "geometry/orientations.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -17,6 +19,21 @@ namespace {
 
 // The project reader takes at most 298 characters per line; a path line adds two quotation marks.
 constexpr std::size_t kLongestPath = 296;
+
+// Whether the solid's box fits within room (extents) in one orientation of the table RN gives.
+bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
+  for (const Orientation& turn : buildOrientations(RN)) {
+    Point low = apply(turn, solid.vertices[0]), high = low;
+    for (const Point& v : solid.vertices) {
+      const Point p = apply(turn, v);
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    if (high.x - low.x <= room.x && high.y - low.y <= room.y && high.z - low.z <= room.z)
+      return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -46,6 +63,15 @@ SolidMesh boxSolid(double length, double width, double height) {
   return box;
 }
 
+SolidMesh boxSolid(const Point& low, const Point& high) {
+  SolidMesh box = boxSolid(high.x - low.x, high.y - low.y, high.z - low.z);
+  box.vertices = {{low.x, low.y, low.z},  {high.x, low.y, low.z},  {high.x, high.y, low.z},
+                  {low.x, high.y, low.z}, {low.x, low.y, high.z},  {high.x, low.y, high.z},
+                  {high.x, high.y, high.z}, {low.x, high.y, high.z}};
+  box.centroid = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
+  return box;
+}
+
 void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string& containerPath,
                       const std::vector<ProjectEntry>& parts) {
   out << "PBSL=" << formatExactNumber(PBSL) << "\nRN=" << RN << "\nContainer\n\"" << containerPath
@@ -65,6 +91,19 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   if (!positive(settings.PBSL)) throw ImportError("PBSL must be a positive number");
   if (settings.RN < 1) throw ImportError("RN must be at least 1");
   if (parts.empty()) throw ImportError("a project needs at least one mesh");
+  if (!(settings.margin >= 0.0) || !std::isfinite(settings.margin))
+    throw ImportError("the margin must be a number of at least 0");
+  if (!(settings.mesh.spacing >= 0.0) || !std::isfinite(settings.mesh.spacing))
+    throw ImportError("the spacing must be a number of at least 0");
+  // The packing shapes already keep spacing / 2 around each mesh, walls included.
+  const double inset = std::max(0.0, settings.margin - settings.mesh.spacing / 2);
+  const Point low{inset, inset, inset};
+  const Point high{settings.length - inset, settings.width - inset, settings.height};
+  if (!(high.x > low.x) || !(high.y > low.y) || !(high.z > low.z))
+    throw ImportError("a margin of " + formatExactNumber(settings.margin) +
+                      " leaves no room in the container " + formatExactNumber(settings.length) +
+                      " x " + formatExactNumber(settings.width) + " x " +
+                      formatExactNumber(settings.height));
 
   const fs::path project(projectPath);
   const fs::path folder = project.parent_path();
@@ -86,6 +125,12 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
 
   std::vector<ImportedMesh> imported;
   for (const PartRequest& request : parts) imported.push_back(importMesh(request.meshPath, settings.mesh));
+  if (settings.margin > 0.0 || settings.mesh.spacing > 0.0)
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (!fitsInSomeOrientation(imported[i].solid, settings.RN, minus(high, low)))
+        throw ImportError(importMessage(parts[i].meshPath, 0,
+                                        "the part's packing shape fits the container (less the "
+                                        "margin) in no orientation"));
 
   std::error_code ec;
   if (!folder.empty()) fs::create_directories(folder, ec);
@@ -99,9 +144,14 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   }
   const std::string containerOut = (folder / containerFile).string();
   writePolyhedronFile(containerOut, "Container",
-                      boxSolid(settings.length, settings.width, settings.height));
+                      inset > 0.0 ? boxSolid(low, high)
+                                  : boxSolid(settings.length, settings.width, settings.height));
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
-      << " x " << settings.height << '\n';
+      << " x " << settings.height;
+  if (inset > 0.0)
+    log << ", parts kept in " << formatPoint(low) << " to " << formatPoint(high) << " (margin "
+        << settings.margin << ")";
+  log << '\n';
 
   std::ofstream out(projectPath, std::ios::binary);
   if (!out) throw ImportError(importMessage(projectPath, 0, "cannot create the file"));
