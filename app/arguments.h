@@ -15,6 +15,7 @@ struct Arguments {
   bool picture = true;                    // a PNG picture beside every layout drawing
   std::optional<std::string> exportPath;  // absolute; its extension names the mesh format
   bool exportContainer = false;           // the container as an object of the export
+  bool exportShapes = false;              // the packing shapes beside the original meshes
   std::optional<int> threads;             // threads that search orientations; all cores when not given
   bool help = false;
 };

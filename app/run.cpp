@@ -30,8 +30,12 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
+ExportContent exportContentOf(const Arguments& arguments, const OriginalMeshes* originals) {
+  return {arguments.exportContainer, originals, arguments.exportShapes};
+}
+
 int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evaluator& evaluator,
-                 platform::Console& console) {
+                 platform::Console& console, const OriginalMeshes* originals) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
@@ -48,14 +52,16 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
       << placed << "/" << system.sequenceLength;
   console.line(out.str());
   if (arguments.exportPath)
-    writeLayoutExport(system, *arguments.exportPath, arguments.exportContainer);
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals));
   return 0;
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
-                       const std::string& baseName, const std::string& exportPath) {
+                       const std::string& baseName, const std::string& exportPath,
+                       const OriginalMeshes* originals) {
   if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
-  if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
+  if (arguments.exportPath)
+    writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
 }
 
 /// The fast evaluation, which gives the reference layouts bit for bit.
@@ -69,12 +75,13 @@ Evaluator evaluatorFor(const Arguments& arguments) {
 
 }  // namespace
 
-LayoutExtras layoutExtrasFor(const Arguments& arguments) {
-  return [arguments](PackingSystem& system, const std::string& baseName) {
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const OriginalMeshes> originals) {
+  return [arguments, originals](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
-    writeLayoutExtras(arguments, system, baseName, baseName + extension);
+    writeLayoutExtras(arguments, system, baseName, baseName + extension, originals.get());
   };
 }
 
@@ -95,19 +102,26 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
+  // The originals are read only for an export, and before the search, so a bad one stops early.
+  std::shared_ptr<const OriginalMeshes> originals;
+  if (arguments.exportPath)
+    if (std::optional<OriginalMeshes> loaded = loadOriginals(projectPath))
+      originals = std::make_shared<const OriginalMeshes>(std::move(*loaded));
   const Evaluator evaluator = evaluatorFor(arguments);
-  if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
+  if (arguments.evaluateOnly)
+    return evaluateOnce(arguments, system, evaluator, console, originals.get());
 
   Random random;
   SearchOptions options;
   options.iterations = arguments.iterations;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments);
+  options.layoutExtras = layoutExtrasFor(arguments, originals);
   optimize(system, {console, clock, random}, options);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""));
+  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
+                    originals.get());
   console.waitForKey();
   return 0;
 }

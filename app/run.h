@@ -1,7 +1,10 @@
 // app: the entry points and the wiring of one run. Logic that belongs to a subsystem lives there.
 #pragma once
 
+#include <memory>
+
 #include "app/arguments.h"
+#include "mesh/mesh_manifest.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "search/optimizer.h"
@@ -13,8 +16,10 @@ namespace tessera {
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock);
 
 /// Files a pause writes beside its drawing, under the base name the user typed: the picture
-/// (unless turned off) and, with --export, the mesh export with the export's extension.
-LayoutExtras layoutExtrasFor(const Arguments& arguments);
+/// (unless turned off) and, with --export, the mesh export with the export's extension, where
+/// parts with originals appear as them.
+LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const OriginalMeshes> originals = nullptr);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.
 int reportFailure(platform::Console& console, const std::exception& error);

@@ -92,7 +92,7 @@ void loadProject(PackingSystem& system, const std::string& projectPath) {
   parts.sortByVolumeDescending();
   int id = 0;
   for (Part& part : parts) {
-    part.translate({container.boxMax.x - part.boxMin.x, container.boxMax.y - part.boxMin.y,
+    part.move({container.boxMax.x - part.boxMin.x, container.boxMax.y - part.boxMin.y,
                     container.boxMax.z - part.boxMin.z});
     part.id = id++;
   }

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "geometry/orientations.h"
+#include "mesh/mesh_manifest.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -33,6 +34,30 @@ bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
       return true;
   }
   return false;
+}
+
+// Which mesh each part type was wrapped from, so that an export can show the originals.
+void writeMeshManifest(const std::string& projectPath, const std::vector<std::string>& names,
+                       const std::vector<PartRequest>& parts, double scale, std::ostream& log) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = fs::absolute(fs::path(projectPath).parent_path(), ec);
+  std::vector<ManifestEntry> entries;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const fs::path mesh = fs::absolute(parts[i].meshPath, ec);
+    fs::path relative = mesh.lexically_relative(folder);
+    if (relative.empty()) relative = mesh;
+    if (relative.string().size() > kLongestPath + 2)
+      throw ImportError(importMessage(parts[i].meshPath, 0, "the path is too long to record"));
+    entries.push_back({names[i], relative.string(), scale});
+  }
+  const std::string path = manifestPathOf(projectPath);
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
+  writeManifest(out, entries);
+  out.close();
+  if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
+  log << "meshes " << path << ": the original of each part type, for the export\n";
 }
 
 }  // namespace
@@ -110,6 +135,7 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   const std::string containerFile = "container.txt";
   // Part types are told apart by name, so names (and with them file names) must differ.
   std::set<std::string> taken = {containerFile, project.filename().string()};
+  if (settings.mesh.wraps()) taken.insert(fs::path(manifestPathOf(projectPath)).filename().string());
   std::vector<std::string> names;
   for (const PartRequest& request : parts) {
     const std::string name = baseName(request.meshPath);
@@ -159,6 +185,7 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   out.close();
   if (!out) throw ImportError(importMessage(projectPath, 0, "writing the file failed"));
   log << "project " << projectPath << ": " << parts.size() << " part types\n";
+  if (settings.mesh.wraps()) writeMeshManifest(projectPath, names, parts, settings.mesh.scale, log);
 }
 
 }  // namespace tessera
