@@ -35,7 +35,7 @@ closed, consistently oriented solid made of one shell (an inward-facing one is t
                     may be open, in several shells, non-manifold or self-intersecting
   --spacing D       wrap every part so that any two packed meshes stay at least D apart
                     (implies --wrap; default 0)
-  --detail N        the wrap's level of detail (default 10): more gives closer wraps with
+  --detail N        the wrap's level of detail (default 7): more gives closer wraps with
                     more faces
 
 Project mode writes, next to PROJECT.txt, one part file per mesh (named after the mesh),

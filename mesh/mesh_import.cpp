@@ -94,7 +94,10 @@ std::string importSummary(const std::string& meshPath, const std::string& outPat
     text << "  dropped " << n.droppedDegenerate << " faces without area\n";
   if (n.droppedDuplicates > 0) text << "  dropped " << n.droppedDuplicates << " repeated faces\n";
   if (n.reversed) text << "  the faces pointed inward; all were turned outward\n";
-  if (s.faces.size() > kManyFaces)
+  if (s.faces.size() > kManyFaces && imported.wrapped)
+    text << "warning: " << s.faces.size() << " faces (more than " << kManyFaces
+         << "); placement time grows with the face count. A smaller --detail gives fewer.\n";
+  else if (s.faces.size() > kManyFaces)
     text << "warning: " << s.faces.size() << " faces (more than " << kManyFaces
          << "); placement time grows with the face count. --hull replaces the part by its "
             "convex hull, which usually has far fewer faces.\n";

@@ -9,7 +9,7 @@
 namespace tessera {
 
 /// Default --detail: alpha is the diagonal of the mesh's box divided by this.
-inline constexpr double kDefaultDetail = 10.0;
+inline constexpr double kDefaultDetail = 7.0;
 
 /// What a wrap was made of and what it became.
 struct WrapNotes {
