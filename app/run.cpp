@@ -7,16 +7,20 @@
 
 #include "formats/dxf_writer.h"
 #include "mesh/layout_export.h"
+#include "app/progress_console.h"
+#include "page/layout_page.h"
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
+#include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
 #include "search/optimizer.h"
+#include "search/pause.h"
 #include "search/random.h"
 
 namespace tessera {
@@ -58,10 +62,27 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
                        const std::string& baseName, const std::string& exportPath,
-                       const OriginalMeshes* originals) {
-  if (arguments.picture) writeLayoutPictureFile(system, baseName + ".png");
+                       const SearchProgress& progress, const OriginalMeshes* originals) {
+  if (arguments.picture) {
+    writeLayoutPictureFile(system, baseName + ".png");
+    writeLayoutPageFile(system, baseName + ".html", progress);
+  }
   if (arguments.exportPath)
     writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
+}
+
+/// A part too large for the container in every orientation would only ever be parked.
+void checkPartsCanFit(PackingSystem& system) {
+  system.buildOrientations();
+  const Part* part = partFittingNowhere(system);
+  if (part == nullptr) return;
+  const Point size = minus(part->boxMax, part->boxMin);
+  const Point room = minus(system.container.boxMax, system.container.boxMin);
+  std::ostringstream text;
+  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
+       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
+       << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
 }
 
 /// The fast evaluation, which gives the reference layouts bit for bit.
@@ -76,12 +97,14 @@ Evaluator evaluatorFor(const Arguments& arguments) {
 }  // namespace
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress,
                              std::shared_ptr<const OriginalMeshes> originals) {
-  return [arguments, originals](PackingSystem& system, const std::string& baseName) {
+  return [arguments, progress, originals](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
-    writeLayoutExtras(arguments, system, baseName, baseName + extension, originals.get());
+    writeLayoutExtras(arguments, system, baseName, baseName + extension,
+                      progress ? progress->progress() : SearchProgress(), originals.get());
   };
 }
 
@@ -92,12 +115,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   }
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
-  loadProject(system, projectPath);
+  for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   try {
     checkGridSize(system);
     checkCellBudget(system);
+    checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
@@ -112,16 +136,20 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     return evaluateOnce(arguments, system, evaluator, console, originals.get());
 
   Random random;
+  auto progress = std::make_shared<SearchProgressReader>();
+  ProgressConsole searchConsole(console, progress);
   SearchOptions options;
   options.iterations = arguments.iterations;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments, originals);
-  optimize(system, {console, clock, random}, options);
+  options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
+  optimize(system, {searchConsole, clock, random}, options);
+  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
+    console.line(unplaced);
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
   writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
-                    originals.get());
+                    progress->progress(), originals.get());
   console.waitForKey();
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "app/arguments.h"
 #include "mesh/mesh_manifest.h"
+#include "page/search_progress.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "search/optimizer.h"
@@ -15,10 +16,12 @@ namespace tessera {
 /// a key. Returns the exit status; bad input propagates as InputError (see reportFailure).
 int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock);
 
-/// Files a pause writes beside its drawing, under the base name the user typed: the picture
-/// (unless turned off) and, with --export, the mesh export with the export's extension, where
-/// parts with originals appear as them.
+/// Files a pause writes beside its drawing, under the base name the user typed: the picture and
+/// the page (unless turned off; the page shows the search so far as progress has followed it)
+/// and, with --export, the mesh export with the export's extension, where parts with originals
+/// appear as them.
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
+                             std::shared_ptr<const SearchProgressReader> progress = nullptr,
                              std::shared_ptr<const OriginalMeshes> originals = nullptr);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.

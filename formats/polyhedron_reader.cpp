@@ -14,6 +14,11 @@ namespace {
 const char* const kEndVertexList = "EndVertexList";
 const char* const kEndEdgeList = "EndEdgeList";
 const char* const kEndFaceList = "EndFaceList";
+const char* const kVolumeForm = "体积行应为一个数";
+const char* const kReferenceForm = "参考点行应为三个数 x,y,z";
+const char* const kVertexForm = "顶点行应为 序号,x,y,z (一个整数和三个数)";
+const char* const kEdgeForm = "棱行应为 序号,起点,终点 (三个整数)";
+const char* const kFaceForm = "面行应为 序号,顶点数, 和各顶点序号 (都是整数)";
 
 double finite(double value, const TextLines& lines, const char* what) {
   if (!std::isfinite(value)) throw lines.error(std::string(what) + "不是有限数");
@@ -65,41 +70,48 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
   lines.require("体积行");
   {
     const std::string line = lines.require("体积行");
-    NumberCursor cursor(line);
+    NumberCursor cursor(lines, line, kVolumeForm);
     poly.volume = finite(cursor.decimal(), lines, "体积");
+    cursor.finish();
+    // Efficiencies divide by the parts' volumes: one that is not positive makes a packing
+    // that fills nothing look best.
+    if (!(poly.volume > 0.0)) throw lines.error("体积必须是正数, 读到 \"" + line + "\"");
   }
   lines.require("参考点行");
   {
     const std::string line = lines.require("参考点行");
-    NumberCursor cursor(line);
+    NumberCursor cursor(lines, line, kReferenceForm);
     poly.referencePoint = readPoint(cursor, lines, "参考点坐标");
+    cursor.finish();
   }
   lines.require(kEndVertexList);
 
   std::string line;
   while (nextInSection(lines, line, kEndVertexList)) {
-    NumberCursor cursor(line);
+    NumberCursor cursor(lines, line, kVertexForm);
     cursor.integer();  // the id: vertices are addressed by position
     cursor.skip();
     poly.vertices.push_back(readPoint(cursor, lines, "顶点坐标"));
+    cursor.finish();
   }
   if (poly.vertices.empty()) throw lines.error("多面体没有顶点");
 
   lines.require(kEndEdgeList);
   while (nextInSection(lines, line, kEndEdgeList)) {
-    NumberCursor cursor(line);
+    NumberCursor cursor(lines, line, kEdgeForm);
     cursor.integer();
     cursor.skip();
     const long a = cursor.integer();
     cursor.skip();
     const long b = cursor.integer();
+    cursor.finish();
     poly.edges.push_back(
         Edge::between(vertexAt(poly.vertices, a, lines), vertexAt(poly.vertices, b, lines)));
   }
 
   lines.require(kEndFaceList);
   while (nextInSection(lines, line, kEndFaceList)) {
-    NumberCursor cursor(line);
+    NumberCursor cursor(lines, line, kFaceForm);
     cursor.integer();
     cursor.skip();
     const long n = cursor.integer();
@@ -115,6 +127,7 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
       }
       ring.push_back(vertexAt(poly.vertices, cursor.integer(), lines));
     }
+    cursor.finish();
     Face face;
     face.setPoints(std::move(ring));
     poly.faces.push_back(std::move(face));

@@ -16,11 +16,11 @@ inline constexpr std::size_t kMaxNameLineLength = 98;
 Polyhedron readPolyhedron(const std::string& path);
 
 /// Parses polyhedron file text: name, volume, reference point, vertex, edge and face lists,
-/// then the bounding box. Cell side, bitmap, anchor and id keep their defaults. Malformed
-/// numbers convert to 0; throws InputError naming path and line for what cannot make a
-/// polyhedron: a missing end marker, an overlong line or name, no vertices, a non-finite
-/// number, a vertex index out of range, a face with fewer than three corners or fewer
-/// indices than it announces.
+/// then the bounding box. Cell side, bitmap, anchor and id keep their defaults. Numbers
+/// must be whole (NumberCursor). Throws InputError naming path and line for what cannot make
+/// a polyhedron: a missing end marker, an overlong line or name, a malformed or non-finite
+/// number, a volume not above 0, no vertices, a vertex index out of range, a face with fewer
+/// than three corners or fewer indices than it announces.
 Polyhedron parsePolyhedron(std::istream& in, const std::string& path);
 
 }  // namespace tessera

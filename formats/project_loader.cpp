@@ -1,13 +1,18 @@
 #include "formats/project_loader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <fstream>
+#include <optional>
+#include <sstream>
+#include <unordered_map>
 #include <utility>
 
 #include "geometry/orientations.h"
 #include "formats/polyhedron_reader.h"
 #include "formats/text_lines.h"
+#include "model/solid_checks.h"
 
 namespace tessera {
 
@@ -20,6 +25,51 @@ std::string pathOf(const std::string& line) {
   return line.size() < 2 ? std::string() : line.substr(1, line.size() - 2);
 }
 
+// A declared volume this far from the enclosed one (as a fraction of the larger) is worth a
+// warning; a packing shape may carry its part's true volume on purpose.
+constexpr double kVolumeMismatch = 0.01;
+
+InputError solidError(const std::string& path, const std::string& detail) {
+  return InputError("文件\"" + path + "\": " + detail);
+}
+
+// What both the container and a part must be: a solid with faces around some volume.
+void checkSolid(const Polyhedron& poly, const std::string& path) {
+  if (poly.faces.empty()) throw solidError(path, "多面体没有面, 不是实体");
+  if (!enclosesVolume(poly)) throw solidError(path, "多面体的面围不出体积 (面都退化了), 不是实体");
+}
+
+void checkContainer(const Polyhedron& container, const std::string& path) {
+  const Point size = minus(container.boxMax, container.boxMin);
+  const double extents[] = {size.x, size.y, size.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    if (!(extents[axis] > 0.0)) {
+      throw solidError(path, std::string("容器在 ") + "xyz"[axis] +
+                                 " 方向的尺寸为 0: 容器必须有长、宽、高");
+    }
+  }
+  checkSolid(container, path);
+}
+
+std::optional<std::string> volumeWarning(const Polyhedron& part, const std::string& path) {
+  const double enclosed = std::fabs(enclosedVolume(part));
+  if (std::fabs(part.volume - enclosed) <= kVolumeMismatch * std::max(part.volume, enclosed))
+    return std::nullopt;
+  std::ostringstream text;
+  text << "警告: 文件\"" << path << "\"中写明的体积 " << part.volume << " 与其面围成的体积 "
+       << enclosed << " 相差甚远; 排样效率按写明的体积计算。";
+  return text.str();
+}
+
+bool sameGeometry(const Polyhedron& a, const Polyhedron& b) {
+  if (a.volume != b.volume || !(a.referencePoint == b.referencePoint) ||
+      a.vertices != b.vertices || a.faces.size() != b.faces.size())
+    return false;
+  for (std::size_t i = 0; i < a.faces.size(); ++i)
+    if (a.faces[i].points != b.faces[i].points) return false;
+  return true;
+}
+
 }  // namespace
 
 ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
@@ -28,17 +78,22 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
 
   {
     const std::string line = lines.require("PBSL 行");
-    NumberCursor cursor(line, 5);
+    NumberCursor cursor(lines, line, "PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长)", 5);
     project.PBSL = cursor.decimal();
+    cursor.finish();
     if (!(project.PBSL > 0.0) || !std::isfinite(project.PBSL)) {
       throw lines.error("PBSL 必须是正的有限数");
     }
   }
   {
     const std::string line = lines.require("RN 行");
-    NumberCursor cursor(line, 3);
+    NumberCursor cursor(lines, line, "RN 行应为 \"RN=\" 后跟一个数", 3);
     const double rn = std::trunc(cursor.decimal());
-    if (std::isnan(rn) || rn < 0.0) throw lines.error("RN 必须是非负数");
+    cursor.finish();
+    if (!(rn >= 1.0)) {
+      throw lines.error("RN 必须至少为 1: RN 是零件每半圈转动的步数, 零件的方向由它生成; "
+                        "读到 \"" + line + "\", 零件没有方向, 一个也放不下");
+    }
     // The orientation table holds 4*RN*(RN*(RN-1)+1) entries, counted in a 32-bit integer.
     if (rn > 1000.0 || orientationCountFor(static_cast<int>(rn)) > INT_MAX) {
       throw lines.error("RN 过大");
@@ -56,8 +111,10 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     lines.require(kEndFile);
     {
       const std::string line = lines.require(kEndFile);
-      NumberCursor cursor(line);
+      NumberCursor cursor(lines, line, "份数行应为一个不小于 0 的整数");
       block.copyCount = cursor.integer();
+      cursor.finish();
+      if (block.copyCount < 0) throw cursor.refusal();
       block.countLine = lines.lineNumber();
     }
     if (block.copyCount > 0) {
@@ -72,7 +129,7 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
   return project;
 }
 
-void loadProject(PackingSystem& system, const std::string& projectPath) {
+std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath) {
   ProjectFile project;
   {
     std::ifstream in = openInputFile(projectPath);
@@ -80,10 +137,23 @@ void loadProject(PackingSystem& system, const std::string& projectPath) {
   }
 
   Polyhedron container = readPolyhedron(project.containerPath);
+  checkContainer(container, project.containerPath);
+  std::vector<std::string> warnings;
   std::vector<PartType> partTypes;
+  // The first file read under each name, with its path: parts are told apart by name, so
+  // two shapes under one name would be searched as one type.
+  std::unordered_map<std::string, std::pair<Polyhedron, std::string>> firstByName;
   PartList parts;
   for (const ProjectBlock& block : project.blocks) {
     const Polyhedron scratch = readPolyhedron(block.partPath);
+    checkSolid(scratch, block.partPath);
+    if (auto warning = volumeWarning(scratch, block.partPath)) warnings.push_back(*warning);
+    const auto [first, isNew] = firstByName.try_emplace(scratch.name, scratch, block.partPath);
+    if (!isNew && !sameGeometry(first->second.first, scratch)) {
+      throw solidError(block.partPath, "与文件\"" + first->second.second +
+                                           "\"的名称行相同 (\"" + scratch.name +
+                                           "\"), 形状却不同; 不同的零件须有不同的名称");
+    }
     partTypes.push_back({scratch.name, static_cast<int>(partTypes.size())});
     for (long i = 0; i < block.copyCount; ++i) parts.pushFront(scratch);
   }
@@ -104,6 +174,7 @@ void loadProject(PackingSystem& system, const std::string& projectPath) {
   system.sequenceLength = parts.count();
   system.parts = std::move(parts);
   system.parts.copyInto(system.masterParts);
+  return warnings;
 }
 
 }  // namespace tessera

@@ -16,7 +16,7 @@ inline constexpr long kMaxProjectParts = 1000000;
 /// One part-type block of a project file.
 struct ProjectBlock {
   std::string partPath;
-  long copyCount = 0;  // as written; 0 or less lists the type without parts
+  long copyCount = 0;  // as written; 0 lists the type without parts
   int pathLine = 0;    // 1-based lines of the part file path and the copy count
   int countLine = 0;
 };
@@ -30,16 +30,21 @@ struct ProjectFile {
 };
 
 /// Parses project file text up to its "#EndFile" line. Paths are the path lines without
-/// their first and last characters. Throws InputError naming path and line for a missing
-/// "#EndFile", an overlong line, PBSL not positive and finite, RN negative or too large for
-/// the orientation table, and more than kMaxProjectParts parts in all.
+/// their first and last characters. Numbers must be whole (NumberCursor): PBSL and RN
+/// decimals (RN then truncated toward zero), the copy counts integers. Throws InputError
+/// naming path and line for a missing "#EndFile", an overlong line, a malformed number,
+/// PBSL not positive and finite, RN below 1 or too large for the orientation table, a
+/// negative copy count, and more than kMaxProjectParts parts in all.
 ProjectFile parseProjectFile(std::istream& in, const std::string& path);
 
 /// Loads the project at projectPath into system and brings the parts into their starting
 /// state: sorted by non-increasing volume, parked on the container's box maximum, numbered
 /// 0..n-1 from the front, copied into masterParts. Part paths are used as written (relative
 /// to the working directory). Throws InputError (文件"<path>"读取失败! for a file that
-/// cannot be opened); system is left unchanged then.
-void loadProject(PackingSystem& system, const std::string& projectPath);
+/// cannot be opened), system left unchanged, also for a polyhedron that is not a solid (no
+/// faces, or none enclosing a volume), a container without extent on some axis, and two
+/// part files with one name line but different shapes. Returns warnings for the console: a
+/// part whose declared volume is far from the one its faces enclose.
+std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath);
 
 }  // namespace tessera

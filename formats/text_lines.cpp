@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ios>
 #include <streambuf>
@@ -49,6 +50,8 @@ bool TextLines::nextOrThrow(std::string& line) {
                       "行过长 (最多 " + std::to_string(kMaxLineLength) + " 个字符)");
     }
     line.push_back(ch);
+    // A byte order mark, as some editors write in front of UTF-8 text, is not the file's.
+    if (lineNumber_ == 0 && line == "\xEF\xBB\xBF") line.clear();
   }
   if (!any) return false;
   ++lineNumber_;
@@ -65,10 +68,26 @@ std::string TextLines::require(const std::string& expected) {
   return line;
 }
 
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+InputError NumberCursor::refusal() const {
+  return lines_.error(form_ + ", 读到 \"" + line_ + "\"");
+}
+
 double NumberCursor::decimal() {
   const char* start = line_.c_str() + pos_;
   char* end = nullptr;
   const double value = std::strtod(start, &end);
+  // strtod also takes hexadecimal numbers, which no file of ours holds.
+  if (end == start || std::find_if(start, static_cast<const char*>(end), [](char c) {
+                        return c == 'x' || c == 'X';
+                      }) != end) {
+    throw refusal();
+  }
   pos_ += static_cast<std::size_t>(end - start);
   return value;
 }
@@ -77,12 +96,18 @@ long NumberCursor::integer() {
   const char* start = line_.c_str() + pos_;
   char* end = nullptr;
   const long value = std::strtol(start, &end, 10);
+  if (end == start) throw refusal();
   pos_ += static_cast<std::size_t>(end - start);
   return value;
 }
 
 void NumberCursor::skip(std::size_t count) {
   pos_ = count < line_.size() - pos_ ? pos_ + count : line_.size();
+}
+
+void NumberCursor::finish() const {
+  if (!std::all_of(line_.begin() + static_cast<std::ptrdiff_t>(pos_), line_.end(), isBlank))
+    throw refusal();
 }
 
 }  // namespace tessera

@@ -22,7 +22,8 @@ std::ifstream openInputFile(const std::string& path,
                             std::ios::openmode mode = std::ios::in);
 
 /// Reads the lines of an input file. A line ends at LF or CR LF (both read the same); the
-/// last line may lack its line end. A line holds at most kMaxLineLength characters before
+/// last line may lack its line end; a UTF-8 byte order mark in front of the first line is
+/// dropped. A line holds at most kMaxLineLength characters before
 /// its line end; a longer line is a format error, never split into two lines.
 class TextLines {
  public:
@@ -50,23 +51,33 @@ class TextLines {
   int lineNumber_ = 0;
 };
 
-/// Converts numbers from one line as strtod/strtol (base 10) do: leading blanks skipped,
-/// conversion stops at the first character that cannot continue the number, text that does
-/// not start a number gives 0 and leaves the cursor where it was. The cursor never passes
-/// the end of the line.
+/// Reads the numbers of one line. Each is a whole number of its kind (a base-10 integer, or
+/// a decimal: sign, digits, point, exponent), blanks allowed in front of it; a separator is
+/// one character after a number, skipped unexamined. Where a number should start and none
+/// does, or where anything but blanks follows the line's last number, the line is refused
+/// with lines.error: the line's form, then the text found.
 class NumberCursor {
  public:
-  explicit NumberCursor(const std::string& line, std::size_t from = 0)
-      : line_(line), pos_(from < line.size() ? from : line.size()) {}
+  /// form says what the line should hold, for the message ("顶点行应为 序号,x,y,z").
+  NumberCursor(const TextLines& lines, const std::string& line, std::string form,
+               std::size_t from = 0)
+      : lines_(lines), line_(line), form_(std::move(form)),
+        pos_(from < line.size() ? from : line.size()) {}
 
   double decimal();
   long integer();
   /// Skips up to count characters without examining them.
   void skip(std::size_t count = 1);
   bool atEnd() const { return pos_ >= line_.size(); }
+  /// Refuses the line unless only blanks remain.
+  void finish() const;
+  /// The refusal of this line.
+  InputError refusal() const;
 
  private:
+  const TextLines& lines_;
   const std::string& line_;
+  std::string form_;
   std::size_t pos_;
 };
 

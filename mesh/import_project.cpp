@@ -11,6 +11,7 @@
 #include <set>
 
 #include "geometry/orientations.h"
+#include "mesh/grid_slack.h"
 #include "mesh/mesh_manifest.h"
 #include "mesh/polyhedron_writer.h"
 
@@ -58,6 +59,22 @@ void writeMeshManifest(const std::string& projectPath, const std::vector<std::st
   out.close();
   if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
   log << "meshes " << path << ": the original of each part type, for the export\n";
+}
+
+std::vector<SlackPart> slackPartsOf(const std::vector<std::string>& names,
+                                    const std::vector<ImportedMesh>& imported,
+                                    const std::vector<PartRequest>& parts) {
+  std::vector<SlackPart> out;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::vector<Point>& v = imported[i].solid.vertices;
+    Point low = v.front(), high = v.front();
+    for (const Point& p : v) {
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    out.push_back({names[i], minus(high, low), parts[i].copies});
+  }
+  return out;
 }
 
 }  // namespace
@@ -178,6 +195,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     log << ", parts kept in " << formatPoint(low) << " to " << formatPoint(high) << " (margin "
         << settings.margin << ")";
   log << '\n';
+  log << gridSlackWarnings(slackPartsOf(names, imported, parts),
+                           minus(high, low), settings.PBSL);
 
   std::ofstream out(projectPath, std::ios::binary);
   if (!out) throw ImportError(importMessage(projectPath, 0, "cannot create the file"));

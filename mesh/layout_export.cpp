@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "formats/atomic_file.h"
+#include "formats/part_name.h"
 #include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
 
@@ -78,7 +79,7 @@ std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withCont
 std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content) {
   std::vector<MeshObject> objects;
   for (const Part& part : system.parts) {
-    const std::string name = part.name + "#" + std::to_string(part.id);
+    const std::string name = partNameAsUtf8(part.name) + "#" + std::to_string(part.id);
     const auto original =
         content.originals ? content.originals->find(part.name) : OriginalMeshes::const_iterator();
     if (!content.originals || original == content.originals->end()) {

@@ -12,6 +12,7 @@
 #include "picture/bitmap_font.h"
 #include "geometry/face_triangulation.h"
 #include "picture/png_writer.h"
+#include "formats/type_colours.h"
 
 namespace tessera {
 namespace {
@@ -31,21 +32,6 @@ constexpr Rgb kTextColour{30, 30, 30};
 constexpr Rgb kContainerColour{70, 70, 90};
 constexpr Rgb kRuleColour{200, 200, 200};
 constexpr Rgb kWashColour{215, 215, 215};
-
-constexpr std::array<Rgb, 12> kPalette = {{
-    {66, 133, 244},
-    {52, 168, 83},
-    {251, 188, 5},
-    {0, 172, 193},
-    {171, 71, 188},
-    {255, 112, 67},
-    {124, 179, 66},
-    {92, 107, 192},
-    {141, 110, 99},
-    {38, 130, 120},
-    {158, 157, 36},
-    {120, 144, 156},
-}};
 
 const PixelRect kIsometricPanel{0, kTitleBand, kPictureWidth / 2, kLegendTop - 4};
 const PixelRect kFrontPanel{kPictureWidth / 2, kTitleBand, kPictureWidth, kLegendTop - 4};
@@ -309,8 +295,8 @@ ViewMapping frontViewMapping(const LayoutScene& scene) {
 }
 
 Rgb typeColour(int typeIndex) {
-  const int size = static_cast<int>(kPalette.size());
-  return kPalette[static_cast<std::size_t>(((typeIndex % size) + size) % size)];
+  const std::array<std::uint8_t, 3>& c = typePaletteColour(typeIndex);
+  return {c[0], c[1], c[2]};
 }
 
 Rgb unplacedColour(int typeIndex) { return mix(typeColour(typeIndex), kWashColour, 0.7); }

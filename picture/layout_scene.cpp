@@ -7,16 +7,6 @@
 
 namespace tessera {
 
-namespace {
-
-/// A part that placement left alone still stands exactly where loading parked it.
-bool isParked(const PackingSystem& system, const Part& part) {
-  const Part* parked = system.masterParts.findById(part.id);
-  return parked != nullptr && parked->vertices == part.vertices;
-}
-
-}  // namespace
-
 LayoutScene layoutSceneOf(const PackingSystem& system, const std::string& title) {
   const Polyhedron& container = system.container;
   LayoutScene scene;
@@ -31,7 +21,7 @@ LayoutScene layoutSceneOf(const PackingSystem& system, const std::string& title)
     LayoutSolid solid;
     for (const Face& f : part.faces) solid.faces.push_back(f.points);
     solid.typeIndex = typeIndexOf(system, part.name);
-    solid.placed = !isParked(system, part);
+    solid.placed = !isParkedPart(system, part);
     if (solid.typeIndex >= 0) scene.types[static_cast<std::size_t>(solid.typeIndex)].count += 1;
     scene.solids.push_back(std::move(solid));
     if (part.boxMax.z > top) top = part.boxMax.z;

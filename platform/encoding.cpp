@@ -58,37 +58,99 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace
-
-std::string utf8ToGbk(std::string_view utf8) {
+/// Converts text with iconv. Where the converter stops at something it cannot convert (EILSEQ,
+/// or EINVAL for a truncated end), replacement is written and the characterLength(rest) bytes
+/// there are skipped. Without a converter only ASCII passes, every other character becomes
+/// replacement.
+std::string convertAll(const char* to, const char* from, std::string_view text,
+                       std::string_view replacement,
+                       std::size_t (*characterLength)(std::string_view)) {
   std::string out;
-  Converter converter("GBK", "UTF-8");
+  Converter converter(to, from);
   if (!converter.valid()) {
-    // Without a converter only ASCII can be written faithfully.
-    for (std::size_t i = 0; i < utf8.size(); i += characterLength(utf8.substr(i))) {
-      out.push_back(static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : kReplacement);
+    for (std::size_t i = 0; i < text.size(); i += characterLength(text.substr(i))) {
+      if (static_cast<unsigned char>(text[i]) < 0x80) out.push_back(text[i]);
+      else out += replacement;
     }
     return out;
   }
 
-  out.reserve(utf8.size());
+  out.reserve(text.size());
   char buffer[256];
   std::size_t position = 0;
-  while (position < utf8.size()) {
-    char* in = const_cast<char*>(utf8.data() + position);
-    std::size_t inLeft = utf8.size() - position;
+  while (position < text.size()) {
+    char* in = const_cast<char*>(text.data() + position);
+    std::size_t inLeft = text.size() - position;
     char* outPtr = buffer;
     std::size_t outLeft = sizeof buffer;
     const std::size_t result = iconv(converter.handle(), &in, &inLeft, &outPtr, &outLeft);
     const int error = errno;
     out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-    position = utf8.size() - inLeft;
+    position = text.size() - inLeft;
     if (result != static_cast<std::size_t>(-1) || error == E2BIG) continue;
-    // EILSEQ (unmappable or malformed) or EINVAL (truncated at the end): replace one character.
-    out.push_back(kReplacement);
-    position += characterLength(utf8.substr(position));
+    out += replacement;
+    position += characterLength(text.substr(position));
   }
   return out;
+}
+
+}  // namespace
+
+std::string utf8ToGbk(std::string_view utf8) {
+  // An unmappable or malformed character becomes one '?'.
+  return convertAll("GBK", "UTF-8", utf8, std::string_view(&kReplacement, 1), characterLength);
+}
+
+namespace {
+
+/// The length of the well-formed UTF-8 sequence at the start of text, or 0 if there is none.
+std::size_t wellFormedLength(std::string_view text) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;  // shorter forms
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (length > text.size() || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!isContinuation(text[k])) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = wellFormedLength(text.substr(i));
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string gbkToUtf8(std::string_view gbk) {
+  // A byte that starts no GBK character becomes U+FFFD, and decoding goes on after it.
+  return convertAll("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", [](std::string_view) -> std::size_t {
+    return 1;
+  });
+}
+
+std::string utf8OrGbkToUtf8(std::string_view text) {
+  return isUtf8(text) ? std::string(text) : gbkToUtf8(text);
 }
 
 bool isGbCodeset(std::string_view codeset) {

@@ -10,6 +10,17 @@ namespace tessera::platform {
 /// byte), becomes one '?'; ASCII passes through unchanged.
 std::string utf8ToGbk(std::string_view utf8);
 
+/// Whether text is well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool isUtf8(std::string_view text);
+
+/// Converts GBK (code page 936) text to UTF-8. A byte that does not start a GBK character
+/// becomes U+FFFD; ASCII passes through unchanged.
+std::string gbkToUtf8(std::string_view gbk);
+
+/// Text read from a file that may be in either encoding, as UTF-8: well-formed UTF-8 passes
+/// unchanged, anything else is read as GBK.
+std::string utf8OrGbkToUtf8(std::string_view text);
+
 /// Whether a character set name (as nl_langinfo(CODESET) reports it) is one of the GB family:
 /// GBK, GB2312, GB18030, EUC-CN or CP936, in any letter case.
 bool isGbCodeset(std::string_view codeset);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "geometry/assert.h"
+#include "formats/number_format.h"
 #include "formats/sequence_file.h"
 #include "formats/text_lines.h"
 #include "model/input_error.h"
@@ -103,6 +104,30 @@ bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
   return true;
 }
 
+/// A resumed best is laid out once: when its efficiency is no longer the recorded one (the
+/// project or the file changed), a stale record would never be beaten. The evaluated value
+/// replaces it, the archive (recorded the same way) starts afresh from it, and the file is
+/// kept under a backup name. Records agree to the six digits the file holds.
+void recheckResumedBest(PackingSystem& system, platform::Console& console,
+                        const Evaluator& evaluateSequence, const std::string& fileName,
+                        PackingSequence& current, TypeSequenceArchive& archive) {
+  const double evaluated = evaluateSequence(system, current);
+  system.masterParts.copyInto(system.parts);
+  if (formatNumber(evaluated) == formatNumber(current.efficiency)) return;
+  const std::string backup = freeBackupName(fileName);
+  std::error_code ec;
+  std::filesystem::copy_file(fileName, backup, ec);
+  console.line("警告: 排样序列文件 \"" + fileName + "\" 记录的最优排样效率 " +
+               formatNumber(current.efficiency) + " 与其排样实际得到的 " + formatNumber(evaluated) +
+               " 不符 (项目或文件已改动); 采用实际值, 文件中记录的各序列效率不再可比, 不予使用。"
+               "原文件已保存为 \"" + backup + "\"。");
+  if (ec) throw InputError("无法保存排样序列文件的备份 \"" + backup + "\": " + ec.message(),
+                           InputError::Channel::StandardError);
+  current.efficiency = evaluated;
+  archive = TypeSequenceArchive();
+  archive.insertSorted(toTypeSequence(system, current));
+}
+
 double seconds(std::int64_t from, std::int64_t to, std::int64_t frequency) {
   return static_cast<double>(to - from) / static_cast<double>(frequency);
 }
@@ -161,6 +186,9 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
     system.masterParts.copyInto(system.parts);
     current.efficiency = e0;
     archive.insertSorted(toTypeSequence(system, current));
+  } else {
+    recheckResumedBest(system, console, evaluateSequence, options.sequenceFileName, current,
+                       archive);
   }
   double currentEfficiency = current.efficiency;
   PackingSequence best = current;

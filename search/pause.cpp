@@ -3,6 +3,7 @@
 #include "formats/dxf_writer.h"
 #include "formats/report_writer.h"
 #include "formats/sequence_file.h"
+#include "model/solid_checks.h"
 #include "search/evaluator.h"
 
 namespace tessera {
@@ -14,6 +15,24 @@ double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency
 }
 
 }  // namespace
+
+std::string unplacedPartsLine(const PackingSystem& system) {
+  const std::vector<const Part*> unplaced = partsWithoutPlace(system);
+  if (unplaced.empty()) return {};
+  std::vector<int> perType(system.partTypes.size(), 0);
+  for (const Part* part : unplaced) {
+    const int type = typeIndexOf(system, part->name);
+    if (type >= 0) ++perType[static_cast<std::size_t>(type)];
+  }
+  std::string line = "注意: " + std::to_string(unplaced.size()) + " 个零件没有找到位置 (";
+  const char* separator = "";
+  for (std::size_t t = 0; t < perType.size(); ++t) {
+    if (perType[t] == 0) continue;
+    line += separator + system.partTypes[t].name + " " + std::to_string(perType[t]) + " 个";
+    separator = ", ";
+  }
+  return line + "), 停在容器之外; 排样高度和排样效率把它们也算在内。";
+}
 
 bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOptions& options,
                 int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
@@ -53,6 +72,8 @@ void writeInterimOutput(PackingSystem& system, SearchServices services,
                         const TypeSequenceArchive& archive, int iteration,
                         const PackingSequence& best, double elapsedSeconds) {
   evaluatorOf(options)(system, best);
+  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
+    services.console.line(unplaced);
   writeLayoutDxf(system, baseName + ".dxf");
   for (const std::string& line :
        writeInterimReport(system, baseName + ".txt", iteration, elapsedSeconds))

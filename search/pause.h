@@ -22,6 +22,10 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
                 int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
                 SearchTiming& timing);
 
+/// The console line naming how many parts of the layout in system.parts found no place, and
+/// of which types; empty when every part has one.
+std::string unplacedPartsLine(const PackingSystem& system);
+
 /// Lays out best and writes baseName + ".dxf", ".txt" and "_ID_Type_SequenceForPack.txt" (and
 /// the layout extras), then parks every part again. The search state is not changed.
 void writeInterimOutput(PackingSystem& system, SearchServices services,

@@ -104,18 +104,24 @@ TEST(EndToEnd, TwoRunsGiveTheSameBytesButForTheTimes) {
     EXPECT_EQ(withoutTimes(readFile(first.path() / name)),
               withoutTimes(readFile(second.path() / name)))
         << name;
-  for (const char* name : {"Layout_zodedez.dxf", "Layout_zodedez.png", "ID_Type_SequenceForPack.txt"})
+  for (const char* name : {"Layout_zodedez.dxf", "Layout_zodedez.png", "Layout_zodedez.html",
+                           "ID_Type_SequenceForPack.txt"})
     EXPECT_EQ(readFile(first.path() / name), readFile(second.path() / name)) << name;
 }
 
-TEST(EndToEnd, PictureBesideTheDrawingUnlessTurnedOff) {
+TEST(EndToEnd, PictureAndPageBesideTheDrawingUnlessTurnedOff) {
   ProjectFolder with("search/tiny");
   ASSERT_EQ(runTessera(with.path(), "project.txt --iterations 1").status, 0);
   EXPECT_EQ(readFile(with.path() / "Layout_zodedez.png").substr(1, 3), "PNG");
+  const std::string page = readFile(with.path() / "Layout_zodedez.html");
+  EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>");
+  // This run's search: the start and one iteration.
+  EXPECT_NE(page.find("\"progress\":{\"best\":[") , std::string::npos);
 
   ProjectFolder without("search/tiny");
   ASSERT_EQ(runTessera(without.path(), "project.txt --iterations 1 --no-picture").status, 0);
   EXPECT_FALSE(std::filesystem::exists(without.path() / "Layout_zodedez.png"));
+  EXPECT_FALSE(std::filesystem::exists(without.path() / "Layout_zodedez.html"));
   EXPECT_TRUE(std::filesystem::exists(without.path() / "Layout_zodedez.dxf"));
 }
 

@@ -171,8 +171,6 @@ TEST(FaultKill, KilledInTheMiddleOfAnIterationLosesAtMostTheIterationsSinceTheLa
 }
 
 TEST(FaultKill, KilledWhileSavingLeavesTheOldFileOrTheNewOneWhole) {
-  const std::string afterTen = sequenceFileAfter(kSaveEvery);
-  const std::string afterTwenty = sequenceFileAfter(2 * kSaveEvery);
   // A kill that lands after the rename proves nothing about the write: try again a few times.
   bool caughtWriting = false;
   for (int attempt = 0; attempt < 5 && !caughtWriting; ++attempt) {
@@ -187,11 +185,16 @@ TEST(FaultKill, KilledWhileSavingLeavesTheOldFileOrTheNewOneWhole) {
     child.kill(SIGKILL);
     ASSERT_EQ(child.wait().status, 128 + SIGKILL);
 
+    // On a loaded machine the kill may land a save or two later than aimed; whichever save it
+    // is, the file on the disk is one whole save, exactly as a search of that length leaves it.
     const std::string onDisk = project.sequenceFile();
-    EXPECT_TRUE(onDisk == afterTen || onDisk == afterTwenty) << onDisk;
+    const int iterations = static_cast<int>(archivedTypeSequences(onDisk).size()) - 1;
+    EXPECT_EQ(iterations % kSaveEvery, 0) << onDisk;
+    EXPECT_GE(iterations, kSaveEvery) << onDisk;
+    EXPECT_EQ(onDisk, sequenceFileAfter(iterations));
     const std::vector<std::string> entries = project.scratch.entries();
     for (const std::string& name : entries)
-      if (name.rfind(temporary, 0) == 0) caughtWriting = onDisk == afterTen;
+      if (name.rfind(temporary, 0) == 0) caughtWriting = true;
     expectResumes(project, archivedTypeSequences(onDisk).size());
   }
   EXPECT_TRUE(caughtWriting) << "no kill landed inside a save";

@@ -153,7 +153,7 @@ TEST(LayoutExport, EveryFormatReadsBackAsTheSameSolidToTheLastBit) {
 
 TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
   Polyhedron oddName = test::tetrahedron("a&b<\"c\">");
-  Polyhedron notUtf8 = test::cube(1, "gb\xb7\xd6");
+  Polyhedron notUtf8 = test::cube(1, "gb\xb7\xd6");  // GBK, shown as its character
   const PackingSystem system =
       test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}), {uShape(), oddName, notUtf8}, 1, 1);
   const std::vector<MeshObject> objects = layoutObjects(system, true);
@@ -178,7 +178,7 @@ TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
   ASSERT_TRUE(view.read);
   EXPECT_EQ(view.warnings, 0u);
   EXPECT_EQ(view.names,
-            (std::vector<std::string>{"ushape#0", "a&b<\"c\">#1", "gb??#2", "container"}));
+            (std::vector<std::string>{"ushape#0", "a&b<\"c\">#1", "gb\xE5\x88\x86#2", "container"}));
   EXPECT_EQ(view.triangleCounts, (std::vector<unsigned>{28, 4, 12, 12}));
 }
 
@@ -223,6 +223,25 @@ TEST(ExportArguments, PauseWritesTheExportUnderItsBaseNameInTheWorkingFolder) {
   }
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"snap.stl"});
   EXPECT_EQ(test::objectsOfStl(test::readBytes(folder.path("snap.stl"))).size(), 1u);
+}
+
+TEST(LayoutExport, AGbkNamedPartIsNamedInUtf8InEveryFormat) {
+  // "测试件" as a polyhedron file written on a Chinese system holds it, in GBK.
+  const std::string gbk = "\xB2\xE2\xCA\xD4\xBC\xFE";
+  const std::string utf8 = "\xE6\xB5\x8B\xE8\xAF\x95\xE4\xBB\xB6";
+  const PackingSystem system =
+      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, gbk)}, 1, 1);
+  const Exports exports(system, false);
+  for (const auto* objects : {&exports.obj, &exports.stl, &exports.threeMf})
+    EXPECT_EQ(namesOf(*objects), std::vector<std::string>{utf8 + "#0"});
+  const Lib3mfView view = readWithLib3mf(threeMfPackage(layoutObjects(system, false)));
+  ASSERT_TRUE(view.read);
+  EXPECT_EQ(view.warnings, 0u);
+  EXPECT_EQ(view.names, std::vector<std::string>{utf8 + "#0"});
+  // A name already in UTF-8 stays as it is.
+  const PackingSystem same =
+      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, utf8)}, 1, 1);
+  EXPECT_EQ(namesOf(Exports(same, false).obj), std::vector<std::string>{utf8 + "#0"});
 }
 
 }  // namespace

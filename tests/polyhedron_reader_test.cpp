@@ -107,24 +107,25 @@ TEST(PolyhedronReader, VerticesAreAddressedByPositionNotId) {
   expectSame(parseText(text), parseText(cubeText()));
 }
 
-TEST(PolyhedronReader, NumbersConvertAsTheCConversions) {
+TEST(PolyhedronReader, NumbersAreWholeWithBlanksAndOneCharacterSeparators) {
   std::string text = cubeText();
-  text = replaceLine(text, "8", "  8.0 mm3");
-  text = replaceLine(text, "0,0,0", " 1e-1;+2.5x-3 (ref)");
-  text = replaceLine(text, "5,2,0,2", "5 ,2, 0 ,2 mm");
-  text = replaceLine(text, "6,2,2,2", "6;abc;2;2");
-  text = replaceLine(text, "9,1,5", "9,1,5 vertical");
-  text = replaceLine(text, "1,4, 4,5,6,7", "1,4;;4;5;6;7 top");
+  text = replaceLine(text, "8", "  8.0 ");
+  text = replaceLine(text, "0,0,0", " 1e-1;+2.5x-3\t");
+  text = replaceLine(text, "5,2,0,2", "5 2 0  2");
+  text = replaceLine(text, "9,1,5", "9, 1, 5 ");
+  text = replaceLine(text, "1,4, 4,5,6,7", "1,4;;4;5;6;7");
   const Polyhedron p = parseText(text);
   EXPECT_EQ(p.volume, 8.0);
   EXPECT_EQ(p.referencePoint, (Point{0.1, 2.5, -3}));
-  // The blank after the id is its separator, so x converts from ",2, 0 ,2 mm" to 0.
-  EXPECT_EQ(p.vertices[5], (Point{0, 2, 0}));
-  // x from "abc;2;2", y from "bc;2;2", z from "c;2;2": nothing parses.
-  EXPECT_EQ(p.vertices[6], (Point{0, 0, 0}));
+  EXPECT_EQ(p.vertices[5], (Point{2, 0, 2}));
   EXPECT_EQ(p.edges[9].end, p.vertices[5]);
   EXPECT_EQ(p.faces[1].points, (std::vector<Point>{p.vertices[4], p.vertices[5], p.vertices[6],
                                                    p.vertices[7]}));
+  // Text where a number should be, or after the last one, is refused with the line.
+  EXPECT_EQ(inputErrorOf(replaceLine(cubeText(), "6,2,2,2", "6;abc;2;2")),
+            "文件\"mem.txt\"第15行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"6;abc;2;2\"");
+  EXPECT_EQ(inputErrorOf(replaceLine(cubeText(), "9,1,5", "9,1,5 vertical")),
+            "文件\"mem.txt\"第28行: 棱行应为 序号,起点,终点 (三个整数), 读到 \"9,1,5 vertical\"");
 }
 
 TEST(PolyhedronReader, FaceRingsFollowTheFile) {
@@ -168,9 +169,10 @@ TEST(PolyhedronReader, LineLimits) {
 }
 
 TEST(PolyhedronReader, EveryMarkerLineMustBeExact) {
-  // "EndVertexList " is read as a vertex, so the vertex section runs to the end of the file.
+  // "EndVertexList " is read as a vertex line, which it is not.
   EXPECT_EQ(inputErrorOf(replaceLine(cubeText(), "EndVertexList", "EndVertexList ")),
-            "文件\"mem.txt\"第40行: 文件提前结束, 缺少EndVertexList");
+            "文件\"mem.txt\"第17行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 "
+            "\"EndVertexList \"");
   EXPECT_EQ(inputErrorOf("a\nb\nname"), "文件\"mem.txt\"第4行: 文件提前结束, 缺少体积行");
   EXPECT_EQ(inputErrorOf(""), "文件\"mem.txt\"第1行: 文件提前结束, 缺少名称行");
 }

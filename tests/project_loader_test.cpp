@@ -67,23 +67,27 @@ TEST(ProjectFile, WorkedExample) {
 }
 
 TEST(ProjectFile, FieldConversions) {
-  EXPECT_EQ(parseText(exampleWith(1, "cell:2.5e-1 mm")).PBSL, 0.25);
+  EXPECT_EQ(parseText(exampleWith(1, "cell: 2.5e-1 ")).PBSL, 0.25);
   EXPECT_EQ(parseText(exampleWith(2, "RN=4.9")).RN, 4);
-  EXPECT_EQ(parseText(exampleWith(2, "RN=-0.5")).RN, 0);
-  EXPECT_EQ(parseText(exampleWith(2, "RN=")).RN, 0);
   EXPECT_EQ(parseText(exampleWith(4, "box.txt")).containerPath, "ox.tx");
   EXPECT_EQ(parseText(exampleWith(4, "\"\"")).containerPath, "");
-  EXPECT_EQ(parseText(exampleWith(8, "  -7 copies")).blocks[0].copyCount, -7);
-  EXPECT_EQ(parseText(exampleWith(8, "three")).blocks[0].copyCount, 0);
+  EXPECT_EQ(parseText(exampleWith(8, "  7 ")).blocks[0].copyCount, 7);
+  EXPECT_EQ(parseText(exampleWith(8, "0")).blocks[0].copyCount, 0);
   EXPECT_TRUE(parseText(exampleWith(5, "#EndFile")).blocks.empty());
 }
 
 TEST(ProjectFile, Refusals) {
+  const std::string pbslForm = "文件\"p.txt\"第1行: PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 ";
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=0")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
-  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=x")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
+  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=x")), pbslForm + "\"PBSL=x\"");
+  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=1 mm")), pbslForm + "\"PBSL=1 mm\"");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=inf")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
-  EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=-2.5")), "文件\"p.txt\"第2行: RN 必须是非负数");
-  EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=nan")), "文件\"p.txt\"第2行: RN 必须是非负数");
+  EXPECT_NE(inputErrorOf(exampleWith(2, "RN=-2.5")).find("第2行: RN 必须至少为 1"),
+            std::string::npos);
+  EXPECT_NE(inputErrorOf(exampleWith(2, "RN=nan")).find("第2行: RN 必须至少为 1"),
+            std::string::npos);
+  EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=")),
+            "文件\"p.txt\"第2行: RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN=\"");
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=814")), "文件\"p.txt\"第2行: RN 过大");
   EXPECT_EQ(parseText(exampleWith(2, "RN=813")).RN, 813);
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=1e300")), "文件\"p.txt\"第2行: RN 过大");
@@ -154,7 +158,7 @@ TEST(ProjectLoader, StartingState) {
 TEST(ProjectLoader, EqualVolumesKeepReversedBlockOrder) {
   InFolder here(kSmall);
   PackingSystem system;
-  loadProject(system, "tie.txt");  // CR LF lines; Cube_A x2, Brick_B x-1, Cube_C x2
+  loadProject(system, "tie.txt");  // CR LF lines; Cube_A x2, Brick_B x0, Cube_C x2
   ASSERT_EQ(system.partTypes.size(), 3u);
   EXPECT_EQ(system.partTypes[1].name, "Brick_B");
   ASSERT_EQ(system.sequenceLength, 4);

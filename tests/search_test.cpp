@@ -158,16 +158,37 @@ TEST(Search, CtrlCEndsTheSearchAfterTheRunningIterationAndEveryOutputIsWritten) 
   EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"), 3);
 }
 
-TEST(Search, ResumedSearchStartsFromTheStoredBestWithoutEvaluatingIt) {
+TEST(Search, ResumedSearchLaysOutTheStoredBestOnceAndKeepsItsHistory) {
   SearchRun search({2, 1, 1});
   platform::BufferConsole first;
   search.run(first, 2);
   const int evaluationsBefore = search.evaluations;
   platform::BufferConsole second;
   search.run(second, 2);
-  EXPECT_EQ(search.evaluations - evaluationsBefore, 2 + 1);  // no evaluation of the start
+  EXPECT_EQ(search.evaluations - evaluationsBefore, 1 + 2 + 1);  // the start once, as recorded
+  EXPECT_EQ(second.output().find("不符"), std::string::npos);
   EXPECT_EQ(occurrences(search.file("ID_Type_SequenceForPack.txt"), "TypeSequenceForPack\n"),
             1 + 2 + 2);
+}
+
+TEST(Search, AStaleRecordedEfficiencyIsReplacedAndTheHistoryStartsAfresh) {
+  SearchRun search({2, 1, 1});
+  platform::BufferConsole first;
+  search.run(first, 2);
+  // The project changed since (another PBSL, say): every layout now scores 0.3.
+  const std::string recorded = search.file("ID_Type_SequenceForPack.txt");
+  search.constantEfficiency = 0.3;
+  platform::BufferConsole second;
+  search.run(second, 2);
+  EXPECT_NE(second.output().find("与其排样实际得到的 0.3 不符"), std::string::npos)
+      << second.output();
+  EXPECT_NE(second.output().find(",排样效率=0.3\n"), std::string::npos)
+      << second.output();
+  EXPECT_EQ(search.file("ID_Type_SequenceForPack.txt.bak"), recorded);
+  // The start and two neighbours, none of the stale entries.
+  const std::string saved = search.file("ID_Type_SequenceForPack.txt");
+  EXPECT_EQ(occurrences(saved, "TypeSequenceForPack\n"), 3);
+  EXPECT_EQ(occurrences(saved, "Packing Efficiency=0.3\n"), 4);
 }
 
 }  // namespace

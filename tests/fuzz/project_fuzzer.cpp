@@ -78,7 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   fuzz::require(project.PBSL > 0.0, "PBSL is positive");
-  fuzz::require(project.RN >= 0, "RN is not negative");
+  fuzz::require(project.RN >= 1, "RN is at least 1");
+  for (const ProjectBlock& block : project.blocks)
+    fuzz::require(block.copyCount >= 0, "copy counts are not negative");
   if (!loadable(project)) return 0;
 
   {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <vector>
+
+#include "geometry/orientations.h"
+#include "model/packing_system.h"
+#include "model/polyhedron.h"
+
+// What a polyhedron must be to take part in a packing, and what became of the parts.
+namespace tessera {
+
+/// The volume the faces enclose (divergence theorem, each face fanned from its first
+/// corner): positive when the faces turn outwards, negative when they all turn inwards.
+double enclosedVolume(const Polyhedron& poly);
+
+/// Whether the faces enclose a volume at all: faces that are all degenerate (no area, or
+/// flat against each other) enclose none beyond the rounding of the sum.
+bool enclosesVolume(const Polyhedron& poly);
+
+/// Whether the part's bounding box, turned by some orientation of the table, is no larger
+/// than the container's box on every axis. A part failing this can never be placed.
+bool fitsInSomeOrientation(const Polyhedron& part, const Polyhedron& container,
+                           const std::vector<Orientation>& orientations);
+
+/// The first part of masterParts that fits in no orientation of system.orientationTable (one
+/// test per shape); nullptr when every part fits in some.
+const Part* partFittingNowhere(const PackingSystem& system);
+
+/// The parts of the layout in system.parts that found no place: placement left them where
+/// loading parked them (box minimum on the container's box maximum). In list order.
+std::vector<const Part*> partsWithoutPlace(const PackingSystem& system);
+
+}  // namespace tessera
