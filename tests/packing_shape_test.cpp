@@ -204,7 +204,7 @@ TEST(PackingShape, ImporterRefusesWhatLeavesNoRoomAndWritesNothing) {
   std::string log;
   EXPECT_EQ(runImporter(root, "--project a/p.txt --container 50 50 50 --margin 25 bracket.obj", log), 1);
   EXPECT_NE(log.find("leaves no room"), std::string::npos) << log;
-  EXPECT_EQ(runImporter(root, "--project a/p.txt --container 45 45 45 --spacing 8 bracket.obj", log), 1);
+  EXPECT_EQ(runImporter(root, "--project a/p.txt --container 30 30 30 --spacing 8 bracket.obj", log), 1);
   EXPECT_NE(log.find("bracket.obj: the part's packing shape fits the container"), std::string::npos)
       << log;
   EXPECT_EQ(runImporter(root, "--project a/p.txt --container 50 50 50 --wrap empty.obj", log), 1);
