@@ -161,7 +161,7 @@ TEST(PackingShape, RecordedMotionCarriesEveryFileVertexExactlyWherePlacementPutI
   test::writeBytes(folder.path("broken.obj"), kBrokenObj);
   std::string log;
   ASSERT_EQ(runImporter(folder.path(""),
-                        "--project project.txt --container 100 100 80 --rn 3 --spacing 2 "
+                        "--project project.txt --container 100 100 80 --rn 1 --spacing 2 "
                         "bracket.obj:3 broken.obj:2",
                         log),
             0)
