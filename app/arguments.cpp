@@ -114,6 +114,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.exportPath = exportPathOf(arg.substr(9), startFolder);
     } else if (arg == "--export-container") {
       parsed.exportContainer = true;
+    } else if (arg == "--export-shapes") {
+      parsed.exportShapes = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       refuse("unknown option " + arg);
     } else if (!parsed.project) {
@@ -123,12 +125,14 @@ Arguments parseArguments(const std::vector<std::string>& args,
     }
   }
   if (parsed.exportContainer && !parsed.exportPath) refuse("--export-container needs --export");
+  if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
   return parsed;
 }
 
 std::string usageText() {
   return "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] [--no-picture]\n"
-         "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]]\n"
+         "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]\n"
+         "               [--export-shapes]]\n"
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
          "               [--schedule linear|geometric|constant]\n"
          "\n"
@@ -160,6 +164,9 @@ std::string usageText() {
          "                   or .obj. A relative FILE is taken from the folder the command was\n"
          "                   started in. A pause writes BASENAME plus the same extension.\n"
          "  --export-container  add the container to the export as an object of its own.\n"
+         "  --export-shapes  for a project whose parts were imported as wraps (it has a\n"
+         "                   PROJECT-meshes.txt beside it), the export holds each part's\n"
+         "                   original mesh; this adds the packing shapes, named NAME#ID shape.\n"
          "  --help           this text.\n"
          "\n"
          "Outputs in the project's folder: report.txt, Layout_zodedez.dxf and its picture\n"

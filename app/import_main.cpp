@@ -16,9 +16,11 @@ namespace {
 
 constexpr const char* kUsage =
     R"(Usage:
-  tessera-import MESH [-o OUT.txt] [--name NAME] [--scale S] [--unit mm|cm|m|in] [--hull]
+  tessera-import MESH [-o OUT.txt] [--name NAME] [--scale S] [--unit mm|cm|m|in]
+                 [--hull | --wrap] [--spacing D] [--detail N]
   tessera-import --project PROJECT.txt --container L W H [--pbsl X] [--rn N]
-                 [--scale S] [--unit mm|cm|m|in] [--hull] MESH[:COPIES] ...
+                 [--scale S] [--unit mm|cm|m|in] [--hull | --wrap] [--spacing D]
+                 [--detail N] [--margin M] MESH[:COPIES] ...
 
 Reads a mesh (binary or ASCII STL, OBJ, OFF) and writes it as a polyhedron file.
 Equal vertices are welded and faces without area dropped; the mesh must then be a
@@ -30,12 +32,19 @@ closed, consistently oriented solid made of one shell (an inward-facing one is t
   --unit U          the mesh's unit, converted to millimetres (mm, cm, m, in); combines with --scale
   --hull            replace the part by its convex hull (fewer faces, faster placement;
                     the mesh then need not be closed)
+  --wrap            pack a wrap of the mesh instead: a closed solid around it, so the mesh
+                    may be open, in several shells, non-manifold or self-intersecting
+  --spacing D       wrap every part so that any two packed meshes stay at least D apart
+                    (implies --wrap; default 0)
+  --detail N        the wrap's level of detail (default 7): more gives closer wraps with
+                    more faces
 
 Project mode writes, next to PROJECT.txt, one part file per mesh (named after the mesh),
 container.txt (the box from 0,0,0 to L,W,H) and the project file itself.
   --container L W H the container box
   --pbsl X          cell edge PBSL (default 1)
   --rn N            orientation parameter RN (default 4)
+  --margin M        keep every mesh at least M from the container's walls and floor
   MESH:COPIES       a mesh and its number of copies (default 1)
 
 Exit status: 0 on success, 1 on bad input.
@@ -64,8 +73,8 @@ int integer(const std::string& option, const std::string& text) {
 int run(const std::vector<std::string>& args) {
   using namespace tessera;
   std::string out, name, project, unit = "mm";
-  double scale = 1.0;
-  bool hull = false, hasContainer = false, hasName = false;
+  double scale = 1.0, spacing = 0.0, detail = kDefaultDetail;
+  bool hull = false, wrap = false, hasContainer = false, hasName = false;
   ProjectSettings settings;
   std::vector<std::string> meshes;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -90,6 +99,17 @@ int run(const std::vector<std::string>& args) {
       if (millimetresPer(unit) == 0.0) throw BadArguments("--unit must be mm, cm, m or in");
     } else if (a == "--hull") {
       hull = true;
+    } else if (a == "--wrap") {
+      wrap = true;
+    } else if (a == "--spacing") {
+      spacing = number(a, value());
+      if (!(spacing >= 0.0)) throw BadArguments("--spacing must be at least 0");
+    } else if (a == "--detail") {
+      detail = number(a, value());
+      if (!(detail > 0.0)) throw BadArguments("--detail must be positive");
+    } else if (a == "--margin") {
+      settings.margin = number(a, value());
+      if (!(settings.margin >= 0.0)) throw BadArguments("--margin must be at least 0");
     } else if (a == "--project") {
       project = value();
     } else if (a == "--container") {
@@ -107,7 +127,8 @@ int run(const std::vector<std::string>& args) {
       meshes.push_back(a);
     }
   }
-  const MeshImportOptions options{scale * millimetresPer(unit), hull};
+  const MeshImportOptions options{scale * millimetresPer(unit), hull, wrap, spacing, detail};
+  if (hull && options.wraps()) throw BadArguments("--hull cannot be combined with --wrap or --spacing");
 
   if (!project.empty()) {
     if (!hasContainer) throw BadArguments("--project needs --container L W H");
@@ -120,6 +141,7 @@ int run(const std::vector<std::string>& args) {
     return 0;
   }
   if (hasContainer) throw BadArguments("--container needs --project");
+  if (settings.margin > 0.0) throw BadArguments("--margin needs --project");
   if (meshes.size() != 1) throw BadArguments("give exactly one mesh file");
   const std::string& mesh = meshes[0];
   if (!hasName) name = baseName(mesh);

@@ -41,8 +41,12 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
+ExportContent exportContentOf(const Arguments& arguments, const OriginalMeshes* originals) {
+  return {arguments.exportContainer, originals, arguments.exportShapes};
+}
+
 int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evaluator& evaluator,
-                 platform::Console& console) {
+                 platform::Console& console, const OriginalMeshes* originals) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
@@ -57,18 +61,19 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
       << system.placedParts << "/" << system.sequenceLength;
   console.line(out.str());
   if (arguments.exportPath)
-    writeLayoutExport(system, *arguments.exportPath, arguments.exportContainer);
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals));
   return 0;
 }
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
                        const std::string& baseName, const std::string& exportPath,
-                       const SearchProgress& progress) {
+                       const SearchProgress& progress, const OriginalMeshes* originals) {
   if (arguments.picture) {
     writeLayoutPictureFile(system, baseName + ".png");
     writeLayoutPageFile(system, baseName + ".html", progress);
   }
-  if (arguments.exportPath) writeLayoutExport(system, exportPath, arguments.exportContainer);
+  if (arguments.exportPath)
+    writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
 }
 
 /// Says on standard error what a large run needs and refuses one that cannot finish, before
@@ -179,13 +184,14 @@ std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::st
 }  // namespace
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
-                             std::shared_ptr<const SearchProgressReader> progress) {
-  return [arguments, progress](PackingSystem& system, const std::string& baseName) {
+                             std::shared_ptr<const SearchProgressReader> progress,
+                             std::shared_ptr<const OriginalMeshes> originals) {
+  return [arguments, progress, originals](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
     writeLayoutExtras(arguments, system, baseName, baseName + extension,
-                      progress ? progress->progress() : SearchProgress());
+                      progress ? progress->progress() : SearchProgress(), originals.get());
   };
 }
 
@@ -209,8 +215,14 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     throw InputError("文件\"" + projectPath + "\": " + error.what());
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
+  // The originals are read only for an export, and before the search, so a bad one stops early.
+  std::shared_ptr<const OriginalMeshes> originals;
+  if (arguments.exportPath)
+    if (std::optional<OriginalMeshes> loaded = loadOriginals(projectPath))
+      originals = std::make_shared<const OriginalMeshes>(std::move(*loaded));
   const Evaluator evaluator = evaluatorFor(arguments, console);
-  if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
+  if (arguments.evaluateOnly)
+    return evaluateOnce(arguments, system, evaluator, console, originals.get());
   const platform::FolderLock lock(kLockFileName);
   refuseWhenBusy(lock);
   checkOutputs(arguments);
@@ -224,7 +236,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.schedule = arguments.schedule.value_or(options.schedule);
   options.timeLimitSeconds = arguments.timeLimit;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments, progress);
+  options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
   options.protectedFiles = filesOfTheRun(arguments, projectPath);
   if (arguments.picture) options.extraSuffixes = {".png", ".html"};
   if (arguments.exportPath)
@@ -236,7 +248,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
   writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
-                    progress->progress());
+                    progress->progress(), originals.get());
   console.waitForKey();
   return 0;
 }

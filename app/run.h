@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/arguments.h"
+#include "mesh/mesh_manifest.h"
 #include "page/search_progress.h"
 #include "platform/clock.h"
 #include "platform/console.h"
@@ -17,9 +18,11 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
 
 /// Files a pause writes beside its drawing, under the base name the user typed: the picture and
 /// the page (unless turned off; the page shows the search so far as progress has followed it)
-/// and, with --export, the mesh export with the export's extension.
+/// and, with --export, the mesh export with the export's extension, where parts with originals
+/// appear as them.
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
-                             std::shared_ptr<const SearchProgressReader> progress = nullptr);
+                             std::shared_ptr<const SearchProgressReader> progress = nullptr,
+                             std::shared_ptr<const OriginalMeshes> originals = nullptr);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.
 int reportFailure(platform::Console& console, const std::exception& error);

@@ -165,7 +165,7 @@ std::vector<std::string> loadProject(PackingSystem& system, const std::string& p
   parts.sortByVolumeDescending();
   int id = 0;
   for (Part& part : parts) {
-    part.translate({container.boxMax.x - part.boxMin.x, container.boxMax.y - part.boxMin.y,
+    part.move({container.boxMax.x - part.boxMin.x, container.boxMax.y - part.boxMin.y,
                     container.boxMax.z - part.boxMin.z});
     part.id = id++;
   }

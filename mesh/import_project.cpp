@@ -13,7 +13,9 @@
 #include <set>
 
 #include "formats/atomic_file.h"
+#include "geometry/orientations.h"
 #include "mesh/grid_slack.h"
+#include "mesh/mesh_manifest.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -22,6 +24,45 @@ namespace {
 
 // The project reader takes at most 298 characters per line; a path line adds two quotation marks.
 constexpr std::size_t kLongestPath = 296;
+
+// Whether the solid's box fits within room (extents) in one orientation of the table RN gives.
+bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
+  for (const Orientation& turn : buildOrientations(RN)) {
+    Point low = apply(turn, solid.vertices[0]), high = low;
+    for (const Point& v : solid.vertices) {
+      const Point p = apply(turn, v);
+      low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+      high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    if (high.x - low.x <= room.x && high.y - low.y <= room.y && high.z - low.z <= room.z)
+      return true;
+  }
+  return false;
+}
+
+// Which mesh each part type was wrapped from, so that an export can show the originals.
+void writeMeshManifest(const std::string& projectPath, const std::vector<std::string>& names,
+                       const std::vector<PartRequest>& parts, double scale, std::ostream& log) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = fs::absolute(fs::path(projectPath).parent_path(), ec);
+  std::vector<ManifestEntry> entries;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const fs::path mesh = fs::absolute(parts[i].meshPath, ec);
+    fs::path relative = mesh.lexically_relative(folder);
+    if (relative.empty()) relative = mesh;
+    if (relative.string().size() > kLongestPath + 2)
+      throw ImportError(importMessage(parts[i].meshPath, 0, "the path is too long to record"));
+    entries.push_back({names[i], relative.string(), scale});
+  }
+  const std::string path = manifestPathOf(projectPath);
+  std::ofstream out(path, std::ios::binary);
+  if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
+  writeManifest(out, entries);
+  out.close();
+  if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
+  log << "meshes " << path << ": the original of each part type, for the export\n";
+}
 
 // What a run of tessera writes in the project's folder under a part file's name.
 const std::string kRunOutputs[] = {"report.txt", "report2.txt", "ID_Type_SequenceForPack.txt"};
@@ -82,6 +123,15 @@ SolidMesh boxSolid(double length, double width, double height) {
   return box;
 }
 
+SolidMesh boxSolid(const Point& low, const Point& high) {
+  SolidMesh box = boxSolid(high.x - low.x, high.y - low.y, high.z - low.z);
+  box.vertices = {{low.x, low.y, low.z},  {high.x, low.y, low.z},  {high.x, high.y, low.z},
+                  {low.x, high.y, low.z}, {low.x, low.y, high.z},  {high.x, low.y, high.z},
+                  {high.x, high.y, high.z}, {low.x, high.y, high.z}};
+  box.centroid = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
+  return box;
+}
+
 void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string& containerPath,
                       const std::vector<ProjectEntry>& parts) {
   out << "PBSL=" << formatExactNumber(PBSL) << "\nRN=" << RN << "\nContainer\n\"" << containerPath
@@ -101,12 +151,26 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   if (!positive(settings.PBSL)) throw ImportError("PBSL must be a positive number");
   if (settings.RN < 1) throw ImportError("RN must be at least 1");
   if (parts.empty()) throw ImportError("a project needs at least one mesh");
+  if (!(settings.margin >= 0.0) || !std::isfinite(settings.margin))
+    throw ImportError("the margin must be a number of at least 0");
+  if (!(settings.mesh.spacing >= 0.0) || !std::isfinite(settings.mesh.spacing))
+    throw ImportError("the spacing must be a number of at least 0");
+  // The packing shapes already keep spacing / 2 around each mesh, walls included.
+  const double inset = std::max(0.0, settings.margin - settings.mesh.spacing / 2);
+  const Point low{inset, inset, inset};
+  const Point high{settings.length - inset, settings.width - inset, settings.height};
+  if (!(high.x > low.x) || !(high.y > low.y) || !(high.z > low.z))
+    throw ImportError("a margin of " + formatExactNumber(settings.margin) +
+                      " leaves no room in the container " + formatExactNumber(settings.length) +
+                      " x " + formatExactNumber(settings.width) + " x " +
+                      formatExactNumber(settings.height));
 
   const fs::path project(projectPath);
   const fs::path folder = project.parent_path();
   const std::string containerFile = "container.txt";
   // Part types are told apart by name, so names (and with them file names) must differ.
   std::set<std::string> taken = {containerFile, project.filename().string()};
+  if (settings.mesh.wraps()) taken.insert(fs::path(manifestPathOf(projectPath)).filename().string());
   std::vector<std::string> names;
   for (const PartRequest& request : parts) {
     const std::string name = baseName(request.meshPath);
@@ -126,6 +190,12 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
 
   std::vector<ImportedMesh> imported;
   for (const PartRequest& request : parts) imported.push_back(importMesh(request.meshPath, settings.mesh));
+  if (settings.margin > 0.0 || settings.mesh.spacing > 0.0)
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      if (!fitsInSomeOrientation(imported[i].solid, settings.RN, minus(high, low)))
+        throw ImportError(importMessage(parts[i].meshPath, 0,
+                                        "the part's packing shape fits the container (less the "
+                                        "margin) in no orientation"));
 
   // Every file is written in full before any is put in place, so that a failure (a full disk)
   // leaves the folder as it was.
@@ -153,7 +223,9 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     entries.push_back({file, parts[i].copies});
   }
   const std::string containerOut = (folder / containerFile).string();
-  const SolidMesh container = boxSolid(settings.length, settings.width, settings.height);
+  const SolidMesh container = inset > 0.0
+                                  ? boxSolid(low, high)
+                                  : boxSolid(settings.length, settings.width, settings.height);
   stage(containerOut, [&](std::ostream& out) { writePolyhedronFile(out, "Container", container); });
   stage(projectPath, [&](std::ostream& out) {
     writeProjectFile(out, settings.PBSL, settings.RN, containerFile, entries);
@@ -166,10 +238,15 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   for (std::size_t i = 0; i < parts.size(); ++i)
     log << importSummary(parts[i].meshPath, outs[i], imported[i], settings.mesh.hull);
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
-      << " x " << settings.height << '\n';
+      << " x " << settings.height;
+  if (inset > 0.0)
+    log << ", parts kept in " << formatPoint(low) << " to " << formatPoint(high) << " (margin "
+        << settings.margin << ")";
+  log << '\n';
   log << gridSlackWarnings(slackPartsOf(names, imported, parts),
-                           {settings.length, settings.width, settings.height}, settings.PBSL);
+                           minus(high, low), settings.PBSL);
   log << "project " << projectPath << ": " << parts.size() << " part types\n";
+  if (settings.mesh.wraps()) writeMeshManifest(projectPath, names, parts, settings.mesh.scale, log);
 }
 
 }  // namespace tessera

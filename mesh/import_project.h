@@ -37,12 +37,19 @@ struct ProjectSettings {
   double PBSL = 1.0;
   int RN = 4;
   double length = 0.0, width = 0.0, height = 0.0;  // the container box
+  double margin = 0.0;  // least distance from a mesh to the container's walls and floor
   MeshImportOptions mesh;
 };
+
+/// The box from low to high, as boxSolid.
+SolidMesh boxSolid(const Point& low, const Point& high);
 
 /// Imports every mesh, then writes next to projectPath one part file per mesh (named after the
 /// mesh), "container.txt" and the project file, which names them relative to its own folder.
 /// Nothing is written unless every mesh imports. Progress goes to log; throws ImportError.
+/// With a margin, the container shrinks by what the packing shapes' clearance does not already
+/// keep (margin - spacing / 2) on the walls and the floor; with a margin or spacing, a part
+/// whose box fits the shrunken container in no orientation of RN is refused.
 void createProject(const std::string& projectPath, const ProjectSettings& settings,
                    const std::vector<PartRequest>& parts, std::ostream& log);
 

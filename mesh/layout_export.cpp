@@ -73,17 +73,39 @@ MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name) {
 }
 
 std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer) {
+  return layoutObjects(system, ExportContent{withContainer, nullptr, false});
+}
+
+std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content) {
   std::vector<MeshObject> objects;
-  for (const Part& part : system.parts)
-    objects.push_back(meshObjectOf(part, partNameAsUtf8(part.name) + "#" + std::to_string(part.id)));
-  if (withContainer) objects.push_back(meshObjectOf(system.container, "container"));
+  for (const Part& part : system.parts) {
+    const std::string name = partNameAsUtf8(part.name) + "#" + std::to_string(part.id);
+    const auto original =
+        content.originals ? content.originals->find(part.name) : OriginalMeshes::const_iterator();
+    if (!content.originals || original == content.originals->end()) {
+      objects.push_back(meshObjectOf(part, name));
+      continue;
+    }
+    MeshObject moved{name, {}, original->second.faces};
+    moved.vertices.reserve(original->second.vertices.size());
+    for (const Point& v : original->second.vertices)
+      moved.vertices.push_back(applyMotion(part.motion, system.orientationTable, v));
+    objects.push_back(std::move(moved));
+    if (content.shapes) objects.push_back(meshObjectOf(part, name + " shape"));
+  }
+  if (content.container) objects.push_back(meshObjectOf(system.container, "container"));
   return objects;
 }
 
 void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer) {
+  writeLayoutExport(system, path, ExportContent{withContainer, nullptr, false});
+}
+
+void writeLayoutExport(const PackingSystem& system, const std::string& path,
+                       const ExportContent& content) {
   const std::optional<ExportFormat> format = exportFormatOf(path);
   if (!format) exportFailure(path, "没有指明导出格式 (.3mf, .stl 或 .obj)");
-  const std::vector<MeshObject> objects = layoutObjects(system, withContainer);
+  const std::vector<MeshObject> objects = layoutObjects(system, content);
   AtomicFile file(path);
   switch (*format) {
     case ExportFormat::threeMf:

@@ -14,6 +14,22 @@ namespace tessera {
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options) {
   const RawMesh raw = readMesh(path);
   ImportedMesh out;
+  if (options.wraps()) {
+    if (raw.faces.empty()) throw ImportError(importMessage(path, 0, "the mesh has no faces"));
+    const TriangleSoup shape =
+        packingShape(soupOf(raw, options.scale), options.spacing / 2, options.detail, path, out.wrap);
+    RawMesh wrapped{shape.vertices, {}, {}};
+    for (const auto& t : shape.triangles) wrapped.faces.push_back({t[0], t[1], t[2]});
+    try {
+      out.solid = buildSolid(wrapped, 1.0, path, &out.notes);
+    } catch (const ImportError& error) {
+      throw ImportError(importMessage(path, 0, "the wrap of the mesh is no solid (") + error.what() +
+                        ")");
+    }
+    out.notes = {};
+    out.wrapped = true;
+    return out;
+  }
   if (!options.hull) {
     out.solid = buildSolid(raw, options.scale, path, &out.notes);
     return out;
@@ -67,12 +83,23 @@ std::string importSummary(const std::string& meshPath, const std::string& outPat
   const RepairNotes& n = imported.notes;
   std::ostringstream text;
   text << meshPath << " -> " << outPath << ": " << s.faces.size() << " faces, " << s.vertices.size()
-       << " vertices, volume " << s.volume << (hull ? " (convex hull)" : "") << '\n';
+       << " vertices, volume " << s.volume << (hull && !imported.wrapped ? " (convex hull)" : "") << '\n';
+  if (imported.wrapped) {
+    const WrapNotes& w = imported.wrap;
+    text << "  packed as its wrap: " << w.triangles << " triangles in " << w.shells
+         << (w.shells == 1 ? " shell, " : " shells, ") << w.openEdges << " open and "
+         << w.nonManifoldEdges << " non-manifold edges; offset " << w.offset;
+    if (w.clearance > 0.0) text << ", every point at least " << w.clearance << " from the mesh";
+    text << '\n';
+  }
   if (n.droppedDegenerate > 0)
     text << "  dropped " << n.droppedDegenerate << " faces without area\n";
   if (n.droppedDuplicates > 0) text << "  dropped " << n.droppedDuplicates << " repeated faces\n";
   if (n.reversed) text << "  the faces pointed inward; all were turned outward\n";
-  if (s.faces.size() > kManyFaces)
+  if (s.faces.size() > kManyFaces && imported.wrapped)
+    text << "warning: " << s.faces.size() << " faces (more than " << kManyFaces
+         << "); placement time grows with the face count. A smaller --detail gives fewer.\n";
+  else if (s.faces.size() > kManyFaces)
     text << "warning: " << s.faces.size() << " faces (more than " << kManyFaces
          << "); placement time grows with the face count. --hull replaces the part by its "
             "convex hull, which usually has far fewer faces.\n";

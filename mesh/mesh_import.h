@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mesh/mesh_solid.h"
+#include "mesh/packing_shape.h"
 
 namespace tessera {
 
@@ -17,15 +18,24 @@ struct MeshImportOptions {
   double scale =
       1.0;  // applied to every coordinate: the user's factor times the unit in millimetres
   bool hull = false;  // replace the part by its convex hull
+  bool wrap = false;  // pack the alpha wrap of the mesh instead of the mesh itself
+  double spacing = 0.0;  // the least distance between two packed meshes; > 0 implies wrap
+  double detail = kDefaultDetail;  // of the wrap: more gives smaller alpha and more faces
+
+  bool wraps() const { return wrap || spacing > 0.0; }
 };
 
 struct ImportedMesh {
-  SolidMesh solid;
+  SolidMesh solid;  // the packing shape
   RepairNotes notes;
+  bool wrapped = false;
+  WrapNotes wrap;  // when wrapped
 };
 
 /// Reads the mesh at path and turns it into a solid. With hull, the input need not be closed: the
-/// hull of the (scaled) corners of its faces is taken. Throws ImportError naming path.
+/// hull of the (scaled) corners of its faces is taken. With wraps(), the input may be anything with
+/// faces: its packing shape (alpha wrap keeping spacing / 2 clear of it) is taken, hull ignored.
+/// Throws ImportError naming path.
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options);
 
 /// Millimetres per unit for "mm", "cm", "m" and "in"; 0 for anything else.

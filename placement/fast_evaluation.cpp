@@ -403,7 +403,8 @@ struct FastEvaluator::State {
   int firstLayer(const FittedShape& fitted) const;
   bool exactFitAt(const FittedShape& fitted, int x, int y, int z, Scratch& scratch);
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
-  void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction);
+  void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction,
+             std::vector<MotionStep>& motion);
   void mark(const PreparedSolid& part);
   bool place(int position);
   void fileInReach();
@@ -748,7 +749,7 @@ bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const Oriented
 }
 
 void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape, int self,
-                                 const Point& direction) {
+                                 const Point& direction, std::vector<MotionStep>& motion) {
   double e = part.boxMax.x - part.boxMin.x;
   const double ey = part.boxMax.y - part.boxMin.y;
   const double ez = part.boxMax.z - part.boxMin.z;
@@ -764,9 +765,11 @@ void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
       translateSolid(part, m);
+      motion.push_back({-1, m});
       if (!clearOfEverything(part, shape, self)) break;
     }
     translateSolid(part, {-m.x, -m.y, -m.z});
+    motion.push_back({-1, {-m.x, -m.y, -m.z}});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
@@ -855,10 +858,13 @@ bool FastEvaluator::State::place(int position) {
   moving = shape.solid;
   const Point anchorCorner{g.boxMin.x + g.cellSide * g.anchorI, g.boxMin.y + g.cellSide * g.anchorJ,
                            g.boxMin.z + g.cellSide * g.anchorK};
-  translateSolid(moving, minus(corner(best.x, best.y, best.z), anchorCorner));
-  slide(moving, shape, position, {0, 0, -1});
-  slide(moving, shape, position, {-1, 0, 0});
-  slide(moving, shape, position, {0, -1, 0});
+  const Point offset = minus(corner(best.x, best.y, best.z), anchorCorner);
+  translateSolid(moving, offset);
+  part.motion.push_back({best.orientation, {}});
+  part.motion.push_back({-1, offset});
+  slide(moving, shape, position, {0, 0, -1}, part.motion);
+  slide(moving, shape, position, {-1, 0, 0}, part.motion);
+  slide(moving, shape, position, {0, -1, 0}, part.motion);
   refreshPlanes(moving);
   mark(moving);
 

@@ -77,10 +77,10 @@ void slide(PackingSystem& system, Part& part, const Point& direction) {
   while (true) {
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
-      part.translate(m);
+      part.move(m);
       if (!clearOfEverything(system, part)) break;
     }
-    part.translate({-m.x, -m.y, -m.z});
+    part.move({-m.x, -m.y, -m.z});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
@@ -91,6 +91,7 @@ bool placePart(PackingSystem& system, Part& part) {
   double bestScore = 2 * system.container.boxMax.z;
   Position best;
   Polyhedron winner;
+  int turn = -1;
   bool recorded = false;
   for (const Orientation& orientation : system.orientationTable) {
     Polyhedron copy = part;
@@ -101,6 +102,7 @@ bool placePart(PackingSystem& system, Part& part) {
       bestScore = here.score;
       best = here;
       winner = std::move(copy);
+      turn = static_cast<int>(&orientation - system.orientationTable.data());
       recorded = true;
     }
   }
@@ -109,10 +111,11 @@ bool placePart(PackingSystem& system, Part& part) {
 
   winner.dropBitmap();
   part = std::move(winner);
+  part.motion.push_back({turn, {}});
   const Point anchorCorner{part.boxMin.x + part.cellSide * part.anchorI,
                            part.boxMin.y + part.cellSide * part.anchorJ,
                            part.boxMin.z + part.cellSide * part.anchorK};
-  part.translate(minus(cellCorner(system, best.x, best.y, best.z), anchorCorner));
+  part.move(minus(cellCorner(system, best.x, best.y, best.z), anchorCorner));
   slide(system, part, {0, 0, -1});
   slide(system, part, {-1, 0, 0});
   slide(system, part, {0, -1, 0});
