@@ -87,7 +87,9 @@ Point viewCoordinates(ViewKind kind, const Point& p) {
   return {dot(p, axes.right), dot(p, axes.up), dot(p, axes.into)};
 }
 
-Point shortened(const HeightBreak& cut, const Point& p) { return {p.x, p.y, drawnHeight(cut, p.z)}; }
+Point shortened(const HeightBreak& cut, const Point& p) {
+  return {p.x, p.y, drawnHeight(cut, p.z)};
+}
 
 Rgb mix(Rgb a, Rgb b, double weightOfB) {
   auto channel = [&](std::uint8_t x, std::uint8_t y) {
@@ -327,8 +329,9 @@ void drawSolid(cairo_t* cairo, const LayoutSolid& solid, const ViewMapping& view
     for (const Point& p : ring) depth += project(view, p).depth;
     faces.push_back({depth / static_cast<double>(ring.size()), f});
   }
-  std::sort(faces.begin(), faces.end(),
-            [](const auto& a, const auto& b) { return a.first > b.first || (a.first == b.first && a.second < b.second); });
+  std::sort(faces.begin(), faces.end(), [](const auto& a, const auto& b) {
+    return a.first > b.first || (a.first == b.first && a.second < b.second);
+  });
   for (const auto& [depth, f] : faces) {
     const auto& ring = solid.faces[f];
     Point normal = ringNormal(ring);
@@ -400,8 +403,7 @@ void drawHeightLine(cairo_t* cairo, const LayoutScene& scene, const ViewMapping&
   drawRule(cairo, std::floor(left.x - overhang), row, std::floor(right.x + overhang), row,
            kHeightLineColour);
   const double labelX = std::floor(right.x + overhang) + 6.0;
-  drawText(cairo, labelX, row - kTextSize * 0.7, heightLabel(scene), kHeightLineColour,
-           kTextSize);
+  drawText(cairo, labelX, row - kTextSize * 0.7, heightLabel(scene), kHeightLineColour, kTextSize);
 }
 
 void drawView(cairo_t* cairo, const LayoutScene& scene, const ViewMapping& view, Rect panel,
@@ -414,10 +416,11 @@ void drawView(cairo_t* cairo, const LayoutScene& scene, const ViewMapping& view,
 
   // Container edges behind its middle go under the parts, the others over them: exact for a
   // convex container and the parts inside it.
-  const Point centre = shortened(view.heightBreak, scaled({scene.containerMin.x + scene.containerMax.x,
-                                                           scene.containerMin.y + scene.containerMax.y,
-                                                           scene.containerMin.z + scene.containerMax.z},
-                                                          0.5));
+  const Point centre =
+      shortened(view.heightBreak, scaled({scene.containerMin.x + scene.containerMax.x,
+                                          scene.containerMin.y + scene.containerMax.y,
+                                          scene.containerMin.z + scene.containerMax.z},
+                                         0.5));
   const double middle = viewCoordinates(view.kind, centre).z;
   auto isBack = [&](const LayoutEdge& e) {
     return project(view, e.start).depth + project(view, e.end).depth >= 2.0 * middle;
@@ -459,8 +462,8 @@ void drawLegend(cairo_t* cairo, const LayoutScene& scene) {
   const auto unplaced = std::count_if(scene.solids.begin(), scene.solids.end(),
                                       [](const LayoutSolid& s) { return !s.placed; });
   if (unplaced > 0) {
-    entries.push_back({"unplaced", " x" + std::to_string(unplaced), kWashColour,
-                       kUnplacedOutlineColour});
+    entries.push_back(
+        {"unplaced", " x" + std::to_string(unplaced), kWashColour, kUnplacedOutlineColour});
   }
 
   const int rows = (kPictureHeight - kLegendTop) / kLegendRow;
@@ -579,7 +582,8 @@ RgbImage renderLayout(const LayoutScene& scene) {
   const unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());
   for (int y = 0; y < kPictureHeight; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < kPictureWidth; ++x) {
       const std::uint32_t pixel = row[x];
       setPixel(image, x, y,
@@ -598,7 +602,8 @@ void writeLayoutPicture(const std::string& path, const LayoutScene& scene) {
   const std::vector<std::uint8_t> bytes = renderLayoutPng(scene);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot open " + path + " for writing");
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path);
 }

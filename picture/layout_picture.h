@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/point.h"
 #include "formats/number_format.h"
+#include "geometry/point.h"
 #include "picture/rgb_image.h"
 
 namespace tessera {
@@ -19,7 +19,7 @@ struct LayoutEdge {
 struct LayoutSolid {
   /// Planar rings, possibly non-convex; the right-hand rule on a ring gives its outward normal.
   std::vector<std::vector<Point>> faces;
-  int typeIndex = 0;  // into LayoutScene::types; also picks the colour
+  int typeIndex = 0;   // into LayoutScene::types; also picks the colour
   bool placed = true;  // false: no place was found and the part waits parked outside
 };
 
@@ -30,7 +30,7 @@ struct LayoutType {
 
 /// Everything a picture of a layout shows.
 struct LayoutScene {
-  std::string title;  // first words of the title line; may be empty
+  std::string title;   // first words of the title line; may be empty
   Point containerMin;  // the container's bounding box
   Point containerMax;
   std::vector<LayoutEdge> containerEdges;  // drawn as a wire frame
@@ -74,7 +74,7 @@ double drawnHeight(const HeightBreak& cut, double z);
 /// right and z up, depth = y; the isometric view looks from front-left-top along (1, 1, -1).
 struct ViewMapping {
   ViewKind kind = ViewKind::front;
-  double scale = 1.0;  // pixels per length unit
+  double scale = 1.0;    // pixels per length unit
   double offsetX = 0.0;  // picture position of the view-plane origin
   double offsetY = 0.0;
   HeightBreak heightBreak;
@@ -93,7 +93,6 @@ Rgb unplacedColour(int typeIndex);
 /// A face of the given colour under the fixed light; normal is any non-zero vector that points
 /// from the face towards the viewer.
 Rgb shadeFace(Rgb colour, const Point& normal);
-
 
 /// The picture: title, isometric view left, front view right, legend below, drawn anti-aliased.
 /// Faces are painted back to front (see the drawing for the order and its limits).

@@ -85,8 +85,8 @@ Layout makeLayout(cairo_t* cairo, const std::string& text, double size, double m
   pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
   if (maxWidth >= 0.0) {
     pango_layout_set_width(layout.get(), static_cast<int>(maxWidth * PANGO_SCALE));
-    pango_layout_set_ellipsize(layout.get(),
-                               cut == TextCut::middle ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
+    pango_layout_set_ellipsize(
+        layout.get(), cut == TextCut::middle ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
   }
   // Pango refuses malformed UTF-8 as a whole; a bad byte becomes U+FFFD instead.
   gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
@@ -104,8 +104,8 @@ double textWidth(const std::string& text, double size) {
   return static_cast<double>(logical.width) / PANGO_SCALE;
 }
 
-void drawText(cairo_t* cairo, double x, double y, const std::string& text, Rgb colour,
-              double size, double maxWidth, TextCut cut) {
+void drawText(cairo_t* cairo, double x, double y, const std::string& text, Rgb colour, double size,
+              double maxWidth, TextCut cut) {
   const Layout layout = makeLayout(cairo, text, size, maxWidth, cut);
   cairo_save(cairo);
   cairo_set_source_rgb(cairo, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);

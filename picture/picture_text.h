@@ -20,7 +20,7 @@ enum class TextCut { end, middle };
 double textWidth(const std::string& text, double size);
 
 /// Draws text with its top-left at (x, y), cut to at most maxWidth pixels.
-void drawText(cairo_t* cairo, double x, double y, const std::string& text, Rgb colour,
-              double size, double maxWidth = -1.0, TextCut cut = TextCut::end);
+void drawText(cairo_t* cairo, double x, double y, const std::string& text, Rgb colour, double size,
+              double maxWidth = -1.0, TextCut cut = TextCut::end);
 
 }  // namespace tessera
