@@ -7,7 +7,6 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <queue>
 #include <stdexcept>
 #include <utility>
@@ -500,12 +499,6 @@ std::string titleLine(const LayoutScene& scene) {
   return line;
 }
 
-// Pango's font map is not safe to share between threads, and one picture at a time is plenty.
-std::mutex& drawingMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
 }  // namespace
 
 HeightBreak heightBreakOf(const LayoutScene& scene) {
@@ -554,7 +547,6 @@ Rgb shadeFace(Rgb colour, const Point& normal) {
 }
 
 RgbImage renderLayout(const LayoutScene& scene) {
-  const std::lock_guard<std::mutex> lock(drawingMutex());
   const std::unique_ptr<cairo_surface_t, CairoDeleter> surface(
       cairo_image_surface_create(CAIRO_FORMAT_RGB24, kPictureWidth, kPictureHeight));
   const std::unique_ptr<cairo_t, CairoDeleter> owner(cairo_create(surface.get()));

@@ -5,6 +5,7 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <memory>
+#include <mutex>
 
 namespace tessera {
 namespace {
@@ -57,6 +58,12 @@ const PinnedFont& pinnedFont() {
   return font;
 }
 
+// Pango's font map is not safe to share between threads; text is drawn one piece at a time.
+std::mutex& textMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
 struct LayoutDeleter {
   void operator()(PangoLayout* layout) const { g_object_unref(layout); }
 };
@@ -98,6 +105,7 @@ Layout makeLayout(cairo_t* cairo, const std::string& text, double size, double m
 }  // namespace
 
 double textWidth(const std::string& text, double size) {
+  const std::lock_guard<std::mutex> lock(textMutex());
   const Layout layout = makeLayout(nullptr, text, size, -1.0, TextCut::end);
   PangoRectangle logical{};
   pango_layout_get_extents(layout.get(), nullptr, &logical);
@@ -106,6 +114,7 @@ double textWidth(const std::string& text, double size) {
 
 void drawText(cairo_t* cairo, double x, double y, const std::string& text, Rgb colour, double size,
               double maxWidth, TextCut cut) {
+  const std::lock_guard<std::mutex> lock(textMutex());
   const Layout layout = makeLayout(cairo, text, size, maxWidth, cut);
   cairo_save(cairo);
   cairo_set_source_rgb(cairo, colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);

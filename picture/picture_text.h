@@ -14,7 +14,7 @@ enum class TextCut { end, middle };
 /// Text of the picture, drawn through Pango in one font file found once through the system's
 /// font configuration and then used alone, unhinted, so that the same text always gives the same
 /// pixels. The font is a CJK font when one is installed, so names in any script show as their
-/// characters. Strings are UTF-8; the picture's drawing is serialised by renderLayout.
+/// characters. Strings are UTF-8. Safe to call from any thread.
 
 /// Width in pixels of text at the given pixel size.
 double textWidth(const std::string& text, double size);
