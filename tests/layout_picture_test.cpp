@@ -378,7 +378,7 @@ TEST(LayoutPicture, APartStandingOnALargePlateIsPaintedOverItWhateverTheSolidOrd
     const ViewMapping iso = isometricViewMapping(s);
     EXPECT_EQ(pixelOf(image, project(iso, {26, 24, 4})),
               shadeFace(typeColour(1), kTowardsFrontViewer));
-    EXPECT_EQ(pixelOf(image, project(iso, {10, 10, 2})), shadeFace(typeColour(0), {0, 0, 1}));
+    EXPECT_EQ(pixelOf(image, project(iso, {12, 6, 2})), shadeFace(typeColour(0), {0, 0, 1}));
   }
 }
 }  // namespace
