@@ -10,6 +10,7 @@
 
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
+#include "platform/interrupt.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  tessera::platform::ignoreFileSizeSignal();
   try {
     return run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const BadArguments& e) {

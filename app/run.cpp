@@ -1,10 +1,13 @@
 #include "app/run.h"
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "formats/atomic_file.h"
 #include "formats/dxf_writer.h"
 #include "mesh/layout_export.h"
 #include "app/progress_console.h"
@@ -12,6 +15,7 @@
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
+#include "formats/text_lines.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
 #include "model/solid_checks.h"
@@ -19,6 +23,7 @@
 #include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 #include "platform/file_chooser.h"
+#include "platform/folder_lock.h"
 #include "search/optimizer.h"
 #include "search/pause.h"
 #include "search/random.h"
@@ -89,6 +94,68 @@ Evaluator evaluatorFor(const Arguments& arguments) {
 }
 
 
+// Beside the project: every run in this folder writes the same outputs.
+constexpr const char* kLockFileName = ".tessera.lock";
+
+void refuseWhenBusy(const platform::FolderLock& lock) {
+  if (lock.state() != platform::FolderLock::State::busy) return;
+  const std::string holder =
+      lock.holder() > 0 ? "进程号 " + std::to_string(lock.holder()) : "进程号未知";
+  throw InputError("另一个 tessera 进程 (" + holder + ") 正在这个项目文件夹中运行 (锁文件 \"" +
+                       kLockFileName + "\"): 同一文件夹中的两次运行会互相覆盖结果; "
+                       "请等它结束后再运行。",
+                   InputError::Channel::StandardError);
+}
+
+/// Every output of the run must be creatable or replaceable before the search starts, not
+/// found unwritable hours later. Each is refused with the message its writer would give.
+void checkOutputs(const Arguments& arguments) {
+  struct Output {
+    std::string name;
+    std::string message;
+  };
+  std::vector<Output> outputs = {
+      {"report2.txt", "report2 file open error!"},
+      {"ID_Type_SequenceForPack.txt", "ID_Type_SequenceForPack.txt file open error!"},
+      {"report.txt", "report file open error!"},
+      {"Layout_zodedez.dxf", "多面体几何信息输出失败!"},
+  };
+  if (arguments.picture) {
+    outputs.push_back({"Layout_zodedez.png", "布局图片输出失败"});
+    outputs.push_back({"Layout_zodedez.html", "布局网页输出失败"});
+  }
+  if (arguments.exportPath) outputs.push_back({*arguments.exportPath, "布局导出失败"});
+  for (const Output& output : outputs) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(output.name, error);
+    // The log is appended to, not replaced: an existing one only has to take more lines.
+    const std::string why = output.name == "report2.txt" && exists
+                                ? whyNotAppendable(output.name)
+                                : whyNotReplaceable(output.name);
+    // The sequence file is read before it is replaced: what is no file is refused as input.
+    if (!why.empty() && exists && output.name == "ID_Type_SequenceForPack.txt" &&
+        !std::filesystem::is_regular_file(output.name, error))
+      throw unreadableFile(output.name);
+    if (!why.empty())
+      throw InputError(output.message + "\n输出文件 \"" + output.name + "\" 无法写入 (" + why +
+                           "): 搜索没有开始, 什么都没有改动。",
+                       InputError::Channel::StandardError);
+  }
+}
+
+/// The files this run reads or writes besides the search's own: a pause must not replace any.
+std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::string& projectPath) {
+  std::vector<std::string> files = {projectPath, "report.txt", "Layout_zodedez.dxf",
+                                    "Layout_zodedez.png", "Layout_zodedez.html",
+                                    kLockFileName};
+  if (arguments.exportPath) files.push_back(*arguments.exportPath);
+  std::ifstream in(projectPath, std::ios::binary);
+  const ProjectFile project = parseProjectFile(in, projectPath);  // loaded once already
+  files.push_back(project.containerPath);
+  for (const ProjectBlock& block : project.blocks) files.push_back(block.partPath);
+  return files;
+}
+
 }  // namespace
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
@@ -122,6 +189,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
   const Evaluator evaluator = evaluatorFor(arguments);
   if (arguments.evaluateOnly) return evaluateOnce(arguments, system, evaluator, console);
+  const platform::FolderLock lock(kLockFileName);
+  refuseWhenBusy(lock);
+  checkOutputs(arguments);
 
   Random random;
   auto progress = std::make_shared<SearchProgressReader>();
@@ -130,6 +200,10 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.iterations = arguments.iterations;
   options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments, progress);
+  options.protectedFiles = filesOfTheRun(arguments, projectPath);
+  if (arguments.picture) options.extraSuffixes = {".png", ".html"};
+  if (arguments.exportPath)
+    options.extraSuffixes.push_back(std::filesystem::path(*arguments.exportPath).extension());
   optimize(system, {searchConsole, clock, random}, options);
   if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
     console.line(unplaced);

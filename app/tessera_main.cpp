@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   tessera::platform::TerminalConsole console;
   tessera::platform::SteadyClock clock;
   tessera::platform::installInterruptHandler();
+  tessera::platform::ignoreFileSizeSignal();
   try {
     // Paths on the command line refer to this folder, whatever folder the run moves into.
     std::error_code error;

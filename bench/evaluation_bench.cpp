@@ -2,10 +2,16 @@
 // one run: both evaluate the identity sequence and the same series of neighbour sequences,
 // and every efficiency and every placed part must come out bit-identical.
 //
-//   tessera-bench PROJECT [--neighbours N] [--reference N] [--threads N] [--parts N] [--rn N]
+//   tessera-bench PROJECT [--neighbours N] [--reference N] [--previous N] [--threads N]
+//                 [--parts N] [--rn N]
+//
+// --previous N also evaluates the first N sequences with the fast path as it was before the
+// shortcuts that span placements, the second reference for projects too large for the first.
 //
 // Run it in the project's folder: the paths inside a project are relative to it.
 #include <sys/resource.h>
+
+#include <time.h>
 
 #include <chrono>
 #include <cmath>
@@ -18,6 +24,7 @@
 
 #include "formats/project_loader.h"
 #include "model/packing_system.h"
+#include "bench/previous_fast_evaluation.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
@@ -32,6 +39,7 @@ struct Options {
   std::string project;
   int neighbours = 5;
   int reference = -1;  // sequences the reference evaluates; -1: all of them
+  int previous = 0;    // sequences the previous fast path evaluates; -1: all of them
   int threads = defaultThreadCount();
   int parts = 0;  // 0: the project's own parts
   int rn = -1;    // -1: the project's RN
@@ -39,8 +47,8 @@ struct Options {
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr,
-               "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--reference N] [--threads N] "
-               "[--parts N] [--rn N]\n",
+               "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--reference N] [--previous N] "
+               "[--threads N] [--parts N] [--rn N]\n",
                message);
   std::exit(2);
 }
@@ -57,6 +65,8 @@ Options parse(int argc, char** argv) {
       o.neighbours = number();
     } else if (arg == "--reference") {
       o.reference = number();
+    } else if (arg == "--previous") {
+      o.previous = number();
     } else if (arg == "--threads") {
       o.threads = number();
     } else if (arg == "--parts") {
@@ -130,6 +140,12 @@ bool identical(const Layout& a, const Layout& b) {
               0);
 }
 
+double cpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -178,6 +194,22 @@ int run(const Options& options) {
               system.orientationCount(), system.PBSL, system.grid.gridX, system.grid.gridY,
               system.grid.gridZ);
 
+  // How much of a sequence's placement the one before it could lend: the leading parts of
+  // consecutive sequences that are of the same types.
+  if (sequences.size() > 1) {
+    double shared = 0.0;
+    for (std::size_t i = 1; i < sequences.size(); ++i) {
+      const auto before = toTypeSequence(system, sequences[i - 1]);
+      const auto now = toTypeSequence(system, sequences[i]);
+      std::size_t p = 0;
+      while (p < before.items.size() && p < now.items.size() && before.items[p] == now.items[p]) ++p;
+      shared += static_cast<double>(p);
+    }
+    std::printf("neighbours %zu: on average %.1f leading parts of the same types as the sequence "
+                "before\n",
+                sequences.size() - 1, shared / static_cast<double>(sequences.size() - 1));
+  }
+
   const int referenceCount =
       options.reference < 0 ? static_cast<int>(sequences.size())
                             : std::min(options.reference, static_cast<int>(sequences.size()));
@@ -193,24 +225,58 @@ int run(const Options& options) {
     system.masterParts.copyInto(system.parts);
   }
 
+  // The second reference, for the sequences the first did not evaluate.
+  const int previousCount =
+      options.previous < 0 ? static_cast<int>(sequences.size())
+                           : std::min(options.previous, static_cast<int>(sequences.size()));
+  std::vector<Layout> expectedPrevious;
+  Timing previous;
+  if (previousCount > 0) {
+    PreviousFastEvaluator before(options.threads);
+    for (int i = 0; i < previousCount; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      const double e = before.evaluate(system, sequences[static_cast<std::size_t>(i)]);
+      const double took = secondsSince(start);
+      (i == 0 ? previous.first : previous.later) += took;
+      if (i > 0) ++previous.laterCount;
+      expectedPrevious.push_back(layoutOf(system, e));
+      system.masterParts.copyInto(system.parts);
+    }
+  }
+
   FastEvaluator fast(options.threads);
   Timing fastTiming;
+  double laterCpu = 0.0;
+  std::uint64_t laterExact = 0;
   int mismatches = 0;
+  int previousMismatches = 0;
   for (std::size_t i = 0; i < sequences.size(); ++i) {
+    const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const double e = fast.evaluate(system, sequences[i]);
     const double took = secondsSince(start);
     (i == 0 ? fastTiming.first : fastTiming.later) += took;
-    if (i > 0) ++fastTiming.laterCount;
-    if (i < expected.size() && !identical(expected[i], layoutOf(system, e))) {
+    if (i > 0) {
+      ++fastTiming.laterCount;
+      laterCpu += cpuSeconds() - cpuStart;
+      laterExact += fast.exactTests();
+    }
+    const Layout layout = layoutOf(system, e);
+    if (i < expected.size() && !identical(expected[i], layout)) {
       std::printf("MISMATCH in sequence %zu: efficiency %.17g (reference %.17g)\n", i, e,
                   expected[i].efficiency);
       ++mismatches;
+    }
+    if (i < expectedPrevious.size() && !identical(expectedPrevious[i], layout)) {
+      std::printf("MISMATCH in sequence %zu: efficiency %.17g (previous fast path %.17g)\n", i,
+                  e, expectedPrevious[i].efficiency);
+      ++previousMismatches;
     }
     system.masterParts.copyInto(system.parts);
   }
 
   if (referenceCount > 0) printRate("reference", reference);
+  if (previousCount > 0) printRate("previous", previous);
   printRate("fast", fastTiming);
   if (referenceCount > 0) {
     const double referenceMean = reference.all() / reference.count();
@@ -222,14 +288,27 @@ int run(const Options& options) {
     std::printf("checked    %d sequences: %s\n", referenceCount,
                 mismatches == 0 ? "every efficiency and placed vertex bit-identical"
                                 : "MISMATCHES FOUND");
-  } else {
+  } else if (previousCount == 0) {
     std::printf("checked    none (no reference evaluations asked for)\n");
   }
+  if (previousCount > 0)
+    std::printf("checked    %d sequences against the previous fast path: %s\n", previousCount,
+                previousMismatches == 0 ? "every efficiency and placed vertex bit-identical"
+                                        : "MISMATCHES FOUND");
   std::printf("threads    %d\n", fast.threads());
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak memory %.1f MiB\n", usage.ru_maxrss / 1024.0);
-  return mismatches == 0 ? 0 : 1;
+  const double peak = usage.ru_maxrss / 1024.0;
+  std::printf("peak memory %.1f MiB\n", peak);
+  if (fastTiming.laterCount > 0) {
+    // One line for bench/run-bench to gather: parts, cold s, warm s, warm CPU s, exact tests
+    // per warm evaluation, peak MiB.
+    std::printf("summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f\n",
+                system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
+                laterCpu / fastTiming.laterCount,
+                static_cast<double>(laterExact) / fastTiming.laterCount, peak);
+  }
+  return mismatches == 0 && previousMismatches == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -105,14 +105,30 @@ PROJECTS = {
 }
 
 
-def write_project(folder, pbsl, rn, parts):
+def scaled(shape, factor):
+    vertices, faces = shape
+    return [tuple(factor * c for c in v) for v in vertices], faces
+
+
+# The benchmark's projects at scale: ten part types (the twenty-part example's shapes, the
+# cuboid and the hexagonal column, all twice as large) in equal numbers, PBSL 2, RN 3. The
+# floor grows with the part count (about 116 square units per part) so that the packing
+# height stays comparable; the container is high enough for every part.
+SCALE_TYPES = ["cuboid", "block", "lblock", "tblock", "ublock", "wedge", "hexprism", "plus",
+               "pyramid", "hexcolumn"]
+SCALE_FLOORS = {50: 76, 100: 108, 200: 152, 400: 216}
+SCALE_HEIGHT = 160
+
+
+def write_project(folder, pbsl, rn, parts, container=(30, 31, 50), factor=1):
     os.makedirs(folder, exist_ok=True)
-    cv, cf = box(30, 31, 50)
+    lx, ly, lz = container
+    cv, cf = box(lx, ly, lz)
     write_polyhedron(os.path.join(folder, "container.txt"), "Container", cv, cf,
-                     volume=30 * 31 * 50, reference=(0.0, 0.0, 0.0))
+                     volume=lx * ly * lz, reference=(0.0, 0.0, 0.0))
     lines = [f"PBSL={pbsl}", f"RN={rn}", "Container", '"container.txt"']
     for shape, copies in parts:
-        vertices, faces = SHAPES[shape]
+        vertices, faces = scaled(SHAPES[shape], factor)
         write_polyhedron(os.path.join(folder, shape + ".txt"), shape, vertices, faces)
         lines += ["Part", f'"{shape}.txt"', "Copies", str(copies), "----"]
     lines.append("#EndFile")
@@ -123,4 +139,9 @@ def write_project(folder, pbsl, rn, parts):
 if __name__ == "__main__":
     for name, settings in PROJECTS.items():
         write_project(os.path.join(HERE, name), settings["pbsl"], settings["rn"], settings["parts"])
+    for count, floor in SCALE_FLOORS.items():
+        copies = count // len(SCALE_TYPES)
+        write_project(os.path.join(HERE, "scale", str(count)), 2, 3,
+                      [(shape, copies) for shape in SCALE_TYPES],
+                      container=(floor, floor, SCALE_HEIGHT), factor=2)
     print("examples written")

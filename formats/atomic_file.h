@@ -13,18 +13,41 @@ namespace tessera {
 class AtomicFile {
  public:
   explicit AtomicFile(std::string path);
+  /// A temporary file staged but never committed is removed.
+  ~AtomicFile();
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
 
   /// Where the new content is written (in memory until commit).
   std::ostream& stream() { return buffer_; }
 
-  /// Writes and renames into place. False on any failure: the temporary file is removed and
-  /// the old file, if any, is left as it was. Call at most once.
+  /// The first half of commit: writes the temporary file and flushes it to the disk, target
+  /// untouched, so that several files can all be written before any is replaced. False on
+  /// any failure, with nothing left behind. Call at most once, before commit.
+  bool stage();
+
+  /// Writes (unless staged) and renames into place. False on any failure: the temporary file
+  /// is removed and the old file, if any, is left as it was. Call at most once.
   bool commit();
+
+  /// Why the commit failed ("No space left on device", ...); empty after a success.
+  const std::string& failure() const { return failure_; }
 
  private:
   std::string path_;
   std::ostringstream buffer_;
   bool committed_ = false;
+  std::string temporary_;  // staged and not yet renamed
+  std::string failure_;
 };
+
+/// Why path could not be replaced by an AtomicFile, or an empty string when it can: a folder
+/// (or anything else that is no file) under the name, or a folder where the temporary file
+/// cannot be created. Tries the creation and leaves nothing behind.
+std::string whyNotReplaceable(const std::string& path);
+
+/// Why the existing file path could not be opened for appending, or an empty string when it
+/// can. Changes nothing.
+std::string whyNotAppendable(const std::string& path);
 
 }  // namespace tessera

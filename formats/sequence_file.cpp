@@ -114,27 +114,30 @@ bool isMarker(std::string_view line, std::string_view marker, bool atEnd) {
 
 /// Scans "Packing Efficiency=%lf\n" and "%d," ... "%d\n" into sequence. Returns the problem,
 /// or an empty string when the block scanned.
+std::string lineLabel(int line) { return "第" + std::to_string(line) + "行: "; }
+
+/// The messages are put together only on failure: a long archive has millions of items.
 std::string scanBlock(Reader& in, int n, PackingSequence& sequence) {
-  const std::string where = "第" + std::to_string(in.line()) + "行: ";
+  const int blockLine = in.line();
   if (!in.literal(kEfficiencyLabel) || !in.number(sequence.efficiency))
-    return where + "\"Packing Efficiency=\" 后面没有数";
+    return lineLabel(blockLine) + "\"Packing Efficiency=\" 后面没有数";
   in.skipSpace();
   sequence.items.clear();
-  const std::string count = std::to_string(n);
+  sequence.items.reserve(static_cast<std::size_t>(std::max(n, 0)));
   for (int i = 0; i < n; ++i) {
-    const std::string at = "第" + std::to_string(in.line()) + "行: ";
+    const int itemLine = in.line();
     std::int32_t item = 0;
-    if (!in.number(item)) return at + "有一项不是整数";
+    if (!in.number(item)) return lineLabel(itemLine) + "有一项不是整数";
     sequence.items.push_back(item);
     if (i + 1 < n && !in.literal(",")) {
       const char next = in.peek();
       if (in.atEnd() || next == '\n' || next == '\r')
-        return at + "项数少于项目的 " + count + " 个零件";
-      return at + "各项之间不是单个逗号";
+        return lineLabel(itemLine) + "项数少于项目的 " + std::to_string(n) + " 个零件";
+      return lineLabel(itemLine) + "各项之间不是单个逗号";
     }
   }
   if (n > 0 && in.peek() == ',')
-    return "第" + std::to_string(in.line()) + "行: 项数多于项目的 " + count + " 个零件";
+    return lineLabel(in.line()) + "项数多于项目的 " + std::to_string(n) + " 个零件";
   in.skipSpace();
   return {};
 }
@@ -150,20 +153,22 @@ std::vector<std::int32_t> projectTypes(const PackingSystem& system) {
 std::optional<std::string> checkTypeSequence(const PackingSystem& system,
                                              const std::vector<std::int32_t>& types,
                                              const PackingSequence& entry, int ordinal) {
-  const std::string which = "第" + std::to_string(ordinal) + "个类型序列 (效率 " +
-                            formatNumber(entry.efficiency) + "): ";
+  const auto which = [&] {  // only on failure: a long archive has millions of entries
+    return "第" + std::to_string(ordinal) + "个类型序列 (效率 " + formatNumber(entry.efficiency) +
+           "): ";
+  };
   if (entry.count() != system.sequenceLength)
-    return which + "有 " + std::to_string(entry.count()) + " 项, 而项目有 " +
+    return which() + "有 " + std::to_string(entry.count()) + " 项, 而项目有 " +
            std::to_string(system.sequenceLength) + " 个零件";
-  if (!std::isfinite(entry.efficiency)) return which + "效率不是有限数";
+  if (!std::isfinite(entry.efficiency)) return which() + "效率不是有限数";
   const int typeCount = static_cast<int>(system.partTypes.size());
   for (std::int32_t item : entry.items)
     if (item < 0 || item >= typeCount)
-      return which + "类型序号 " + std::to_string(item) + " 超出项目的 " +
+      return which() + "类型序号 " + std::to_string(item) + " 超出项目的 " +
              std::to_string(typeCount) + " 个零件类型";
   std::vector<std::int32_t> sorted = entry.items;
   std::sort(sorted.begin(), sorted.end());
-  if (sorted != types) return which + "零件类型与项目的零件不符";
+  if (sorted != types) return which() + "零件类型与项目的零件不符";
   return std::nullopt;
 }
 
@@ -193,6 +198,7 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
     text.assign(std::istreambuf_iterator<char>(in), {});
   } catch (const std::ios_base::failure&) {  // the file buffer throws on a read error
     contents.problems.push_back("the file cannot be read");
+    contents.readFailed = true;
     return contents;
   }
   Reader reader(std::move(text));

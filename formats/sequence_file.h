@@ -30,6 +30,7 @@ struct SequenceFileContents {
   bool hasIdSequence = false;
   TypeSequenceArchive archive;  // every type sequence block that scanned, by insertSorted
   bool hasFileEnd = false;
+  bool readFailed = false;  // the input broke off with a read error; problems says so too
   /// Scan failures and lines longer than the line buffer, with their line numbers, in file
   /// order. A block whose scan failed is not taken into the archive.
   std::vector<std::string> problems;

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
+#include <memory>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <set>
 
+#include "formats/atomic_file.h"
 #include "mesh/grid_slack.h"
 #include "mesh/polyhedron_writer.h"
 
@@ -19,6 +22,21 @@ namespace {
 
 // The project reader takes at most 298 characters per line; a path line adds two quotation marks.
 constexpr std::size_t kLongestPath = 296;
+
+// What a run of tessera writes in the project's folder under a part file's name.
+const std::string kRunOutputs[] = {"report.txt", "report2.txt", "ID_Type_SequenceForPack.txt"};
+
+/// folder and those of its ancestors that do not exist yet, deepest first.
+std::vector<std::filesystem::path> missingFolders(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> missing;
+  std::error_code ec;
+  for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, ec);
+       at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  return missing;
+}
 
 std::vector<SlackPart> slackPartsOf(const std::vector<std::string>& names,
                                     const std::vector<ImportedMesh>& imported,
@@ -96,6 +114,10 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     const std::string file = name + ".txt";
     if (file.size() > kLongestPath)
       throw ImportError("the part file name '" + file + "' is too long for a project file");
+    if (std::find(std::begin(kRunOutputs), std::end(kRunOutputs), file) != std::end(kRunOutputs))
+      throw ImportError("'" + request.meshPath + "' would be written to '" + file +
+                        "', which tessera overwrites with its own output when it runs the "
+                        "project; rename the mesh");
     if (!taken.insert(file).second)
       throw ImportError("'" + request.meshPath + "' would be written to '" + file +
                         "', which another mesh or the project already uses; rename the mesh");
@@ -105,29 +127,48 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   std::vector<ImportedMesh> imported;
   for (const PartRequest& request : parts) imported.push_back(importMesh(request.meshPath, settings.mesh));
 
+  // Every file is written in full before any is put in place, so that a failure (a full disk)
+  // leaves the folder as it was.
+  const std::vector<fs::path> createdFolders = missingFolders(folder);
   std::error_code ec;
   if (!folder.empty()) fs::create_directories(folder, ec);
+  std::vector<std::unique_ptr<AtomicFile>> files;
+  auto stage = [&](const std::string& path, auto write) {
+    files.push_back(std::make_unique<AtomicFile>(path));
+    write(files.back()->stream());
+    if (!files.back()->stage()) {
+      const std::string why = files.back()->failure();
+      files.clear();
+      for (const fs::path& created : createdFolders) fs::remove(created, ec);
+      throw ImportError(importMessage(path, 0, "cannot create the file (" + why +
+                                                   "); no file of the project was changed"));
+    }
+  };
   std::vector<ProjectEntry> entries;
+  std::vector<std::string> outs;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string file = names[i] + ".txt";
-    const std::string out = (folder / file).string();
-    writePolyhedronFile(out, names[i], imported[i].solid);
-    log << importSummary(parts[i].meshPath, out, imported[i], settings.mesh.hull);
+    outs.push_back((folder / file).string());
+    stage(outs.back(), [&](std::ostream& out) { writePolyhedronFile(out, names[i], imported[i].solid); });
     entries.push_back({file, parts[i].copies});
   }
   const std::string containerOut = (folder / containerFile).string();
-  writePolyhedronFile(containerOut, "Container",
-                      boxSolid(settings.length, settings.width, settings.height));
+  const SolidMesh container = boxSolid(settings.length, settings.width, settings.height);
+  stage(containerOut, [&](std::ostream& out) { writePolyhedronFile(out, "Container", container); });
+  stage(projectPath, [&](std::ostream& out) {
+    writeProjectFile(out, settings.PBSL, settings.RN, containerFile, entries);
+  });
+  for (const auto& file : files)
+    if (!file->commit())
+      throw ImportError(importMessage(projectPath, 0, "putting a written file in place failed (" +
+                                                          file->failure() + ")"));
+
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    log << importSummary(parts[i].meshPath, outs[i], imported[i], settings.mesh.hull);
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
       << " x " << settings.height << '\n';
   log << gridSlackWarnings(slackPartsOf(names, imported, parts),
                            {settings.length, settings.width, settings.height}, settings.PBSL);
-
-  std::ofstream out(projectPath, std::ios::binary);
-  if (!out) throw ImportError(importMessage(projectPath, 0, "cannot create the file"));
-  writeProjectFile(out, settings.PBSL, settings.RN, containerFile, entries);
-  out.close();
-  if (!out) throw ImportError(importMessage(projectPath, 0, "writing the file failed"));
   log << "project " << projectPath << ": " << parts.size() << " part types\n";
 }
 

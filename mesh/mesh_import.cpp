@@ -1,5 +1,7 @@
 #include "mesh/mesh_import.h"
 
+#include "formats/atomic_file.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -52,11 +54,11 @@ void checkPartName(const std::string& name) {
 }
 
 void writePolyhedronFile(const std::string& path, const std::string& name, const SolidMesh& solid) {
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
-  writePolyhedronFile(out, name, solid);
-  out.close();
-  if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
+  AtomicFile file(path);
+  writePolyhedronFile(file.stream(), name, solid);
+  if (!file.commit())
+    throw ImportError(importMessage(path, 0, "cannot create the file (" + file.failure() +
+                                                 "); an earlier file stays as it was"));
 }
 
 std::string importSummary(const std::string& meshPath, const std::string& outPath,

@@ -24,16 +24,32 @@
 //   vertex outside the container's box (that vertex then fails containsAllVertices).
 // - Once all vertices of the moved part are inside the container, its box is at most the
 //   container's boxMax, so a part whose boxMin is at or beyond boxMax on some axis passes the
-//   box test of polyhedraDisjoint; only the other parts ("in reach") are tested.
+//   box test of polyhedraDisjoint; only the other parts ("in reach") are tested, and of
+//   those only the ones ColumnIndex finds under the floor columns the candidate's box covers
+//   (every part whose box overlaps it is among them; the others pass the box test).
+// - An exact fit is a conjunction of pure tests, so their order cannot change its answer;
+//   the cheapest and likeliest refusals run first.
 // - The score of an orientation never decreases from one layer to the next, and the winner is
 //   the least (score, orientation index) among fitting orientations scoring below the start
 //   value. An orientation stops once its layer's pair cannot be less than the least pair
 //   already found; that found pair is real, so the winner is never cut short.
+// - Within one evaluation a cell that an orientation's scan refused stays refused: grid cells
+//   are only ever taken, never freed; a placed part never moves again; the container does not
+//   change; and a part that has not been placed yet is parked out of reach of every contained
+//   candidate. So each orientation's next scan resumes where its last one stopped: at the cell
+//   it found (which may have been taken since, so it is tested again), or at the first cell of
+//   the layer where it gave up. The cells skipped are exactly cells the reference scan would
+//   refuse, and it scans in the same order, so it finds the same first cell. This holds only
+//   when every part is parked on entry and no part is placed twice; otherwise every scan
+//   starts at the bottom.
 namespace tessera {
 
 namespace {
 
 using Word = std::uint64_t;
+
+// Grid cells along each side of a floor column of ColumnIndex: about a part's width.
+constexpr int kColumnCells = 8;
 
 bool sameDoubles(const double* a, const double* b, std::size_t n) {
   return n == 0 || std::memcmp(a, b, n * sizeof(double)) == 0;
@@ -90,6 +106,13 @@ struct FittedShape {
   std::vector<std::pair<int, int>> runs;
   std::vector<std::uint32_t> runStart;  // per row, into runs; one more entry at the end
   double anchorZ = 0.0;
+
+  // Where the next scan of this evaluation starts (valid while resumeStamp is the
+  // evaluation's stamp): layer resumeZ, row resumeX (-1: the layer's first), cell resumeY.
+  std::uint64_t resumeStamp = 0;
+  int resumeZ = 0, resumeX = -1, resumeY = 0;
+  // When the resume cell passed exactFitAt: how many parts were in reach then (-1: not).
+  int confirmedReach = -1;
 };
 
 struct ShapesOfGeometry {
@@ -121,9 +144,222 @@ struct Best {
   }
 };
 
+// The parts in reach, filed by the columns of the floor their boxes cover, so that a box is
+// tested only against parts filed under a column it covers. Column of a coordinate:
+// floor((c - origin) / side), clamped to the grid of columns; the map is monotone, so when
+// two boxes overlap by boxesOverlap (on x, some c lies in both spans; the same on y) the
+// column of that c lies in both boxes' column ranges: no overlapping part is ever missed.
+// Boxes with a coordinate that is not a number are filed under every column (or, asked
+// about, look at every part).
+class ColumnIndex {
+ public:
+  void reset(const Point& origin, double side, int columnsX, int columnsY) {
+    origin_ = origin;
+    side_ = side;
+    columnsX_ = std::max(columnsX, 1);
+    columnsY_ = std::max(columnsY, 1);
+    columns_.resize(static_cast<std::size_t>(columnsX_) * static_cast<std::size_t>(columnsY_));
+    clear();
+  }
+  void clear() {
+    for (std::vector<int>& column : columns_) column.clear();
+    everywhere_.clear();
+    filed_.clear();
+  }
+
+  void add(int p, const Point& boxMin, const Point& boxMax) {
+    filed_.push_back(p);
+    int x0, x1, y0, y1;
+    if (!span(boxMin, boxMax, x0, x1, y0, y1)) {
+      everywhere_.push_back(p);
+      return;
+    }
+    for (int x = x0; x <= x1; ++x)
+      for (int y = y0; y <= y1; ++y) columns_[at(x, y)].push_back(p);
+  }
+
+  /// Calls test(p) once for every filed part whose box may overlap the given one (and maybe
+  /// others), stopping at the first false; returns whether none was false. `seen` is the
+  /// caller's scratch, one entry per part position.
+  template <typename Test>
+  bool allNear(const Point& boxMin, const Point& boxMax, std::vector<std::uint32_t>& seen,
+               std::uint32_t& stamp, std::size_t parts, Test&& test) const {
+    if (seen.size() < parts) seen.assign(parts, 0);
+    if (++stamp == 0) {
+      std::fill(seen.begin(), seen.end(), 0);
+      stamp = 1;
+    }
+    auto once = [&](int p) {
+      std::uint32_t& mark = seen[static_cast<std::size_t>(p)];
+      if (mark == stamp) return true;
+      mark = stamp;
+      return test(p);
+    };
+    int x0, x1, y0, y1;
+    if (!span(boxMin, boxMax, x0, x1, y0, y1)) {
+      for (int p : filed_)
+        if (!once(p)) return false;
+      return true;
+    }
+    for (int p : everywhere_)
+      if (!once(p)) return false;
+    for (int x = x0; x <= x1; ++x)
+      for (int y = y0; y <= y1; ++y)
+        for (int p : columns_[at(x, y)])
+          if (!once(p)) return false;
+    return true;
+  }
+
+ private:
+  std::size_t at(int x, int y) const {
+    return static_cast<std::size_t>(x) * static_cast<std::size_t>(columnsY_) +
+           static_cast<std::size_t>(y);
+  }
+  static int column(double c, double origin, double side, int columns) {
+    const double v = (c - origin) / side;
+    if (!(v >= 1.0)) return 0;  // below the first column's end (NaN is ruled out before)
+    if (v >= static_cast<double>(columns - 1)) return columns - 1;
+    return static_cast<int>(std::floor(v));
+  }
+  bool span(const Point& lo, const Point& hi, int& x0, int& x1, int& y0, int& y1) const {
+    if (std::isnan(lo.x) || std::isnan(lo.y) || std::isnan(hi.x) || std::isnan(hi.y))
+      return false;
+    x0 = column(lo.x, origin_.x, side_, columnsX_);
+    x1 = column(hi.x, origin_.x, side_, columnsX_);
+    y0 = column(lo.y, origin_.y, side_, columnsY_);
+    y1 = column(hi.y, origin_.y, side_, columnsY_);
+    return true;
+  }
+
+  Point origin_;
+  double side_ = 1.0;
+  int columnsX_ = 1, columnsY_ = 1;
+  std::vector<std::vector<int>> columns_;
+  std::vector<int> everywhere_;
+  std::vector<int> filed_;
+};
+
 struct Scratch {
   PreparedSolid moved;
   std::vector<Word> mask;
+  std::vector<Word> spread;
+  std::uint64_t exactTests = 0;
+  int witness = -1;  // the placed part that refused this thread's last refused candidate
+  std::vector<std::uint32_t> seen;  // for ColumnIndex::allNear
+  std::uint32_t seenStamp = 0;
+};
+
+// m[y] |= m[y + shift] for every word of the row, shift >= 0; in place, since word w reads
+// only words w and beyond before it is written.
+void spreadDown(Word* m, int words, int shift) { orShifted(m, m, words, shift); }
+
+// The candidate mask of one grid row (x, z) along y, set bits refused, held as one integer
+// when the grid's rows fit one (OneWord, TwoWords) or as words in the thread's scratch.
+// Bits past the grid's y extent are refused from the start (refusedY), so shifts that bring
+// in zeros (free cells) there change nothing.
+template <typename Integer>
+struct IntegerRows {
+  using Mask = Integer;
+  static constexpr int kBits = static_cast<int>(sizeof(Integer) * 8);
+  static constexpr int kWords = kBits / 64;
+
+  IntegerRows(int, Scratch&) {}
+  static Integer load(const Word* w) {
+    Integer v = 0;
+    for (int i = kWords - 1; i >= 0; --i) v = (kWords > 1 ? v << 32 << 32 : 0) | w[i];
+    return v;
+  }
+  static bool empty(const Word* grid, int) {
+    for (int i = 0; i < kWords; ++i)
+      if (grid[i] != 0) return false;
+    return true;
+  }
+  void start(Mask& m, const Word* anchorRow, const Word* refused) const {
+    m = load(anchorRow) | load(refused);
+  }
+  void refuseBelow(Mask& m, int y) const {
+    if (y > 0) m |= y >= kBits ? ~Integer{0} : (Integer{1} << y) - 1;
+  }
+  bool full(const Mask& m) const { return m == ~Integer{0}; }
+  void addRun(Mask& m, const Word* grid, int start, int length) const {
+    Integer dilated = load(grid);
+    int covered = 1;
+    while (covered * 2 <= length) {
+      dilated |= dilated >> covered;
+      covered *= 2;
+    }
+    if (covered < length) dilated |= dilated >> (length - covered);
+    m |= start >= 0 ? dilated >> start : dilated << -start;
+  }
+  template <typename Visit>
+  bool forEachFree(const Mask& m, Visit&& visit) const {
+    Integer free = ~m;
+    while (free != 0) {
+      const int y = lowestBit(free);
+      free &= free - 1;
+      if (visit(y)) return true;
+    }
+    return false;
+  }
+  static int lowestBit(Integer v) {
+    const Word low = static_cast<Word>(v);
+    if (low != 0) return __builtin_ctzll(low);
+    return 64 + __builtin_ctzll(static_cast<Word>(v >> 32 >> 32));
+  }
+};
+using OneWord = IntegerRows<Word>;
+__extension__ typedef unsigned __int128 DoubleWord;
+using TwoWords = IntegerRows<DoubleWord>;
+
+struct ManyWords {
+  struct Mask {};
+  ManyWords(int words, Scratch& scratch) : words_(words), scratch_(scratch) {
+    scratch.mask.resize(static_cast<std::size_t>(words));
+    scratch.spread.resize(static_cast<std::size_t>(words));
+  }
+  static bool empty(const Word* grid, int words) {
+    for (int w = 0; w < words; ++w)
+      if (grid[w] != 0) return false;
+    return true;
+  }
+  void start(Mask&, const Word* anchorRow, const Word* refused) const {
+    Word* m = scratch_.mask.data();
+    for (int w = 0; w < words_; ++w) m[w] = anchorRow[w] | refused[w];
+  }
+  void refuseBelow(Mask&, int y) const {
+    Word* m = scratch_.mask.data();
+    for (int w = 0; w < words_ && w * 64 < y; ++w)
+      m[w] |= y >= (w + 1) * 64 ? ~Word{0} : (Word{1} << (y - w * 64)) - 1;
+  }
+  bool full(const Mask&) const { return allSet(scratch_.mask.data(), words_); }
+  void addRun(Mask&, const Word* grid, int start, int length) const {
+    Word* spread = scratch_.spread.data();
+    std::memcpy(spread, grid, static_cast<std::size_t>(words_) * sizeof(Word));
+    int covered = 1;
+    while (covered * 2 <= length) {
+      spreadDown(spread, words_, covered);
+      covered *= 2;
+    }
+    if (covered < length) spreadDown(spread, words_, length - covered);
+    orShifted(scratch_.mask.data(), spread, words_, start);
+  }
+  template <typename Visit>
+  bool forEachFree(const Mask&, Visit&& visit) const {
+    const Word* m = scratch_.mask.data();
+    for (int w = 0; w < words_; ++w) {
+      Word free = ~m[w];
+      while (free != 0) {
+        const int y = w * 64 + __builtin_ctzll(free);
+        free &= free - 1;
+        if (visit(y)) return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  int words_;
+  Scratch& scratch_;
 };
 
 }  // namespace
@@ -149,18 +385,28 @@ struct FastEvaluator::State {
   PackingSystem* system = nullptr;
   std::vector<PreparedSolid> partSolids;  // by position in system->parts
   std::vector<int> inReach;               // positions of parts a contained candidate can touch
+  ColumnIndex near;                       // the parts of inReach by floor column
+  std::vector<std::uint32_t> seen;        // for near, on the calling thread
+  std::uint32_t seenStamp = 0;
+  std::uint64_t stamp = 0;                // counts evaluations
+  bool resumable = false;                 // scans may resume (every part parked, none twice)
+  std::uint64_t exactTests = 0;           // of slide and mark, this evaluation
 
   bool sameContext(const PackingSystem& s) const;
   void adopt(const PackingSystem& s);
   ShapesOfGeometry& shapesFor(const Part& part);
   void makeShapes(ShapesOfGeometry& entry, const Part& part);
   void fitToGrid(FittedShape& fitted) const;
-  void search(const ShapesOfGeometry& entry, int k, Best& best, Scratch& scratch);
+  void search(ShapesOfGeometry& entry, int k, Best& best, Scratch& scratch);
+  template <typename Rows>
+  void searchRows(ShapesOfGeometry& entry, int k, Best& best, Scratch& scratch);
+  int firstLayer(const FittedShape& fitted) const;
   bool exactFitAt(const FittedShape& fitted, int x, int y, int z, Scratch& scratch);
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction);
   void mark(const PreparedSolid& part);
   void place(int position);
+  void fileInReach();
 
   Point corner(int x, int y, int z) const {
     const Point& o = container.boxMin;
@@ -190,6 +436,8 @@ void FastEvaluator::State::adopt(const PackingSystem& s) {
   table = s.orientationTable;
   prepareSolid(container, containerSolid);
   bits.resize(std::max(gridX, 0), std::max(gridY, 0), std::max(gridZ, 0));
+  near.reset(container.boxMin, kColumnCells * pbsl, gridX / kColumnCells + 1,
+             gridY / kColumnCells + 1);
   shapes.clear();
   known = true;
 }
@@ -317,14 +565,19 @@ bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, i
                                       Scratch& scratch) {
   const OrientedShape& shape = fitted.shape;
   const Point offset = minus(corner(x, y, z), shape.geometry.anchorPoint);
-  for (int v : shape.vertexOrder)
-    if (!insideSolid(plus(shape.solid.vertices[static_cast<std::size_t>(v)], offset),
-                     containerSolid))
-      return false;
   const Point boxMin = plus(shape.solid.boxMin, offset);
   const Point boxMax = plus(shape.solid.boxMax, offset);
+  auto insideContainer = [&] {
+    for (int v : shape.vertexOrder) {
+      ++scratch.exactTests;
+      if (!insideSolid(plus(shape.solid.vertices[static_cast<std::size_t>(v)], offset),
+                       containerSolid))
+        return false;
+    }
+    return true;
+  };
   bool moved = false;
-  auto disjointFrom = [&](const PreparedSolid& other) {
+  auto disjointFrom = [&](const PreparedSolid& other, bool verticesChecked) {
     if (!boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return true;
     if (!moved) {
       scratch.moved = shape.solid;
@@ -332,96 +585,154 @@ bool FastEvaluator::State::exactFitAt(const FittedShape& fitted, int x, int y, i
       refreshPlanes(scratch.moved);
       moved = true;
     }
-    return solidsDisjoint(scratch.moved, other);
+    ++scratch.exactTests;
+    return solidsDisjoint(scratch.moved, other, verticesChecked);
   };
-  if (withinMax(boxMax, container.boxMax)) {
-    for (int p : inReach)
-      if (!disjointFrom(partSolids[static_cast<std::size_t>(p)])) return false;
-  } else {
+  if (!withinMax(boxMax, container.boxMax)) {
+    if (!insideContainer()) return false;
     for (const PreparedSolid& other : partSolids)
-      if (!disjointFrom(other)) return false;
+      if (!disjointFrom(other, false)) return false;
+    return true;
   }
-  return true;
+  // The answer is a conjunction of pure tests, so they may run in any order: first the cheap
+  // one that refuses most candidates (a vertex of the moved part inside a placed part, the
+  // first test of solidsDisjoint, on the moved vertices without moving the whole part),
+  // beginning with the part that refused this thread's last candidate.
+  auto vertexInside = [&](int p) {
+    const PreparedSolid& other = partSolids[static_cast<std::size_t>(p)];
+    if (!boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return false;
+    for (const Point& v : shape.solid.vertices) {
+      ++scratch.exactTests;
+      if (insideSolid(plus(v, offset), other)) return true;
+    }
+    return false;
+  };
+  if (scratch.witness >= 0 && vertexInside(scratch.witness)) return false;
+  const std::size_t parts = partSolids.size();
+  const bool noVertexInside =
+      near.allNear(boxMin, boxMax, scratch.seen, scratch.seenStamp, parts, [&](int p) {
+        if (p == scratch.witness || !vertexInside(p)) return true;
+        scratch.witness = p;
+        return false;
+      });
+  if (!noVertexInside || !insideContainer()) return false;
+  return near.allNear(boxMin, boxMax, scratch.seen, scratch.seenStamp, parts, [&](int p) {
+    if (disjointFrom(partSolids[static_cast<std::size_t>(p)], true)) return true;
+    scratch.witness = p;
+    return false;
+  });
 }
 
-void FastEvaluator::State::search(const ShapesOfGeometry& entry, int k, Best& best,
+int FastEvaluator::State::firstLayer(const FittedShape& fitted) const {
+  return resumable && fitted.resumeStamp == stamp ? fitted.resumeZ : fitted.zLo;
+}
+
+void FastEvaluator::State::search(ShapesOfGeometry& entry, int k, Best& best,
                                   Scratch& scratch) {
-  const FittedShape& fitted = *entry.byOrientation[static_cast<std::size_t>(k)];
+  const int words = bits.words();
+  if (words == 1) {
+    searchRows<OneWord>(entry, k, best, scratch);
+  } else if (words == 2) {
+    searchRows<TwoWords>(entry, k, best, scratch);
+  } else {
+    searchRows<ManyWords>(entry, k, best, scratch);
+  }
+}
+
+template <typename Rows>
+void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best,
+                                      Scratch& scratch) {
+  FittedShape& fitted = *entry.byOrientation[static_cast<std::size_t>(k)];
   if (!fitted.possible) return;
   const OrientedShape& shape = fitted.shape;
   const Polyhedron& g = shape.geometry;
-  const int words = bits.words();
   const int aI = g.anchorI;
   const int aK = g.anchorK;
-  scratch.mask.resize(static_cast<std::size_t>(words));
-  Word* mask = scratch.mask.data();
-  const Word* refused = fitted.refusedY.data();
-  const bool oneWord = words == 1;
+  Rows rows(bits.words(), scratch);
+  typename Rows::Mask mask{};
 
-  for (int z = fitted.zLo; z <= fitted.zHi; ++z) {
+  const bool resumed = resumable && fitted.resumeStamp == stamp;
+  const int firstZ = resumed ? fitted.resumeZ : fitted.zLo;
+  const int firstX = resumed ? fitted.resumeX : -1;
+  const int firstY = resumed ? fitted.resumeY : 0;
+  const int confirmedReach = resumed ? fitted.confirmedReach : -1;
+  auto stopAt = [&](int z, int x, int y, int confirmed) {
+    fitted.resumeStamp = stamp;
+    fitted.resumeZ = z;
+    fitted.resumeX = x;
+    fitted.resumeY = y;
+    fitted.confirmedReach = confirmed;
+  };
+  // The resume cell passed exactFitAt when confirmedReach parts were in reach. Since then
+  // parts were only added (none moved), so it passes again unless the box of one added
+  // since overlaps the candidate's; the bitmap test has been made afresh by the scan.
+  auto stillFits = [&](int x, int y, int z) {
+    const Point offset = minus(corner(x, y, z), g.anchorPoint);
+    const Point boxMin = plus(shape.solid.boxMin, offset);
+    const Point boxMax = plus(shape.solid.boxMax, offset);
+    for (std::size_t i = static_cast<std::size_t>(confirmedReach); i < inReach.size(); ++i) {
+      const PreparedSolid& other = partSolids[static_cast<std::size_t>(inReach[i])];
+      if (boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return false;
+    }
+    return true;
+  };
+
+  for (int z = firstZ; z <= fitted.zHi; ++z) {
     if (!fitted.okZ[static_cast<std::size_t>(z)]) continue;
     const double score = g.referencePoint.z + (corner(0, 0, z).z - fitted.anchorZ);
-    if (!best.beatable(score, k)) return;
-    for (int x = fitted.xLo; x <= fitted.xHi; ++x) {
+    if (!best.beatable(score, k)) {
+      stopAt(z, -1, 0, -1);
+      return;
+    }
+    const bool resumeRow = z == firstZ && firstX >= 0;
+    for (int x = resumeRow ? firstX : fitted.xLo; x <= fitted.xHi; ++x) {
       if (!fitted.okX[static_cast<std::size_t>(x)]) continue;
-      const Word* anchorRow = bits.row(x, z);
-      for (int w = 0; w < words; ++w) mask[w] = anchorRow[w] | refused[w];
-      if (allSet(mask, words)) continue;
+      rows.start(mask, bits.row(x, z), fitted.refusedY.data());
+      // Cells before the resumed one were refused by an earlier scan.
+      if (resumeRow && x == firstX) rows.refuseBelow(mask, firstY);
+      if (rows.full(mask)) continue;
       for (std::size_t r = 0; r < shape.rows.size(); ++r) {
         const ShapeRow& row = shape.rows[r];
         const Word* grid = bits.row(x + row.i - aI, z + row.k - aK);
-        if (oneWord) {
-          // A run of n cells starting s after the anchor's y conflicts at y when any grid
-          // cell y + s .. y + s + n - 1 is taken: dilate the row, then shift it.
-          Word m = mask[0];
-          const Word gridRow = grid[0];
-          if (gridRow == 0) continue;
-          for (std::uint32_t q = fitted.runStart[r]; q < fitted.runStart[r + 1]; ++q) {
-            const auto [start, length] = fitted.runs[q];
-            Word spread = gridRow;
-            int covered = 1;
-            while (covered * 2 <= length) {
-              spread |= spread >> covered;
-              covered *= 2;
-            }
-            if (covered < length) spread |= spread >> (length - covered);
-            m |= start >= 0 ? spread >> start : spread << -start;
-          }
-          mask[0] = m;
-        } else {
-          const Word* partRow = shape.bits.data() + row.offset;
-          for (int j = 0; j < shape.cellsY; ++j)
-            if ((partRow[j / 64] >> (j % 64)) & 1) orShifted(mask, grid, words, j - g.anchorJ);
+        if (Rows::empty(grid, bits.words())) continue;
+        // A run of n cells starting s after the anchor's y conflicts at y when any grid cell
+        // y + s .. y + s + n - 1 is taken: dilate the row, then shift it.
+        for (std::uint32_t q = fitted.runStart[r]; q < fitted.runStart[r + 1]; ++q) {
+          const auto [runStart, length] = fitted.runs[q];
+          rows.addRun(mask, grid, runStart, length);
         }
-        if (allSet(mask, words)) break;
+        if (rows.full(mask)) break;
       }
-      for (int w = 0; w < words; ++w) {
-        Word free = ~mask[w];
-        while (free != 0) {
-          const int y = w * 64 + __builtin_ctzll(free);
-          free &= free - 1;
-          if (exactFitAt(fitted, x, y, z, scratch)) {
-            best.offer(score, k, x, y, z);
-            return;
-          }
-        }
-      }
+      const bool found = rows.forEachFree(mask, [&](int y) {
+        const bool confirmed = confirmedReach >= 0 && resumeRow && x == firstX && y == firstY &&
+                               stillFits(x, y, z);
+        if (!confirmed && !exactFitAt(fitted, x, y, z, scratch)) return false;
+        stopAt(z, x, y, static_cast<int>(inReach.size()));
+        best.offer(score, k, x, y, z);
+        return true;
+      });
+      if (found) return;
     }
   }
+  stopAt(fitted.zHi + 1, -1, 0, -1);
 }
 
 bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const OrientedShape& shape,
                                              int self) {
-  for (int v : shape.vertexOrder)
+  for (int v : shape.vertexOrder) {
+    ++exactTests;
     if (!insideSolid(part.vertices[static_cast<std::size_t>(v)], containerSolid)) return false;
+  }
   auto disjointFrom = [&](const PreparedSolid& other) {
     if (!boxesOverlap(part.boxMin, part.boxMax, other.boxMin, other.boxMax)) return true;
     refreshPlanes(part);
+    ++exactTests;
     return solidsDisjoint(part, other);
   };
   if (withinMax(part.boxMax, container.boxMax)) {
-    for (int p : inReach)
-      if (p != self && !disjointFrom(partSolids[static_cast<std::size_t>(p)])) return false;
+    return near.allNear(part.boxMin, part.boxMax, seen, seenStamp, partSolids.size(), [&](int p) {
+      return p == self || disjointFrom(partSolids[static_cast<std::size_t>(p)]);
+    });
   } else {
     for (std::size_t p = 0; p < partSolids.size(); ++p)
       if (static_cast<int>(p) != self && !disjointFrom(partSolids[p])) return false;
@@ -471,12 +782,21 @@ void FastEvaluator::State::mark(const PreparedSolid& part) {
         if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
         std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
         if (cell != 0) continue;
+        ++exactTests;
         if (insideSolid({px, py, pz}, part)) {
           cell = 1;
           bits.set(x, y, z);
         }
       }
     }
+  }
+}
+
+void FastEvaluator::State::fileInReach() {
+  near.clear();
+  for (int p : inReach) {
+    const PreparedSolid& solid = partSolids[static_cast<std::size_t>(p)];
+    near.add(p, solid.boxMin, solid.boxMax);
   }
 }
 
@@ -493,8 +813,10 @@ void FastEvaluator::State::place(int position) {
   for (std::size_t k = 0; k < table.size(); ++k) {
     const FittedShape& f = *entry.byOrientation[k];
     if (!f.possible) continue;
+    const int z = firstLayer(f);
+    if (z > f.zHi) continue;  // an earlier scan of this evaluation found no cell left
     const Polyhedron& g = f.shape.geometry;
-    const double lowest = g.referencePoint.z + (corner(0, 0, f.zLo).z - f.anchorZ);
+    const double lowest = g.referencePoint.z + (corner(0, 0, z).z - f.anchorZ);
     if (std::isnan(lowest)) {
       hopeless.push_back(static_cast<int>(k));
     } else {
@@ -538,9 +860,16 @@ void FastEvaluator::State::place(int position) {
   part.anchorJ = g.anchorJ;
   part.anchorK = g.anchorK;
   part.dropBitmap();
-  if (!outOfReach(moving.boxMin, container.boxMax) &&
-      std::find(inReach.begin(), inReach.end(), position) == inReach.end())
+  const bool wasInReach = std::find(inReach.begin(), inReach.end(), position) != inReach.end();
+  if (wasInReach) {
+    // Placed again: its old box is filed; file every part afresh.
+    if (outOfReach(moving.boxMin, container.boxMax))
+      inReach.erase(std::find(inReach.begin(), inReach.end(), position));
+    fileInReach();
+  } else if (!outOfReach(moving.boxMin, container.boxMax)) {
     inReach.push_back(position);
+    near.add(position, moving.boxMin, moving.boxMax);
+  }
 }
 
 FastEvaluator::FastEvaluator(int threads)
@@ -549,6 +878,12 @@ FastEvaluator::FastEvaluator(int threads)
 FastEvaluator::~FastEvaluator() = default;
 
 int FastEvaluator::threads() const { return state_->pool.size(); }
+
+std::uint64_t FastEvaluator::exactTests() const {
+  std::uint64_t total = state_->exactTests;
+  for (const Scratch& scratch : state_->scratchOf) total += scratch.exactTests;
+  return total;
+}
 
 double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idSequence) {
   State& s = *state_;
@@ -563,6 +898,25 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   for (int p = 0; p < n; ++p) {
     prepareSolid(system.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
     if (!outOfReach(system.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
+  }
+  s.fileInReach();
+  ++s.stamp;
+  s.exactTests = 0;
+  for (Scratch& scratch : s.scratchOf) {
+    scratch.exactTests = 0;
+    scratch.witness = -1;
+  }
+  s.resumable = s.inReach.empty();
+  if (s.resumable) {
+    std::vector<char> seen(static_cast<std::size_t>(n), 0);
+    for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
+      const int id = idSequence.items[static_cast<std::size_t>(i)];
+      if (id < 0 || id >= n || seen[static_cast<std::size_t>(id)]) {
+        s.resumable = false;
+        break;
+      }
+      seen[static_cast<std::size_t>(id)] = 1;
+    }
   }
 
   TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "model/packing_sequence.h"
@@ -11,7 +12,9 @@ namespace tessera {
 /// evaluate with the same layout, grid and efficiency, bit for bit, in far less time. Turned
 /// and voxelised parts are kept from one call to the next (per distinct parked geometry and
 /// orientation), the grid is searched a word of cells at a time, an orientation stops
-/// searching once it can no longer win, and orientations are searched on several threads.
+/// searching once it can no longer win, its next scan in the same evaluation resumes where
+/// this one stopped, only placed parts near a candidate are tested, and orientations are
+/// searched on several threads.
 /// One evaluator serves one system at a time; a change of container, PBSL, grid or
 /// orientation table drops what it kept.
 class FastEvaluator {
@@ -25,6 +28,10 @@ class FastEvaluator {
   double evaluate(PackingSystem& system, const PackingSequence& idSequence);
 
   int threads() const;
+
+  /// Exact predicate calls (point in solid, solids disjoint) of the last evaluation's
+  /// placements: a measure of its work that does not depend on the machine's load.
+  std::uint64_t exactTests() const;
 
  private:
   struct State;

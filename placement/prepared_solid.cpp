@@ -177,11 +177,12 @@ bool insideSolid(const Point& q, const PreparedSolid& solid) {
   return crossed % 2 == 1;
 }
 
-bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b) {
+bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b, bool aVerticesOutside) {
   TESSERA_ASSERT(a.planesCurrent && b.planesCurrent);
   if (!boxesOverlap(a.boxMin, a.boxMax, b.boxMin, b.boxMax)) return true;
-  for (const Point& v : a.vertices)
-    if (insideSolid(v, b)) return false;
+  if (!aVerticesOutside)
+    for (const Point& v : a.vertices)
+      if (insideSolid(v, b)) return false;
   for (const Point& v : b.vertices)
     if (insideSolid(v, a)) return false;
   return !(someEdgeCrossesSomeFace(a, b) || someEdgeCrossesSomeFace(b, a));

@@ -62,8 +62,10 @@ void writeGeometry(const PreparedSolid& solid, Polyhedron& to);
 /// pointInPolyhedron(q, solid). Planes must be current.
 bool insideSolid(const Point& q, const PreparedSolid& solid);
 
-/// polyhedraDisjoint(a, b). Planes of both must be current.
-bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b);
+/// polyhedraDisjoint(a, b). Planes of both must be current. With aVerticesOutside the caller
+/// vouches that no vertex of a is insideSolid of b (its first test), which is then skipped.
+bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b,
+                    bool aVerticesOutside = false);
 
 /// The two boxes overlap by the box test of polyhedraDisjoint (touching counts as apart).
 inline bool boxesOverlap(const Point& aMin, const Point& aMax, const Point& bMin,

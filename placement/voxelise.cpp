@@ -3,8 +3,11 @@
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <vector>
 
+#include "geometry/orientations.h"
 #include "geometry/predicates.h"
+#include "geometry/transform.h"
 #include "model/input_error.h"
 #include "placement/occupancy_grid.h"
 
@@ -12,6 +15,7 @@ namespace tessera {
 
 namespace {
 constexpr double kMaxExtent = static_cast<double>(std::numeric_limits<int>::max());
+constexpr long long kMaxCheckedOrientations = 1'000'000;
 }  // namespace
 
 bool saneCellCount(double cx, double cy, double cz) {
@@ -73,15 +77,48 @@ void voxelise(Polyhedron& part) {
                       part.boxMin.z + c * part.anchorK};
 }
 
+bool bitmapsFitInEveryOrientation(const Polyhedron& part, const std::vector<Orientation>& table) {
+  for (const Orientation& orientation : table) {
+    // The box transform leaves, from the same doubles in the same order.
+    Point lo = apply(orientation, part.vertices[0]);
+    Point hi = lo;
+    for (std::size_t i = 1; i < part.vertices.size(); ++i) {
+      const Point v = apply(orientation, part.vertices[i]);
+      if (v.x < lo.x) lo.x = v.x;
+      if (v.y < lo.y) lo.y = v.y;
+      if (v.z < lo.z) lo.z = v.z;
+      if (v.x > hi.x) hi.x = v.x;
+      if (v.y > hi.y) hi.y = v.y;
+      if (v.z > hi.z) hi.z = v.z;
+    }
+    const double c = part.cellSide;
+    if (!saneCellCount(std::trunc((hi.x - lo.x) / c) + 1, std::trunc((hi.y - lo.y) / c) + 1,
+                       std::trunc((hi.z - lo.z) / c) + 1))
+      return false;
+  }
+  return true;
+}
+
 void checkCellBudget(const PackingSystem& system) {
+  std::vector<Orientation> table;
+  bool tableMade = false;
   for (const Part& part : system.parts) {
     const Point span = minus(part.boxMax, part.boxMin);
     const double diagonal = std::sqrt(span.x * span.x + span.y * span.y + span.z * span.z);
     if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide))
       refuse(part, "没有正的单元边长");
     // A turned box is never longer than the diagonal along any axis; +2 absorbs rounding.
+    // Within that bound every bitmap is accepted; beyond it, the part's own turned boxes
+    // decide, as voxelise will see them.
     const double perAxis = std::trunc(diagonal / part.cellSide) + 2;
-    if (!saneCellCount(perAxis, perAxis, perAxis))
+    if (saneCellCount(perAxis, perAxis, perAxis)) continue;
+    if (!tableMade) {
+      // A table too long to make is not made: such a part is refused as before.
+      if (system.RN > 0 && orientationCountFor(system.RN) <= kMaxCheckedOrientations)
+        table = buildOrientations(system.RN);
+      tableMade = true;
+    }
+    if (table.empty() || part.vertices.empty() || !bitmapsFitInEveryOrientation(part, table))
       refuse(part, "太大, 无法在每个方向上采样为位图");
   }
 }

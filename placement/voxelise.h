@@ -16,9 +16,12 @@ void voxelise(Polyhedron& part);
 /// voxelise accepts: every extent from 1 to INT_MAX and at most kMaxCells cells in all.
 bool saneCellCount(double cx, double cy, double cz);
 
-/// Refuses, with InputError and before any search, parts whose bitmap in some orientation
-/// could exceed int extents or kMaxCells: each axis is bounded by the part's box diagonal
-/// over its cellSide, plus margin.
+/// Refuses, with InputError and before any search, parts whose bitmap in some orientation of
+/// the system's RN would exceed int extents or kMaxCells, that is parts voxelise would refuse
+/// during the search. A part whose box diagonal over its cellSide (plus margin) bounds every
+/// axis within the budget passes at once; another is turned into each orientation of the
+/// table and its bitmap extents computed as voxelise computes them. Parts without positive
+/// finite cellSide are refused.
 void checkCellBudget(const PackingSystem& system);
 
 }  // namespace tessera

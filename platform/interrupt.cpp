@@ -33,6 +33,8 @@ void installInterruptHandler() {
   sigaction(SIGINT, &action, nullptr);
 }
 
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 bool interruptRequested() { return interruptCount != 0; }
 
 void clearInterrupt() { interruptCount = 0; }

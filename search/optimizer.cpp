@@ -1,11 +1,17 @@
 #include "search/optimizer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "geometry/assert.h"
 #include "formats/number_format.h"
@@ -40,25 +46,51 @@ std::string text(const Values&... values) {
   return out.str();
 }
 
-/// Each line goes to the console, then to the log file (in GBK), each flushed.
+/// Each line goes to the console, then to the log file (in GBK) as one whole record. A write
+/// that fails (a full disk, a file size limit) is cut back to the last whole record before it
+/// is reported, so the log never ends inside a line or a character.
 class SearchLog {
  public:
-  SearchLog(platform::Console& console, const std::string& fileName) : console_(console) {
-    file_.open(fileName, std::ios::out | std::ios::app | std::ios::binary);
-    if (!file_) throw InputError("report2 file open error!", InputError::Channel::StandardError);
+  SearchLog(platform::Console& console, std::string fileName)
+      : console_(console), fileName_(std::move(fileName)) {
+    fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw failure(std::strerror(errno));
   }
+  ~SearchLog() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SearchLog(const SearchLog&) = delete;
+  SearchLog& operator=(const SearchLog&) = delete;
 
   void line(const std::string& utf8) {
     console_.line(utf8);
-    file_ << platform::utf8ToGbk(utf8) << '\n';
-    file_.flush();
-    // A full disk shows only here: the file opened, but the line did not reach it.
-    if (!file_) throw InputError("report2 file open error!", InputError::Channel::StandardError);
+    const std::string record = platform::utf8ToGbk(utf8) + '\n';
+    const off_t wholeUpTo = ::lseek(fd_, 0, SEEK_END);
+    std::size_t done = 0;
+    while (done < record.size()) {
+      const ssize_t written = ::write(fd_, record.data() + done, record.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        const std::string reason = written < 0 ? std::strerror(errno) : "nothing written";
+        // A device (/dev/full) has no length to cut back; a regular file does.
+        if (done > 0 && wholeUpTo >= 0 && ::ftruncate(fd_, wholeUpTo) != 0)
+          throw failure(reason + "; cutting the partial line off failed too");
+        throw failure(reason);
+      }
+      done += static_cast<std::size_t>(written);
+    }
   }
 
  private:
+  InputError failure(const std::string& reason) const {
+    return InputError("report2 file open error!\n日志文件 \"" + fileName_ + "\" 写入失败 (" +
+                          reason + ")",
+                      InputError::Channel::StandardError);
+  }
+
   platform::Console& console_;
-  std::ofstream file_;
+  std::string fileName_;
+  int fd_ = -1;
 };
 
 PackingSequence identitySequence(int n) {
@@ -74,6 +106,11 @@ std::string freeBackupName(const std::string& path) {
   return name;
 }
 
+InputError unreadableSequenceFile(const std::string& fileName, const std::string& reason) {
+  return InputError(std::string(unreadableFile(fileName).what()) + " (" + reason +
+                    "): 该文件保持不变; 请先让它可读, 或把它移走后从初始序列开始。");
+}
+
 /// The starting solution from the sequence file when it fits the project; otherwise the
 /// file is kept under a backup name and the search starts afresh. Returns whether it was used.
 bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
@@ -83,12 +120,16 @@ bool resumeFromSequenceFile(PackingSystem& system, platform::Console& console,
   // than fail at the end of the search.
   std::error_code statusError;
   const std::filesystem::file_status status = std::filesystem::status(fileName, statusError);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    throw unreadableFile(fileName);
+  if (status.type() == std::filesystem::file_type::not_found) return false;
+  // A file that is there but cannot be read holds a history this run would replace with a
+  // shorter one: refuse rather than start afresh.
+  if (statusError) throw unreadableSequenceFile(fileName, statusError.message());
+  if (!std::filesystem::is_regular_file(status)) throw unreadableFile(fileName);
   std::ifstream in(fileName, std::ios::binary);
-  if (!in) return false;
+  if (!in) throw unreadableSequenceFile(fileName, std::strerror(errno));
   SequenceFileContents contents = readSequenceFile(system, in);
   in.close();
+  if (contents.readFailed) throw unreadableSequenceFile(fileName, "read error");
   if (const auto reason = checkSequenceFile(system, contents)) {
     const std::string backup = freeBackupName(fileName);
     std::error_code ec;
@@ -133,8 +174,9 @@ double seconds(std::int64_t from, std::int64_t to, std::int64_t frequency) {
 }
 
 /// Saves the sequence file during the search when enough iterations or seconds have passed
-/// since the last save. A save that fails leaves the old file (the writer is atomic), is
-/// reported, and is tried again one interval later.
+/// since the last save, and the last save's cost allows it (its duration over the time share
+/// has passed since it ended). A save that fails leaves the old file (the writer is atomic),
+/// is reported, and is tried again one interval later.
 class PeriodicSave {
  public:
   PeriodicSave(const SearchOptions& options, SearchServices services)
@@ -150,14 +192,20 @@ class PeriodicSave {
                            seconds(lastCount_, now, services_.clock.frequency()) >=
                                options_.saveEverySeconds;
     if (!byIterations && !bySeconds) return;
+    if (now < quietUntil_) return;
     unsaved_ = 0;
     lastCount_ = now;
+    const std::int64_t saveStart = services_.clock.counter();
     try {
       writeSequenceFile(system, archive, options_.sequenceFileName, best);
     } catch (const InputError& error) {
       services_.console.line("警告: 搜索中途保存排样序列文件 \"" + options_.sequenceFileName +
                              "\" 失败 (" + error.what() + "), 原文件保持不变; 稍后再试。");
     }
+    const std::int64_t saveEnd = services_.clock.counter();
+    if (options_.saveTimeShare > 0.0)
+      quietUntil_ = saveEnd + static_cast<std::int64_t>(
+                                  static_cast<double>(saveEnd - saveStart) / options_.saveTimeShare);
   }
 
  private:
@@ -165,6 +213,7 @@ class PeriodicSave {
   SearchServices services_;
   std::int64_t lastCount_;
   int unsaved_ = 0;  // iterations since the last save
+  std::int64_t quietUntil_ = 0;  // no save before this count
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/packing_sequence.h"
 #include "model/packing_system.h"
@@ -25,6 +26,12 @@ struct SearchOptions {
   std::optional<int> iterations;  // given on the command line: the dialogue does not ask
   Evaluator evaluator;            // empty: the reference evaluation
   LayoutExtras layoutExtras;      // empty: none
+  // Files a pause must never replace (the project's inputs, the run's outputs): a save name
+  // that would write one of them is refused and asked again. The sequence file and the log
+  // are always among them.
+  std::vector<std::string> protectedFiles;
+  // Endings of the files the layout extras write beside a pause's drawing (".png", ".3mf").
+  std::vector<std::string> extraSuffixes;
   std::string sequenceFileName = "ID_Type_SequenceForPack.txt";
   std::string logFileName = "report2.txt";
   // The sequence file is also saved during the search, after the iteration that reaches
@@ -32,6 +39,10 @@ struct SearchOptions {
   // that a killed search loses at most that much work. 0 or less turns a rule off.
   int saveEveryIterations = 10;
   double saveEverySeconds = 300.0;
+  // Whatever the archive's size, periodic saves take at most this share of the search's
+  // time: after a save that took t seconds the next waits at least t / saveTimeShare seconds,
+  // whichever rule is due. 0 or less: no such bound.
+  double saveTimeShare = 0.02;
 };
 
 /// Everything the search talks to or draws from; passed in, never global.

@@ -1,5 +1,10 @@
 #include "search/pause.h"
 
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
 #include "formats/dxf_writer.h"
 #include "formats/report_writer.h"
 #include "formats/sequence_file.h"
@@ -9,6 +14,34 @@
 namespace tessera {
 
 namespace {
+
+/// The same file, by its absolute path with links resolved as far as the path exists.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  const auto plain = [](const std::filesystem::path& p) {
+    std::error_code ignored;
+    return std::filesystem::absolute(p, ignored).lexically_normal();
+  };
+  if (plain(a) == plain(b)) return true;
+  const std::filesystem::path ca = std::filesystem::weakly_canonical(a, error);
+  if (error) return false;
+  const std::filesystem::path cb = std::filesystem::weakly_canonical(b, error);
+  return !error && ca == cb;
+}
+
+/// The file a pause under baseName would replace although it must not, or an empty string.
+std::string clashOf(const SearchOptions& options, const std::string& baseName) {
+  std::vector<std::string> written = {baseName + ".dxf", baseName + ".txt",
+                                      baseName + "_ID_Type_SequenceForPack.txt"};
+  for (const std::string& suffix : options.extraSuffixes) written.push_back(baseName + suffix);
+  std::vector<std::string> kept = options.protectedFiles;
+  kept.push_back(options.sequenceFileName);
+  kept.push_back(options.logFileName);
+  for (const std::string& file : written)
+    for (const std::string& protectedFile : kept)
+      if (sameFile(file, protectedFile)) return protectedFile;
+  return {};
+}
 
 double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency) {
   return static_cast<double>(to - from) / static_cast<double>(frequency);
@@ -48,9 +81,19 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
     console.line("or 'b' to end computing.");
     const int key = console.readKey();
     if (key == 'a' || key == 'A') {
-      console.write("Please input the packing file name (NOT including suffix names):");
       std::string baseName;
-      if (console.readToken(baseName)) {
+      for (;;) {
+        console.write("Please input the packing file name (NOT including suffix names):");
+        if (!console.readToken(baseName)) {
+          baseName.clear();
+          break;
+        }
+        const std::string clash = clashOf(options, baseName);
+        if (clash.empty()) break;
+        console.line("名称 \"" + baseName + "\" 不可用: 它会覆盖 \"" + clash +
+                     "\", 那是项目读取的文件或本次运行的输出。请换一个名称。");
+      }
+      if (!baseName.empty()) {
         const double elapsed =
             secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
         writeInterimOutput(system, services, options, baseName, archive, iteration, best,

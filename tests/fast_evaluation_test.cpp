@@ -47,18 +47,19 @@ void expectSame(const Outcome& expected, const Outcome& actual, const std::strin
 }
 
 /// Evaluates every sequence with the reference and with fast evaluators of 1 and 2 threads
-/// (each kept across the sequences, as the search keeps one), restoring the parts between
-/// evaluations as the search does.
+/// (or those given; each kept across the sequences, as the search keeps one), restoring the
+/// parts between evaluations as the search does.
 void expectFastMatchesReference(PackingSystem& system,
                                 const std::vector<PackingSequence>& sequences,
-                                const std::string& name) {
+                                const std::string& name,
+                                const std::vector<int>& threadCounts = {1, 2}) {
   std::vector<Outcome> expected;
   for (const PackingSequence& s : sequences) {
     const double e = evaluate(system, s);
     expected.push_back(outcomeOf(system, e));
     test::restoreParts(system);
   }
-  for (int threads : {1, 2}) {
+  for (int threads : threadCounts) {
     FastEvaluator fast(threads);
     for (std::size_t i = 0; i < sequences.size(); ++i) {
       const double e = fast.evaluate(system, sequences[i]);
@@ -109,6 +110,48 @@ TEST(FastEvaluation, RandomProjectsMatchTheReferenceBitForBit) {
     expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 4, draw), name);
     if (HasFailure()) return;
   }
+}
+
+TEST(FastEvaluation, GridRowsLongerThanAWordOnMoreThanTwoThreads) {
+  // Containers 72 to 144 cells along y, so that every grid row spans two or three words, and
+  // enough copies of each shape that later copies resume the scans of earlier ones.
+  for (int seed = 1; seed <= 4; ++seed) {
+    test::Draw draw(static_cast<std::uint32_t>(100 + seed));
+    const int rn = 1 + seed % 2;
+    std::vector<Polyhedron> parts;
+    for (int s = 0; s < 3; ++s) {
+      Polyhedron shape = test::randomSolid(draw, draw.between(1.2, 2.6));
+      shape.name = "shape" + std::to_string(s);
+      const int copies = 3 + draw.below(3);
+      for (int c = 0; c < copies; ++c) parts.push_back(shape);
+    }
+    const Polyhedron container =
+        test::box({0, 0, 0}, {draw.between(3, 4.5), draw.between(50, 100), draw.between(2.5, 4)},
+                  "container");
+    PackingSystem system = test::makeSystem(container, parts, 0.7, rn);
+    ASSERT_GT(system.grid.gridY, 64);
+    const std::string name = "seed " + std::to_string(seed) + " (RN " + std::to_string(rn) +
+                             ", grid y " + std::to_string(system.grid.gridY) + ")";
+    SCOPED_TRACE(name);
+    expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw), name,
+                               {1, 3, 4});
+    if (HasFailure()) return;
+  }
+}
+
+TEST(FastEvaluation, PartsNotParkedOnEntryAndPartsPlacedTwice) {
+  // Scans may resume only while every refusal stays a refusal; a part that starts inside the
+  // container moves when it is placed, and a part named twice is placed twice.
+  PackingSystem system = test::smallProject(2);
+  system.parts[1].translate(minus(system.container.boxMin, system.parts[1].boxMin));
+  system.parts.copyInto(system.masterParts);
+  const int n = system.sequenceLength;
+  PackingSequence twice = test::identitySequence(n);
+  twice.items[static_cast<std::size_t>(n - 1)] = twice.items[0];
+  expectFastMatchesReference(system, {test::identitySequence(n), twice}, "not parked");
+  test::restoreParts(system);
+  PackingSystem parked = test::smallProject(2);
+  expectFastMatchesReference(parked, {twice}, "placed twice");
 }
 
 TEST(FastEvaluation, ContainerAwayFromTheOriginAndPartsThatFitNowhere) {

@@ -162,8 +162,9 @@ TEST(FaultKill, KilledInTheMiddleOfAnIterationLosesAtMostTheIterationsSinceTheLa
   EXPECT_GT(underWay, iterations);
   EXPECT_LE(underWay - iterations, kSaveEvery);
   EXPECT_EQ(saved, sequenceFileAfter(iterations));
+  // The killed run's lock file stays; it holds no lock and never blocks (resumed below).
   EXPECT_EQ(project.scratch.entries(),
-            (std::vector<std::string>{kSequenceFile, "container.txt", "project.txt",
+            (std::vector<std::string>{".tessera.lock", kSequenceFile, "container.txt", "project.txt",
                                       "report2.txt", "small_cube.txt", "small_l.txt",
                                       "small_wedge.txt"}));
 

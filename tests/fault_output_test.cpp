@@ -104,7 +104,7 @@ TEST(FaultOutput, ReadOnlyFolderEndsTheRunBeforeTheSearchAndCreatesNothing) {
 TEST(FaultOutput, ReadOnlyFolderKeepsTheEarlierSequenceFileAndReports) {
   Project project;
   project.earlierRun();
-  std::map<std::string, std::string> before = regularFiles(project.path());
+  const std::map<std::string, std::string> before = regularFiles(project.path());
   const std::vector<std::string> names = entriesOf(project.path());
   test::RunResult run;
   {
@@ -114,13 +114,38 @@ TEST(FaultOutput, ReadOnlyFolderKeepsTheEarlierSequenceFileAndReports) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("ID_Type_SequenceForPack.txt file open error!"), std::string::npos)
       << run.err;
-  // The search itself ran and logged (the log file was writable); nothing else changed.
-  std::map<std::string, std::string> after = regularFiles(project.path());
-  EXPECT_GT(after["report2.txt"].size(), before["report2.txt"].size());
-  before.erase("report2.txt");
-  after.erase("report2.txt");
-  EXPECT_EQ(after, before);
+  // Found before the search: the log was writable, but nothing else would have been.
+  EXPECT_EQ(run.out.find("第1次模拟退火:"), std::string::npos);
+  EXPECT_EQ(regularFiles(project.path()), before);
   EXPECT_EQ(entriesOf(project.path()), names);
+}
+
+TEST(FaultOutput, AFileSizeLimitMidLogIsReportedAndTheLogEndsWithAWholeRecord) {
+  // Three copies of each solid: enough type sequences for 30 iterations.
+  Project reference;
+  test::setTinyCopies(reference.path(), 3);
+  ASSERT_EQ(reference.run({"--iterations", "30"}).status, 0);
+  const std::string fullLog = test::readBytes(reference.file("report2.txt").string());
+
+  // As a shell starts the program: SIGXFSZ not ignored, so the program must see to it.
+  Project project;
+  test::setTinyCopies(project.path(), 3);
+  test::ChildOptions options = limitedTo(static_cast<long long>(fullLog.size() / 2));
+  options.ignoreFileSizeSignal = false;
+  const test::RunResult run = project.run({"--iterations", "30"}, options);
+  EXPECT_EQ(run.status, 1) << "not killed by SIGXFSZ";
+  EXPECT_NE(run.err.find("report2 file open error!"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+  const std::string log = test::readBytes(project.file("report2.txt").string());
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), '\n');
+  EXPECT_LE(log.size(), fullLog.size() / 2);
+  EXPECT_EQ(fullLog.compare(0, log.size(), log), 0) << "the log is the full one's beginning";
+  // The periodic save after iteration 10 fitted; nothing else was written, nothing left over.
+  EXPECT_EQ(entriesOf(project.path()),
+            (std::vector<std::string>{kSequenceFile, "container.txt", "project.txt",
+                                      "report2.txt", "small_cube.txt", "small_l.txt",
+                                      "small_wedge.txt"}));
 }
 
 TEST(FaultOutput, FullDiskUnderTheLogEndsTheRunAndKeepsEveryFile) {

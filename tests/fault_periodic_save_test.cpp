@@ -158,5 +158,32 @@ TEST(PeriodicSave, AFailedSaveIsReportedKeepsNothingHalfWrittenAndIsTriedAgain) 
   EXPECT_EQ(search.folder.entries(), (std::vector<std::string>{"out", "report2.txt"}));
 }
 
+TEST(PeriodicSave, SavesThatTakeLongWaitSoThatTheyCostAtMostTheirShare) {
+  const std::vector<std::string> finals = finalFiles(40);
+  // Each save of this archive costs 3 s by the clock (it is read once before and once after
+  // the write, each read moving it on by 3 s); each iteration 2 s of evaluation and 3 s of
+  // the clock's reads by the save's rule.
+  SavingSearch search;
+  search.clock.setStepPerRead(3000);
+  SearchOptions options;
+  options.saveEveryIterations = 1;
+  options.saveTimeShare = 0.1;  // a 3 s save, then at least 30 s without one
+  const std::vector<std::string> seen = search.run(40, options);
+
+  std::vector<int> saves;  // the iteration whose end state each save held
+  int previous = -1;
+  for (int state : savedStates(seen, finals, 40)) {
+    ASSERT_NE(state, -2) << "a save held what no search ending there writes";
+    if (state != previous && state >= 0) saves.push_back(state);
+    previous = state;
+  }
+  ASSERT_GE(saves.size(), 2u);
+  // Saved at the first chance, then every few iterations: 30 s over 5 s per iteration.
+  EXPECT_EQ(saves.front(), 1);
+  for (std::size_t i = 1; i < saves.size(); ++i)
+    EXPECT_GE(saves[i] - saves[i - 1], 6) << "save " << i;
+  EXPECT_EQ(search.file(), finals[40]);
+}
+
 }  // namespace
 }  // namespace tessera

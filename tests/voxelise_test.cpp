@@ -93,11 +93,33 @@ TEST(Voxelise, OversizedBitmapsAreRefused) {
   EXPECT_NO_THROW(checkCellBudget(fine));
   // 1000 cells along each axis of the box, but about 1732 along its diagonal: every
   // orientation is bounded by the diagonal.
-  PackingSystem turned = test::makeSystem(container, {test::cube(1)}, 10, 1);
+  PackingSystem turned = test::makeSystem(container, {test::cube(1)}, 10, 4);
   turned.parts[0].cellSide = 1.0 / 1240;
   EXPECT_THROW(checkCellBudget(turned), InputError);
+  // Upright only (RN 1), its bitmaps are 1241 cells along each axis: within the budget.
+  turned.RN = 1;
+  EXPECT_NO_THROW(checkCellBudget(turned));
   turned.parts[0].cellSide = 0;
   EXPECT_THROW(checkCellBudget(turned), InputError);
+}
+
+TEST(Voxelise, LongThinPartsWithSmallBitmapsAreAccepted) {
+  // A 1300 x 1 x 1 rod: its box diagonal bounds a cube of 1302^3 cells, beyond the budget,
+  // but its bitmaps in the upright orientations are 1301 x 2 x 2 cells at most.
+  const Polyhedron container = test::box({0, 0, 0}, {1400, 10, 10});
+  PackingSystem rod =
+      test::makeSystem(container, {test::box({0, 0, 0}, {1300, 1, 1}, "rod")}, 1, 1);
+  EXPECT_NO_THROW(checkCellBudget(rod));
+  rod.buildOrientations();
+  for (const Orientation& orientation : rod.orientationTable) {
+    Polyhedron copy = rod.parts[0];
+    copy.transform(orientation);
+    EXPECT_NO_THROW(voxelise(copy));
+  }
+  // At a cell of 1/1024, even the upright bitmaps would hold more cells than the budget.
+  rod.parts[0].cellSide = 1.0 / 1024;
+  rod.RN = 6;
+  EXPECT_THROW(checkCellBudget(rod), InputError);
 }
 
 }  // namespace

@@ -26,7 +26,10 @@ Child::Child(const std::filesystem::path& folder, const std::vector<std::string>
   const std::string out = streams_.path("out");
   const std::string err = streams_.path("err");
   const std::string where = folder.string();
-  std::vector<std::string> words{TESSERA_EXE};
+  std::vector<std::string> words{
+      options.executable.empty()
+          ? std::string(TESSERA_EXE)
+          : (std::filesystem::path(TESSERA_EXE).parent_path() / options.executable).string()};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -44,7 +47,7 @@ Child::Child(const std::filesystem::path& folder, const std::vector<std::string>
     if (::dup2(fdIn, 0) < 0 || ::dup2(fdOut, 1) < 0 || ::dup2(fdErr, 2) < 0) failInChild();
     if (options.fileSizeLimit >= 0) {
       // Past the limit a write fails with EFBIG, as on a full disk, instead of raising SIGXFSZ.
-      ::signal(SIGXFSZ, SIG_IGN);
+      ::signal(SIGXFSZ, options.ignoreFileSizeSignal ? SIG_IGN : SIG_DFL);
       const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
                          static_cast<rlim_t>(options.fileSizeLimit)};
       if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) failInChild();

@@ -15,6 +15,10 @@ namespace tessera::test {
 struct ChildOptions {
   std::string input;             // standard input
   long long fileSizeLimit = -1;  // bytes a regular file may grow to (RLIMIT_FSIZE); -1: none
+  /// With a file size limit, SIGXFSZ is set ignored in the child unless this is false: then the
+  /// program meets the limit as a user's shell starts it.
+  bool ignoreFileSizeSignal = true;
+  std::string executable;  // empty: tessera; else a name built beside it (tessera-import)
   /// The child loses the capabilities that let root write past permission bits, so that a
   /// read-only folder is read-only for it too.
   bool obeyPermissions = false;

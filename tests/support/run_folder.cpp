@@ -17,6 +17,14 @@ void copyData(const std::string& dataFolder, const fs::path& folder) {
     if (entry.is_regular_file()) fs::copy_file(entry.path(), folder / entry.path().filename());
 }
 
+void setTinyCopies(const fs::path& folder, int copies) {
+  std::string project = "PBSL=2\nRN=1\nContainer\n\"container.txt\"\n";
+  for (const char* solid : {"small_cube", "small_l", "small_wedge"})
+    project += "Part\n\"" + std::string(solid) + ".txt\"\nCopies\n" + std::to_string(copies) +
+               "\n----\n";
+  writeBytes((folder / "project.txt").string(), project + "#EndFile\n");
+}
+
 RunResult runTessera(const fs::path& folder, const std::string& arguments,
                      const std::string& input) {
   const fs::path in = folder / ".stdin";

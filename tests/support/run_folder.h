@@ -9,6 +9,11 @@ namespace tessera::test {
 /// Copies every file of a folder under tests/data into folder.
 void copyData(const std::string& dataFolder, const std::filesystem::path& folder);
 
+/// Rewrites project.txt of the tiny project (tests/data/search/tiny, copied into folder) with
+/// `copies` copies of each of its three solids: more copies give a search more type
+/// sequences before it runs out of new neighbours.
+void setTinyCopies(const std::filesystem::path& folder, int copies);
+
 /// Result of running the program.
 struct RunResult {
   int status = -1;

@@ -1,0 +1,86 @@
+// tessera-import run as a user starts it: a failed import leaves the project's folder as it
+// was and says why, and no part file takes a name the main program writes its outputs to.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/project.h"
+
+namespace tessera {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kCubeObj =
+    "v 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 0 0 2\nv 2 0 2\nv 2 2 2\nv 0 2 2\n"
+    "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+
+std::map<std::string, std::string> filesIn(const fs::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    out[fs::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? test::readBytes(entry.path().string()) : "(folder)";
+  return out;
+}
+
+test::RunResult import(const fs::path& folder, const std::vector<std::string>& arguments,
+                       long long fileSizeLimit = -1) {
+  test::ChildOptions options;
+  options.executable = "tessera-import";
+  options.fileSizeLimit = fileSizeLimit;
+  options.ignoreFileSizeSignal = false;  // as a shell starts it
+  return test::runChild(folder, arguments, options);
+}
+
+std::vector<std::string> projectOf(const std::vector<std::string>& meshes) {
+  std::vector<std::string> arguments{"--project", "job/project.txt", "--container", "10", "10", "10"};
+  arguments.insert(arguments.end(), meshes.begin(), meshes.end());
+  return arguments;
+}
+
+TEST(FaultImport, AReimportOnAFullDiskLeavesTheProjectAsItWasAndSaysWhy) {
+  test::ScratchFolder scratch;
+  const fs::path folder = scratch.path("");
+  test::writeBytes(scratch.path("cube.obj"), kCubeObj);
+  test::writeBytes(scratch.path("other.obj"), kCubeObj);
+  ASSERT_EQ(import(folder, projectOf({"cube.obj:2"})).status, 0);
+  const std::map<std::string, std::string> before = filesIn(folder);
+  const long long partSize = static_cast<long long>(before.at("job/cube.txt").size());
+
+  // Room for the first file, not for the second: a write in place would have cut it short.
+  const test::RunResult run =
+      import(folder, projectOf({"cube.obj:3", "other.obj:1"}), partSize);
+  EXPECT_EQ(run.status, 1) << "not killed by SIGXFSZ";
+  EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
+  EXPECT_EQ(filesIn(folder), before) << "every file whole, no temporary file left";
+}
+
+TEST(FaultImport, AFailedImportIntoANewFolderLeavesNoFolderBehind) {
+  test::ScratchFolder scratch;
+  const fs::path folder = scratch.path("");
+  test::writeBytes(scratch.path("cube.obj"), kCubeObj);
+  const std::map<std::string, std::string> before = filesIn(folder);
+  const test::RunResult run = import(folder, projectOf({"cube.obj"}), 100);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(filesIn(folder), before);
+}
+
+TEST(FaultImport, APartFileNamedLikeAnOutputOfTheRunIsRefused) {
+  for (const char* mesh : {"report.obj", "report2.obj", "ID_Type_SequenceForPack.obj"}) {
+    SCOPED_TRACE(mesh);
+    test::ScratchFolder scratch;
+    test::writeBytes(scratch.path(mesh), kCubeObj);
+    const std::map<std::string, std::string> before = filesIn(scratch.path(""));
+    const test::RunResult run = import(scratch.path(""), projectOf({mesh}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("rename the mesh"), std::string::npos) << run.err;
+    EXPECT_EQ(filesIn(scratch.path("")), before);
+  }
+}
+
+}  // namespace
+}  // namespace tessera
