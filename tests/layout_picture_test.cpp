@@ -1,3 +1,5 @@
+#include "picture/layout_picture.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "geometry/face_triangulation.h"
-#include "picture/layout_picture.h"
 #include "picture/picture_text.h"
 
 namespace tessera {
@@ -20,10 +21,21 @@ namespace {
 std::vector<std::vector<Point>> boxFaces(Point lo, Point hi) {
   std::vector<Point> c;
   for (int i = 0; i < 8; ++i) {
-    c.push_back({(i & 1) != 0 ? hi.x : lo.x, (i & 2) != 0 ? hi.y : lo.y, (i & 4) != 0 ? hi.z : lo.z});
+    c.push_back(
+        {(i & 1) != 0 ? hi.x : lo.x, (i & 2) != 0 ? hi.y : lo.y, (i & 4) != 0 ? hi.z : lo.z});
   }
   return {{c[0], c[2], c[3], c[1]}, {c[4], c[5], c[7], c[6]}, {c[0], c[1], c[5], c[4]},
           {c[2], c[6], c[7], c[3]}, {c[0], c[4], c[6], c[2]}, {c[1], c[3], c[7], c[5]}};
+}
+
+// The box lo..hi as a wire frame: each edge once for each of the two faces it bounds.
+std::vector<LayoutEdge> boxEdges(Point lo, Point hi) {
+  std::vector<LayoutEdge> edges;
+  for (const auto& face : boxFaces(lo, hi)) {
+    for (std::size_t i = 0; i < face.size(); ++i)
+      edges.push_back({face[i], face[(i + 1) % face.size()]});
+  }
+  return edges;
 }
 
 // Container 30 x 31 x 50 as a wire frame, a placed 10-cube in the origin corner and a 10-cube
@@ -33,11 +45,7 @@ LayoutScene knownScene() {
   scene.title = "test";
   scene.containerMin = {0, 0, 0};
   scene.containerMax = {30, 31, 50};
-  for (const auto& face : boxFaces(scene.containerMin, scene.containerMax)) {
-    for (std::size_t i = 0; i < face.size(); ++i) {
-      scene.containerEdges.push_back({face[i], face[(i + 1) % face.size()]});
-    }
-  }
+  scene.containerEdges = boxEdges(scene.containerMin, scene.containerMax);
   scene.solids.push_back({boxFaces({0, 0, 0}, {10, 10, 10}), 0, true});
   scene.solids.push_back({boxFaces({30, 31, 50}, {40, 41, 60}), 1, false});
   scene.types = {{"cube", 1}, {"parked", 1}};
@@ -86,8 +94,8 @@ TEST(LayoutPicture, ViewsFrameContainerAndParkedPartsInTheirOwnHalves) {
   const LayoutScene scene = knownScene();
   const ViewMapping front = frontViewMapping(scene);
   const ViewMapping iso = isometricViewMapping(scene);
-  for (const Point& p : {Point{0, 0, 0}, Point{30, 31, 50}, Point{40, 41, 60}, Point{0, 31, 50},
-                         Point{40, 0, 0}}) {
+  for (const Point& p :
+       {Point{0, 0, 0}, Point{30, 31, 50}, Point{40, 41, 60}, Point{0, 31, 50}, Point{40, 0, 0}}) {
     const ScreenPoint f = project(front, p);
     EXPECT_GE(f.x, kPictureWidth / 2);
     EXPECT_LT(f.x, kPictureWidth);
@@ -174,8 +182,8 @@ TEST(LayoutPicture, NearerFacesHideFartherOnesWhateverTheSolidOrder) {
 
 TEST(LayoutPicture, NonConvexFaceLeavesItsNotchEmpty) {
   // An L-shaped plate facing the front viewer, its ring starting where a fan would fill the notch.
-  const std::vector<Point> front = {{10, 0, 4}, {4, 0, 4},  {4, 0, 10},
-                                    {0, 0, 10}, {0, 0, 0},  {10, 0, 0}};
+  const std::vector<Point> front = {{10, 0, 4}, {4, 0, 4}, {4, 0, 10},
+                                    {0, 0, 10}, {0, 0, 0}, {10, 0, 0}};
   LayoutScene scene = knownScene();
   scene.solids[0].faces = {front};
   const RgbImage image = renderLayout(scene);
@@ -252,11 +260,11 @@ void expectTiles(const std::vector<Point>& ring) {
 
 TEST(FaceTriangulation, TilesNonConvexRingsInEveryPlaneAndOrientation) {
   // The L in the plane, starting at the corner a fan from it would get wrong.
-  const std::vector<std::array<double, 2>> ell = {{10, 4}, {4, 4}, {4, 10}, {0, 10}, {0, 0}, {10, 0}};
+  const std::vector<std::array<double, 2>> ell = {{10, 4}, {4, 4}, {4, 10},
+                                                  {0, 10}, {0, 0}, {10, 0}};
   // A comb with two notches and a straight corner at (6, 0).
-  const std::vector<std::array<double, 2>> comb = {{0, 0}, {6, 0},  {12, 0}, {12, 8}, {9, 8},
-                                                   {9, 3}, {6, 3},  {6, 8},  {3, 8},  {3, 3},
-                                                   {0, 3}};
+  const std::vector<std::array<double, 2>> comb = {{0, 0}, {6, 0}, {12, 0}, {12, 8}, {9, 8}, {9, 3},
+                                                   {6, 3}, {6, 8}, {3, 8},  {3, 3},  {0, 3}};
   for (const auto* shape : {&ell, &comb}) {
     for (int plane = 0; plane < 3; ++plane) {
       for (const bool flip : {false, true}) {
@@ -267,8 +275,8 @@ TEST(FaceTriangulation, TilesNonConvexRingsInEveryPlaneAndOrientation) {
                          : plane == 1 ? Point{2.5, w, v}
                                       : Point{v, -0.5, w});
         }
-        SCOPED_TRACE(testing::Message() << "corners " << ring.size() << " plane " << plane
-                                        << " flip " << flip);
+        SCOPED_TRACE(testing::Message()
+                     << "corners " << ring.size() << " plane " << plane << " flip " << flip);
         expectTiles(ring);
       }
     }
@@ -319,7 +327,8 @@ TEST(LayoutPicture, LongNamesAreCutInTheirMiddleAndKeepTheCount) {
   // The name's end and the count still show within the column; nothing spills into the next one.
   EXPECT_FALSE(sameArea(picture, renderLayout(otherEnd), kFirstLegendColumn));
   EXPECT_FALSE(sameArea(picture, renderLayout(otherCount), kFirstLegendColumn));
-  EXPECT_TRUE(sameArea(picture, renderLayout(knownScene()), {240, 600, kPictureWidth, kPictureHeight}));
+  EXPECT_TRUE(
+      sameArea(picture, renderLayout(knownScene()), {240, 600, kPictureWidth, kPictureHeight}));
 }
 
 // Screen height of the placed cube in each view.
@@ -338,12 +347,7 @@ TEST(LayoutPicture, AContainerFarTallerThanItsPackingIsShortenedWithABreakMark) 
   tall.packingHeight = 6;
   LayoutScene low = tall;  // a container just taller than what is shown of the tall one
   low.containerMax.z = 10;
-  low.containerEdges.clear();
-  for (const auto& face : boxFaces(low.containerMin, low.containerMax)) {
-    for (std::size_t i = 0; i < face.size(); ++i) {
-      low.containerEdges.push_back({face[i], face[(i + 1) % face.size()]});
-    }
-  }
+  low.containerEdges = boxEdges(low.containerMin, low.containerMax);
   EXPECT_FALSE(heightBreakOf(low).active);
   ASSERT_TRUE(heightBreakOf(tall).active);
 
