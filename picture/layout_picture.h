@@ -4,9 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "geometry/point.h"
 #include "formats/number_format.h"
-#include "picture/raster_canvas.h"
+#include "geometry/point.h"
 #include "picture/rgb_image.h"
 
 namespace tessera {
@@ -20,7 +19,7 @@ struct LayoutEdge {
 struct LayoutSolid {
   /// Planar rings, possibly non-convex; the right-hand rule on a ring gives its outward normal.
   std::vector<std::vector<Point>> faces;
-  int typeIndex = 0;  // into LayoutScene::types; also picks the colour
+  int typeIndex = 0;   // into LayoutScene::types; also picks the colour
   bool placed = true;  // false: no place was found and the part waits parked outside
 };
 
@@ -31,7 +30,7 @@ struct LayoutType {
 
 /// Everything a picture of a layout shows.
 struct LayoutScene {
-  std::string title;  // first words of the title line; may be empty
+  std::string title;   // first words of the title line; may be empty
   Point containerMin;  // the container's bounding box
   Point containerMax;
   std::vector<LayoutEdge> containerEdges;  // drawn as a wire frame
@@ -49,17 +48,41 @@ inline constexpr Rgb kUnplacedOutlineColour{220, 0, 0};
 
 enum class ViewKind { isometric, front };
 
+/// A vertex on the screen: pixel (i, j) covers [i, i+1) x [j, j+1), rows grow downwards; depth
+/// grows away from the viewer.
+struct ScreenPoint {
+  double x = 0.0;
+  double y = 0.0;
+  double depth = 0.0;
+};
+
+/// The empty upper part of a container much taller than its packing, drawn shortened: heights
+/// from..to are drawn as from..from + shown, everything above moves down with them.
+struct HeightBreak {
+  double from = 0.0;
+  double to = 0.0;
+  double shown = 0.0;
+  bool active = false;
+};
+
+/// The break a scene's views share; inactive unless the container is far taller than its packing.
+HeightBreak heightBreakOf(const LayoutScene& scene);
+/// The height z is drawn at.
+double drawnHeight(const HeightBreak& cut, double z);
+
 /// How one view maps the world onto the picture. The front view looks along +y with x to the
 /// right and z up, depth = y; the isometric view looks from front-left-top along (1, 1, -1).
 struct ViewMapping {
   ViewKind kind = ViewKind::front;
-  double scale = 1.0;  // pixels per length unit
+  double scale = 1.0;    // pixels per length unit
   double offsetX = 0.0;  // picture position of the view-plane origin
   double offsetY = 0.0;
+  HeightBreak heightBreak;
 };
 
 ScreenPoint project(const ViewMapping& view, const Point& p);
-/// Each view frames the container, every solid and, in the front view, the height line.
+/// Each view frames the container (shortened by the scene's height break), every solid and, in the
+/// front view, the height line.
 ViewMapping isometricViewMapping(const LayoutScene& scene);
 ViewMapping frontViewMapping(const LayoutScene& scene);
 
@@ -71,8 +94,8 @@ Rgb unplacedColour(int typeIndex);
 /// from the face towards the viewer.
 Rgb shadeFace(Rgb colour, const Point& normal);
 
-
-/// The picture: title, isometric view left, front view right, legend below.
+/// The picture: title, isometric view left, front view right, legend below, drawn anti-aliased.
+/// Faces are painted back to front (see the drawing for the order and its limits).
 RgbImage renderLayout(const LayoutScene& scene);
 /// The same picture as PNG bytes; the same scene always gives the same bytes.
 std::vector<std::uint8_t> renderLayoutPng(const LayoutScene& scene);

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "picture/layout_picture.h"
 #include "model/packing_system.h"
+#include "picture/layout_picture.h"
 
 namespace tessera {
 

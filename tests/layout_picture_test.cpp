@@ -1,3 +1,5 @@
+#include "picture/layout_picture.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -9,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "picture/bitmap_font.h"
 #include "geometry/face_triangulation.h"
-#include "picture/layout_picture.h"
-#include "picture/raster_canvas.h"
+#include "picture/picture_text.h"
 
 namespace tessera {
 namespace {
@@ -21,10 +21,21 @@ namespace {
 std::vector<std::vector<Point>> boxFaces(Point lo, Point hi) {
   std::vector<Point> c;
   for (int i = 0; i < 8; ++i) {
-    c.push_back({(i & 1) != 0 ? hi.x : lo.x, (i & 2) != 0 ? hi.y : lo.y, (i & 4) != 0 ? hi.z : lo.z});
+    c.push_back(
+        {(i & 1) != 0 ? hi.x : lo.x, (i & 2) != 0 ? hi.y : lo.y, (i & 4) != 0 ? hi.z : lo.z});
   }
   return {{c[0], c[2], c[3], c[1]}, {c[4], c[5], c[7], c[6]}, {c[0], c[1], c[5], c[4]},
           {c[2], c[6], c[7], c[3]}, {c[0], c[4], c[6], c[2]}, {c[1], c[3], c[7], c[5]}};
+}
+
+// The box lo..hi as a wire frame: each edge once for each of the two faces it bounds.
+std::vector<LayoutEdge> boxEdges(Point lo, Point hi) {
+  std::vector<LayoutEdge> edges;
+  for (const auto& face : boxFaces(lo, hi)) {
+    for (std::size_t i = 0; i < face.size(); ++i)
+      edges.push_back({face[i], face[(i + 1) % face.size()]});
+  }
+  return edges;
 }
 
 // Container 30 x 31 x 50 as a wire frame, a placed 10-cube in the origin corner and a 10-cube
@@ -34,17 +45,20 @@ LayoutScene knownScene() {
   scene.title = "test";
   scene.containerMin = {0, 0, 0};
   scene.containerMax = {30, 31, 50};
-  for (const auto& face : boxFaces(scene.containerMin, scene.containerMax)) {
-    for (std::size_t i = 0; i < face.size(); ++i) {
-      scene.containerEdges.push_back({face[i], face[(i + 1) % face.size()]});
-    }
-  }
+  scene.containerEdges = boxEdges(scene.containerMin, scene.containerMax);
   scene.solids.push_back({boxFaces({0, 0, 0}, {10, 10, 10}), 0, true});
   scene.solids.push_back({boxFaces({30, 31, 50}, {40, 41, 60}), 1, false});
   scene.types = {{"cube", 1}, {"parked", 1}};
   scene.packingHeight = 12.5;
   return scene;
 }
+
+struct PixelRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+};
 
 Rgb pixelOf(const RgbImage& image, const ScreenPoint& p) {
   return pixelAt(image, static_cast<int>(std::floor(p.x)), static_cast<int>(std::floor(p.y)));
@@ -80,8 +94,8 @@ TEST(LayoutPicture, ViewsFrameContainerAndParkedPartsInTheirOwnHalves) {
   const LayoutScene scene = knownScene();
   const ViewMapping front = frontViewMapping(scene);
   const ViewMapping iso = isometricViewMapping(scene);
-  for (const Point& p : {Point{0, 0, 0}, Point{30, 31, 50}, Point{40, 41, 60}, Point{0, 31, 50},
-                         Point{40, 0, 0}}) {
+  for (const Point& p :
+       {Point{0, 0, 0}, Point{30, 31, 50}, Point{40, 41, 60}, Point{0, 31, 50}, Point{40, 0, 0}}) {
     const ScreenPoint f = project(front, p);
     EXPECT_GE(f.x, kPictureWidth / 2);
     EXPECT_LT(f.x, kPictureWidth);
@@ -113,10 +127,17 @@ TEST(LayoutPicture, HeightLineSitsAtBottomPlusHeightWithItsLabel) {
   EXPECT_EQ(pixelAt(image, column, row - 3), kPictureBackground);
   EXPECT_EQ(pixelAt(image, column, row + 3), kPictureBackground);
 
-  // "H = 12.5" stands right of the container, centred on the line.
+  // "H = 12.5" stands right of the container, centred on the line, in the line's colour (its
+  // anti-aliased edges in shades of it).
   const int right = static_cast<int>(project(front, {30, 0, 14.5}).x) + 10;
-  const int labelPixels = countColour(image, kHeightLineColour,
-                                      {right, row - 8, right + textWidth("H = 12.5", 2) + 8, row + 9});
+  const int labelRight = right + static_cast<int>(textWidth("H = 12.5", 15.0)) + 8;
+  int labelPixels = 0;
+  for (int y = row - 10; y < row + 10; ++y) {
+    for (int x = right; x < labelRight; ++x) {
+      const Rgb c = pixelAt(image, x, y);
+      labelPixels += y != row && c.r > c.g + 60 && c.b > c.g + 60 ? 1 : 0;
+    }
+  }
   EXPECT_GT(labelPixels, 40);
 }
 
@@ -161,8 +182,8 @@ TEST(LayoutPicture, NearerFacesHideFartherOnesWhateverTheSolidOrder) {
 
 TEST(LayoutPicture, NonConvexFaceLeavesItsNotchEmpty) {
   // An L-shaped plate facing the front viewer, its ring starting where a fan would fill the notch.
-  const std::vector<Point> front = {{10, 0, 4}, {4, 0, 4},  {4, 0, 10},
-                                    {0, 0, 10}, {0, 0, 0},  {10, 0, 0}};
+  const std::vector<Point> front = {{10, 0, 4}, {4, 0, 4}, {4, 0, 10},
+                                    {0, 0, 10}, {0, 0, 0}, {10, 0, 0}};
   LayoutScene scene = knownScene();
   scene.solids[0].faces = {front};
   const RgbImage image = renderLayout(scene);
@@ -239,11 +260,11 @@ void expectTiles(const std::vector<Point>& ring) {
 
 TEST(FaceTriangulation, TilesNonConvexRingsInEveryPlaneAndOrientation) {
   // The L in the plane, starting at the corner a fan from it would get wrong.
-  const std::vector<std::array<double, 2>> ell = {{10, 4}, {4, 4}, {4, 10}, {0, 10}, {0, 0}, {10, 0}};
+  const std::vector<std::array<double, 2>> ell = {{10, 4}, {4, 4}, {4, 10},
+                                                  {0, 10}, {0, 0}, {10, 0}};
   // A comb with two notches and a straight corner at (6, 0).
-  const std::vector<std::array<double, 2>> comb = {{0, 0}, {6, 0},  {12, 0}, {12, 8}, {9, 8},
-                                                   {9, 3}, {6, 3},  {6, 8},  {3, 8},  {3, 3},
-                                                   {0, 3}};
+  const std::vector<std::array<double, 2>> comb = {{0, 0}, {6, 0}, {12, 0}, {12, 8}, {9, 8}, {9, 3},
+                                                   {6, 3}, {6, 8}, {3, 8},  {3, 3},  {0, 3}};
   for (const auto* shape : {&ell, &comb}) {
     for (int plane = 0; plane < 3; ++plane) {
       for (const bool flip : {false, true}) {
@@ -254,8 +275,8 @@ TEST(FaceTriangulation, TilesNonConvexRingsInEveryPlaneAndOrientation) {
                          : plane == 1 ? Point{2.5, w, v}
                                       : Point{v, -0.5, w});
         }
-        SCOPED_TRACE(testing::Message() << "corners " << ring.size() << " plane " << plane
-                                        << " flip " << flip);
+        SCOPED_TRACE(testing::Message()
+                     << "corners " << ring.size() << " plane " << plane << " flip " << flip);
         expectTiles(ring);
       }
     }
@@ -269,44 +290,100 @@ TEST(FaceTriangulation, DegenerateRingsGiveNoArea) {
   EXPECT_EQ(ringNormal(line), Point{});
 }
 
-TEST(RasterCanvas, TrianglesSharingAnEdgeCoverEachInnerPixelExactlyOnce) {
-  Canvas canvas = makeCanvas(20, 12, kPictureBackground);
-  const ScreenPoint a{2, 3, 1}, b{12, 3, 1}, c{12, 7, 1}, d{2, 7, 1};
-  fillTriangle(canvas, a, b, c, Rgb{1, 2, 3});
-  fillTriangle(canvas, a, c, d, Rgb{4, 5, 6});  // same depth: the first colour stays on the seam
-  int painted = 0;
-  for (int y = 0; y < 12; ++y) {
-    for (int x = 0; x < 20; ++x) {
-      const bool inside = x >= 2 && x < 12 && y >= 3 && y < 7;
-      const bool drawn = pixelAt(canvas.image, x, y) != kPictureBackground;
-      EXPECT_EQ(drawn, inside) << x << "," << y;
-      painted += drawn ? 1 : 0;
+// The legend's first column, where the first type's name stands.
+const PixelRect kFirstLegendColumn{0, 600, 236, kPictureHeight};
+
+bool sameArea(const RgbImage& a, const RgbImage& b, PixelRect area) {
+  for (int y = area.top; y < area.bottom; ++y) {
+    for (int x = area.left; x < area.right; ++x) {
+      if (pixelAt(a, x, y) != pixelAt(b, x, y)) return false;
     }
   }
-  EXPECT_EQ(painted, 40);
-  fillTriangle(canvas, a, b, c, Rgb{7, 8, 9});  // equal depth does not overwrite
-  EXPECT_EQ(pixelAt(canvas.image, 11, 3), (Rgb{1, 2, 3}));
-  fillTriangle(canvas, {2, 3, 0.5}, {12, 3, 0.5}, {12, 7, 0.5}, Rgb{7, 8, 9});
-  EXPECT_EQ(pixelAt(canvas.image, 11, 3), (Rgb{7, 8, 9}));
+  return true;
 }
 
-TEST(BitmapFont, EveryPrintableGlyphIsDrawnDistinctAndOthersShowAQuestionMark) {
-  std::vector<Glyph> seen;
-  for (int c = 33; c <= 126; ++c) {
-    const Glyph& glyph = glyphFor(static_cast<unsigned char>(c));
-    bool any = false;
-    for (const std::uint8_t row : glyph) {
-      EXPECT_EQ(row >> kGlyphWidth, 0) << static_cast<char>(c);
-      any = any || row != 0;
-    }
-    EXPECT_TRUE(any) << static_cast<char>(c);
-    EXPECT_EQ(std::find(seen.begin(), seen.end(), glyph), seen.end()) << static_cast<char>(c);
-    seen.push_back(glyph);
-  }
-  for (const unsigned char c : {0, 10, 31, 127, 200, 255}) {
-    EXPECT_EQ(&glyphFor(c), &glyphFor('?'));
-  }
+TEST(LayoutPicture, AChineseTypeNameShowsAsItsCharactersWhetherGbkOrUtf8) {
+  LayoutScene gbk = knownScene();
+  gbk.types[0].name = "\xB3\xDD\xC2\xD6";  // 齿轮 in GBK, as a polyhedron file from China holds it
+  LayoutScene utf8 = gbk;
+  utf8.types[0].name = "\xE9\xBD\xBF\xE8\xBD\xAE";
+  LayoutScene questionMarks = gbk;
+  questionMarks.types[0].name = "??";
+
+  const RgbImage picture = renderLayout(gbk);
+  EXPECT_FALSE(sameArea(picture, renderLayout(questionMarks), kFirstLegendColumn));
+  EXPECT_TRUE(picture.rgb == renderLayout(utf8).rgb);
+  EXPECT_EQ(renderLayoutPng(gbk), renderLayoutPng(gbk));
 }
 
+TEST(LayoutPicture, LongNamesAreCutInTheirMiddleAndKeepTheCount) {
+  LayoutScene scene = knownScene();
+  scene.types[0].name = std::string(60, 'w') + "-end";
+  LayoutScene otherEnd = scene;
+  otherEnd.types[0].name = std::string(60, 'w') + "-END";
+  LayoutScene otherCount = scene;
+  otherCount.types[0].count = 7;
+  const RgbImage picture = renderLayout(scene);
+  // The name's end and the count still show within the column; nothing spills into the next one.
+  EXPECT_FALSE(sameArea(picture, renderLayout(otherEnd), kFirstLegendColumn));
+  EXPECT_FALSE(sameArea(picture, renderLayout(otherCount), kFirstLegendColumn));
+  EXPECT_TRUE(
+      sameArea(picture, renderLayout(knownScene()), {240, 600, kPictureWidth, kPictureHeight}));
+}
+
+// Screen height of the placed cube in each view.
+std::array<double, 2> cubeHeights(const LayoutScene& scene, double top) {
+  const ViewMapping front = frontViewMapping(scene);
+  const ViewMapping iso = isometricViewMapping(scene);
+  return {project(front, {0, 0, 0}).y - project(front, {0, 0, top}).y,
+          project(iso, {0, 0, 0}).y - project(iso, {0, 0, top}).y};
+}
+
+TEST(LayoutPicture, AContainerFarTallerThanItsPackingIsShortenedWithABreakMark) {
+  LayoutScene tall = knownScene();
+  tall.solids.pop_back();
+  tall.types.pop_back();
+  tall.solids[0].faces = boxFaces({0, 0, 0}, {10, 10, 6});
+  tall.packingHeight = 6;
+  LayoutScene low = tall;  // a container just taller than what is shown of the tall one
+  low.containerMax.z = 10;
+  low.containerEdges = boxEdges(low.containerMin, low.containerMax);
+  EXPECT_FALSE(heightBreakOf(low).active);
+  ASSERT_TRUE(heightBreakOf(tall).active);
+
+  const auto tallHeights = cubeHeights(tall, 6);
+  const auto lowHeights = cubeHeights(low, 6);
+  for (int view = 0; view < 2; ++view) {
+    EXPECT_GT(tallHeights[view], 0.9 * lowHeights[view]) << view;
+  }
+
+  const RgbImage image = renderLayout(tall);
+  const ViewMapping front = frontViewMapping(tall);
+  EXPECT_EQ(pixelOf(image, project(front, {5, 0, 3})),
+            shadeFace(typeColour(0), kTowardsFrontViewer));
+  // The container's top is still there; its right edge is broken where it is shortened.
+  EXPECT_NE(pixelOf(image, project(front, {20, 0, 50})), kPictureBackground);
+  const HeightBreak cut = heightBreakOf(tall);
+  const double third = (cut.to - cut.from) / 3.0;
+  EXPECT_EQ(pixelOf(image, project(front, {30, 0, cut.from + 1.5 * third})), kPictureBackground);
+  EXPECT_NE(pixelOf(image, project(front, {30, 0, cut.from + 0.4 * third})), kPictureBackground);
+  EXPECT_NE(pixelOf(image, project(front, {30, 0, cut.to - 0.4 * third})), kPictureBackground);
+}
+
+TEST(LayoutPicture, APartStandingOnALargePlateIsPaintedOverItWhateverTheSolidOrder) {
+  // Nearest points, farthest points and centroids of faces would all put the plate's top last.
+  LayoutScene scene = knownScene();
+  scene.solids = {{boxFaces({0, 0, 0}, {30, 31, 2}), 0, true},
+                  {boxFaces({24, 24, 2}, {28, 28, 6}), 1, true}};
+  LayoutScene reversed = scene;
+  std::swap(reversed.solids.front(), reversed.solids.back());
+  for (const LayoutScene& s : {scene, reversed}) {
+    const RgbImage image = renderLayout(s);
+    const ViewMapping iso = isometricViewMapping(s);
+    EXPECT_EQ(pixelOf(image, project(iso, {26, 24, 4})),
+              shadeFace(typeColour(1), kTowardsFrontViewer));
+    EXPECT_EQ(pixelOf(image, project(iso, {12, 6, 2})), shadeFace(typeColour(0), {0, 0, 1}));
+  }
+}
 }  // namespace
 }  // namespace tessera
