@@ -10,6 +10,9 @@
 #include <sstream>
 #include <string_view>
 
+#include "mesh/mesh_reader_3mf.h"
+#include "mesh/ply_reader.h"
+
 namespace tessera {
 
 std::string importMessage(const std::string& file, int line, const std::string& what) {
@@ -284,6 +287,23 @@ RawMesh readMesh(const std::string& path) {
   // A FIFO would block the read forever and a device such as /dev/zero would never end it.
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     throw ImportError(importMessage(path, 0, "is not a regular file, not a mesh file"));
+  const auto dot = path.find_last_of('.');
+  const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
+  if (is3mfPath(path)) {
+    // A plate read as one mesh: every item of the build where the build puts it.
+    RawMesh plate;
+    for (const BuildItemMesh& item : read3mf(path)) {
+      const int first = static_cast<int>(plate.vertices.size());
+      plate.vertices.insert(plate.vertices.end(), item.mesh.vertices.begin(),
+                            item.mesh.vertices.end());
+      for (std::vector<int> ring : item.mesh.faces) {
+        for (int& i : ring) i += first;
+        plate.faces.push_back(std::move(ring));
+        plate.faceLines.push_back(0);
+      }
+    }
+    return plate;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ImportError(importMessage(path, 0, "cannot open the file"));
   std::string bytes;
@@ -293,13 +313,12 @@ RawMesh readMesh(const std::string& path) {
     throw ImportError(importMessage(path, 0, "cannot read the file"));
   }
   if (in.bad()) throw ImportError(importMessage(path, 0, "cannot read the file"));
-  const auto dot = path.find_last_of('.');
-  const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
   if (ext == ".stl") return readStl(bytes, path);
+  if (ext == ".ply") return readPly(bytes, path);
   std::istringstream text(bytes);
   if (ext == ".obj") return readObj(text, path);
   if (ext == ".off") return readOff(text, path);
-  throw ImportError(importMessage(path, 0, "unknown mesh format; expected .stl, .obj or .off"));
+  throw ImportError(importMessage(path, 0, "unknown mesh format; expected .stl, .obj, .off, .ply or .3mf"));
 }
 
 }  // namespace tessera
