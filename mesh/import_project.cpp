@@ -62,10 +62,13 @@ std::vector<ManifestEntry> manifestEntries(const std::string& projectPath,
                                            const std::vector<PartSource>& sources, double scale) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path folder = fs::absolute(fs::path(projectPath).parent_path(), ec);
+  // A project in the working folder has no parent path, and absolute("") is empty.
+  fs::path parent = fs::path(projectPath).parent_path();
+  if (parent.empty()) parent = ".";
+  const fs::path folder = fs::absolute(parent, ec).lexically_normal();
   std::vector<ManifestEntry> entries;
   for (const PartSource& source : sources) {
-    const fs::path mesh = fs::absolute(source.meshPath, ec);
+    const fs::path mesh = fs::absolute(source.meshPath, ec).lexically_normal();
     fs::path relative = mesh.lexically_relative(folder);
     if (relative.empty()) relative = mesh;
     if (relative.string().size() > kLongestPath + 2)

@@ -20,9 +20,7 @@ std::string importMessage(const std::string& file, int line, const std::string& 
   return file + ": " + what;
 }
 
-namespace {
-
-std::vector<std::string_view> tokens(std::string_view line) {
+std::vector<std::string_view> lineTokens(std::string_view line) {
   std::vector<std::string_view> out;
   std::size_t i = 0;
   while (i < line.size()) {
@@ -34,6 +32,8 @@ std::vector<std::string_view> tokens(std::string_view line) {
   }
   return out;
 }
+
+namespace {
 
 /// Locale-independent; the whole token must be the number.
 bool toDouble(std::string_view s, double& v) {
@@ -112,7 +112,7 @@ RawMesh readAsciiStl(const std::string& bytes, const std::string& file) {
   std::vector<int> ring;
   while (std::getline(in, text)) {
     ++line;
-    const auto toks = tokens(text);
+    const auto toks = lineTokens(text);
     if (toks.empty()) continue;
     const std::string key = lower(std::string(toks[0]));
     auto fail = [&](const std::string& what) {
@@ -187,7 +187,7 @@ RawMesh readObj(std::istream& in, const std::string& file) {
   int line = 0;
   while (std::getline(in, text)) {
     ++line;
-    const auto toks = tokens(text);
+    const auto toks = lineTokens(text);
     if (toks.empty()) continue;
     if (toks[0] == "v") {
       mesh.vertices.push_back(coordinates(toks, 1, file, line));
@@ -229,7 +229,7 @@ RawMesh readOff(std::istream& in, const std::string& file) {
       ++line;
       const auto hash = text.find('#');
       if (hash != std::string::npos) text.erase(hash);
-      auto toks = tokens(text);
+      auto toks = lineTokens(text);
       if (!toks.empty()) return toks;
     }
     return {};

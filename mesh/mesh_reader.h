@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/point.h"
@@ -17,6 +18,9 @@ class ImportError : public std::runtime_error {
 
 /// "file:line: what", or "file: what" when line is 0.
 std::string importMessage(const std::string& file, int line, const std::string& what);
+
+/// The words of a line, split at spaces, tabs and carriage returns.
+std::vector<std::string_view> lineTokens(std::string_view line);
 
 /// A mesh as read, before welding: each face is a ring of indices into vertices, in file order.
 struct RawMesh {

@@ -53,19 +53,6 @@ struct Element {
   int line = 0;  // of its header line
 };
 
-std::vector<std::string_view> words(std::string_view line) {
-  std::vector<std::string_view> out;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-    std::size_t j = i;
-    while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r') ++j;
-    if (j > i) out.push_back(line.substr(i, j - i));
-    i = j;
-  }
-  return out;
-}
-
 /// The body of the file after the header, value by value.
 class Body {
  public:
@@ -179,11 +166,11 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
     return text;
   };
 
-  if (words(next()) != std::vector<std::string_view>{"ply"}) fail("expected the header 'ply'");
+  if (lineTokens(next()) != std::vector<std::string_view>{"ply"}) fail("expected the header 'ply'");
   std::optional<Encoding> encoding;
   std::vector<Element> elements;
   while (true) {
-    const auto w = words(next());
+    const auto w = lineTokens(next());
     if (w.empty()) continue;
     if (w[0] == "end_header") break;
     if (w[0] == "comment" || w[0] == "obj_info") continue;
@@ -224,6 +211,7 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
     }
   }
   if (!encoding) fail("the header has no 'format' line");
+  const int headerLines = line;
 
   const Element* vertexElement = nullptr;
   const Element* faceElement = nullptr;
@@ -273,7 +261,7 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
   RawMesh mesh;
   mesh.vertices.reserve(static_cast<std::size_t>(vertexElement->count));
   const long long vertexCount = vertexElement->count;
-  Body body(bytes, at, line + 1, *encoding, file);
+  Body body(bytes, at, headerLines + 1, *encoding, file);
   for (const Element& e : elements) {
     for (long long n = 0; n < e.count; ++n) {
       Point p;

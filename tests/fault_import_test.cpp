@@ -76,10 +76,10 @@ TEST(FaultImport, AReimportWhoseMeshManifestCannotBeWrittenLeavesTheProjectAsItW
   // Many items of a plate in a deep folder make the manifest the largest file of the import.
   test::ScratchFolder scratch;
   const fs::path folder = scratch.path("");
-  const std::string plate = std::string(150, 'd') + "/plate.3mf";
+  const std::string plate = std::string(250, 'd') + "/plate.3mf";
   fs::create_directories(fs::path(scratch.path(plate)).parent_path());
   std::string items;
-  for (int i = 0; i < 12; ++i)
+  for (int i = 0; i < 30; ++i)
     items += "<item objectid=\"1\" transform=\"1 0 0 0 1 0 0 0 1 " + std::to_string(3 * i) +
              " 0 0\"/>\n";
   test::writeBytes(scratch.path(plate),

@@ -108,7 +108,7 @@ TEST(PlateImport, WhatIsNoPlateIsRefusedNamingTheFileAndNothingIsWritten) {
   const std::string good = plate("millimeter");
   const std::vector<std::tuple<std::string, std::string, std::string>> cases{
       {"empty", threeMfPackage(test::modelXml("millimeter", "", "")),
-       "places no object with triangles in its build"},
+       "the 3MF model places no object with triangles in its build"},
       {"broken zip", good.substr(0, good.size() / 2), "is not a readable 3MF package"},
       {"not a 3MF", "solid cube\nendsolid cube\n", "is not a readable 3MF package"}};
   for (const auto& [what, bytes, message] : cases) {
