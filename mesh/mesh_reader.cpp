@@ -279,7 +279,7 @@ RawMesh readOff(std::istream& in, const std::string& file) {
   return mesh;
 }
 
-RawMesh readMesh(const std::string& path) {
+void checkMeshFileKind(const std::string& path) {
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
   if (std::filesystem::is_directory(status))
@@ -287,6 +287,10 @@ RawMesh readMesh(const std::string& path) {
   // A FIFO would block the read forever and a device such as /dev/zero would never end it.
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     throw ImportError(importMessage(path, 0, "is not a regular file, not a mesh file"));
+}
+
+RawMesh readMesh(const std::string& path) {
+  checkMeshFileKind(path);
   const auto dot = path.find_last_of('.');
   const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
   if (is3mfPath(path)) {

@@ -36,6 +36,8 @@ RawMesh readStl(const std::string& bytes, const std::string& file);
 RawMesh readObj(std::istream& in, const std::string& file);
 /// OFF: header, counts, vertex and face blocks; '#' starts a comment.
 RawMesh readOff(std::istream& in, const std::string& file);
+/// Throws ImportError when path is a folder or other than a regular file (a FIFO, a device).
+void checkMeshFileKind(const std::string& path);
 /// Reads path with the reader its extension names (.stl, .obj, .off, .ply, .3mf, in any case);
 /// a 3MF plate gives every item of its build as one mesh.
 RawMesh readMesh(const std::string& path);

@@ -148,6 +148,7 @@ class Reader {
   }
 
   std::vector<BuildItemMesh> read() const {
+    checkMeshFileKind(path_);
     Handle model, reader;
     if (lib3mf_createmodel(model.out()) != 0 ||
         lib3mf_model_queryreader(model.get(), "3mf", reader.out()) != 0)
