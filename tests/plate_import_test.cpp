@@ -79,8 +79,12 @@ TEST(PlateImport, EveryBuildItemBecomesAPartWhereItsTransformsPutItInMillimetres
   EXPECT_NE(run.out.find("plate.3mf (item 3) -> job/assembly.txt: 4 faces"), std::string::npos)
       << run.out;
 
-  // One mesh: the plate as a whole, here four shells the exact import refuses.
-  EXPECT_EQ(import(folder.path(""), {"plate.3mf", "--unit", "cm"}).status, 1);
+  // One mesh: the plate as a whole, here in shells the exact import refuses; its unit is its own.
+  const test::RunResult unit = import(folder.path(""), {"plate.3mf", "--unit", "cm"});
+  EXPECT_EQ(unit.status, 1);
+  EXPECT_NE(unit.err.find("a 3MF file states its own unit"), std::string::npos) << unit.err;
+  EXPECT_NE(import(folder.path(""), {"plate.3mf"}).err.find("separate closed shells"),
+            std::string::npos);
   const test::RunResult whole = import(folder.path(""), {"plate.3mf", "--hull"});
   EXPECT_EQ(whole.status, 0) << whole.err;
 }
