@@ -46,6 +46,17 @@ Point apply(const Affine& a, const Point& p) {
           a[2][0] * p.x + a[2][1] * p.y + a[2][2] * p.z + a[2][3]};
 }
 
+/// The transform of a build item or component: has and get are lib3mf's pair of calls for it.
+template <typename Has, typename Get>
+Affine statedTransform(PLib3MFBase* owner, Has has, Get get) {
+  BOOL stated = false;
+  has(owner, &stated);
+  if (!stated) return kIdentity;
+  MODELTRANSFORM t;
+  get(owner, &t);
+  return affineOf(t);
+}
+
 /// outer after inner.
 Affine compose(const Affine& outer, const Affine& inner) {
   Affine c;
@@ -125,14 +136,8 @@ class Reader {
         if (lib3mf_componentsobject_getcomponent(object, i, component.out()) != 0 ||
             lib3mf_component_getobjectresource(component.get(), inner.out()) != 0)
           fail("cannot read a component of the model");
-        BOOL hasTransform = false;
-        lib3mf_component_hastransform(component.get(), &hasTransform);
-        Affine local = kIdentity;
-        if (hasTransform) {
-          MODELTRANSFORM t;
-          lib3mf_component_gettransform(component.get(), &t);
-          local = affineOf(t);
-        }
+        const Affine local = statedTransform(component.get(), lib3mf_component_hastransform,
+                                             lib3mf_component_gettransform);
         addObject(inner.get(), compose(placement, local), unit, mesh, depth + 1);
       }
     }
@@ -175,14 +180,8 @@ class Reader {
       if (lib3mf_builditemiterator_getcurrent(iterator.get(), item.out()) != 0 ||
           lib3mf_builditem_getobjectresource(item.get(), object.out()) != 0)
         fail("cannot read an item of the build");
-      BOOL hasTransform = false;
-      lib3mf_builditem_hasobjecttransform(item.get(), &hasTransform);
-      Affine placement = kIdentity;
-      if (hasTransform) {
-        MODELTRANSFORM t;
-        lib3mf_builditem_getobjecttransform(item.get(), &t);
-        placement = affineOf(t);
-      }
+      const Affine placement = statedTransform(item.get(), lib3mf_builditem_hasobjecttransform,
+                                               lib3mf_builditem_getobjecttransform);
       BuildItemMesh out{nameOf(object.get()), {}};
       addObject(object.get(), placement, unit, out.mesh, 0);
       if (!out.mesh.faces.empty()) items.push_back(std::move(out));
