@@ -118,6 +118,14 @@ Evaluator evaluatorFor(const Arguments& arguments, platform::Console& console) {
   };
 }
 
+/// A fast evaluation of its own for one search chain.
+Evaluator chainEvaluatorFor(int threads) {
+  auto fast = std::make_shared<FastEvaluator>(threads);
+  return [fast](PackingSystem& system, const PackingSequence& sequence) {
+    return fast->evaluate(system, sequence);
+  };
+}
+
 
 // Beside the project: every run in this folder writes the same outputs.
 constexpr const char* kLockFileName = ".tessera.lock";
@@ -235,6 +243,11 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.startTemperature = arguments.startTemperature.value_or(options.startTemperature);
   options.schedule = arguments.schedule.value_or(options.schedule);
   options.timeLimitSeconds = arguments.timeLimit;
+  options.chains = arguments.chains.value_or(options.chains);
+  options.exchangeEvery = arguments.exchangeEvery.value_or(options.exchangeEvery);
+  options.threads = arguments.threads.value_or(defaultThreadCount());
+  options.seed = arguments.seed.value_or(Random::kDefaultSeed);
+  options.chainEvaluator = chainEvaluatorFor;
   options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
   options.protectedFiles = filesOfTheRun(arguments, projectPath);
