@@ -1,5 +1,6 @@
 #include "search/chains.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <sstream>
@@ -23,8 +24,8 @@ std::string text(const Values&... values) {
 
 }  // namespace
 
-AnnealingChain::AnnealingChain(PackingSequence start, Cooling cooling)
-    : current(start), best(std::move(start)), cooling(cooling) {}
+AnnealingChain::AnnealingChain(PackingSequence start, Cooling startCooling)
+    : current(start), best(std::move(start)), cooling(startCooling) {}
 
 bool annealingStep(PackingSystem& system, const Evaluator& evaluate, AnnealingChain& chain,
                    TypeSequenceArchive& archive, Random& random, const HeightOf& height,

@@ -33,7 +33,7 @@ struct AnnealingChain {
   double maximum = 0.0;
   int bestFoundBy = -1;     // chain whose own neighbour best is; -1: the starting solution
 
-  AnnealingChain(PackingSequence start, Cooling cooling);
+  AnnealingChain(PackingSequence start, Cooling startCooling);
 };
 
 using LineSink = std::function<void(const std::string&)>;

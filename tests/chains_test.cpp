@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <set>
 #include <string>
