@@ -1,7 +1,11 @@
 #include "search/chains.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 #include <exception>
 #include <sstream>
 #include <thread>
@@ -104,50 +108,188 @@ std::uint32_t chainSeed(std::uint32_t seed, int chain) {
   return x;
 }
 
+namespace {
+
+/// Values as their bytes: the processes of one search run the same build on the same kind of
+/// machine, and efficiencies must arrive bit for bit.
+class Bytes {
+ public:
+  template <typename T>
+  void put(const T& value) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    text_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  void put(const PackingSequence& sequence) {
+    put(static_cast<std::int64_t>(sequence.items.size()));
+    text_.append(reinterpret_cast<const char*>(sequence.items.data()),
+                 sequence.items.size() * sizeof(std::int32_t));
+    put(sequence.efficiency);
+  }
+  void put(const AnnealingChain& chain) {
+    put(chain.current);
+    put(chain.best);
+    put(chain.cooling);
+    put(chain.completed);
+    put(chain.sum);
+    put(chain.minimum);
+    put(chain.maximum);
+    put(chain.bestFoundBy);
+  }
+  std::string& text() { return text_; }
+
+ private:
+  std::string text_;
+};
+
+class Reader {
+ public:
+  explicit Reader(const std::string& text) : text_(text) {}
+  template <typename T>
+  T get() {
+    static_assert(std::is_trivially_copyable_v<T>);
+    std::array<char, sizeof(T)> raw;
+    take(raw.data(), raw.size());
+    return std::bit_cast<T>(raw);
+  }
+  PackingSequence sequence() {
+    PackingSequence s;
+    s.items.resize(static_cast<std::size_t>(get<std::int64_t>()));
+    take(s.items.data(), s.items.size() * sizeof(std::int32_t));
+    s.efficiency = get<double>();
+    return s;
+  }
+  void chain(AnnealingChain& chain) {
+    chain.current = sequence();
+    chain.best = sequence();
+    chain.cooling = get<Cooling>();
+    chain.completed = get<int>();
+    chain.sum = get<double>();
+    chain.minimum = get<double>();
+    chain.maximum = get<double>();
+    chain.bestFoundBy = get<int>();
+  }
+
+ private:
+  void take(void* to, std::size_t size) {
+    TESSERA_ASSERT(at_ + size <= text_.size());
+    if (size > 0) std::memcpy(to, text_.data() + at_, size);
+    at_ += size;
+  }
+  const std::string& text_;
+  std::size_t at_ = 0;
+};
+
+// What rank 0 says to the others.
+constexpr char kStart = 'S';
+constexpr char kRound = 'R';
+constexpr char kEnd = 'E';
+
+}  // namespace
+
 struct ChainSet::Member {
-  PackingSystem system;
+  int index = 0;
   AnnealingChain chain;
+  // Only for a chain of this process:
+  PackingSystem system;
   TypeSequenceArchive archive;
   Random random;
   Evaluator evaluate;
-  std::vector<PackingSequence> fresh;  // type sequences evaluated since the last exchange
   std::vector<std::string> lines;
-  bool exhausted = false;
   std::exception_ptr failure;
+  // Of every chain, brought up to date after each round:
+  std::vector<PackingSequence> fresh;  // type sequences evaluated since the last exchange
+  bool exhausted = false;
 };
 
 ChainSet::ChainSet(const PackingSystem& system, const AnnealingChain& start,
-                   const TypeSequenceArchive& archive, const Settings& settings, Random lead) {
+                   const TypeSequenceArchive& archive, const Settings& settings, Random lead)
+    : ChainSet(system, start, archive, settings, lead, true) {}
+
+ChainSet::ChainSet(const PackingSystem& system, const AnnealingChain& start,
+                   const TypeSequenceArchive& archive, const Settings& settings, Random lead,
+                   bool leadProcess)
+    : transport_(settings.transport) {
   TESSERA_ASSERT(settings.chains >= 1 && settings.threads >= 1 && settings.makeEvaluator);
   const int k = settings.chains;
-  workers_ = std::min(k, settings.threads);
+  const int processes = transport_ ? transport_->processes() : 1;
+  const int rank = transport_ ? transport_->rank() : 0;
+  if (transport_ && leadProcess) {
+    Bytes startMessage;
+    startMessage.put(kStart);
+    startMessage.put(k);
+    startMessage.put(settings.seed);
+    startMessage.put(start);
+    startMessage.put(static_cast<std::int64_t>(archive.count()));
+    for (const PackingSequence& entry : archive) startMessage.put(entry);
+    transport_->broadcast(startMessage.text());
+  }
+  const int mine = k / processes + (rank < k % processes ? 1 : 0);
+  workers_ = std::max(1, std::min(mine, settings.threads));
   for (int c = 0; c < k; ++c) {
-    // Threads left over once every chain has one go to the first chains' evaluations.
-    const int threads = settings.threads <= k
-                            ? 1
-                            : settings.threads / k + (c < settings.threads % k ? 1 : 0);
-    members_.push_back(std::make_unique<Member>(
-        Member{system, start, archive, c == 0 ? lead : Random(chainSeed(settings.seed, c)),
-               settings.makeEvaluator(threads), {}, {}, false, nullptr}));
+    auto member = std::make_unique<Member>(Member{c, start, {}, {}, Random(), {}, {}, nullptr, {}, false});
+    if (c % processes == rank) {
+      // Threads left over once every chain has one go to the first chains' evaluations.
+      const int own = static_cast<int>(local_.size());
+      const int threads =
+          settings.threads <= mine ? 1 : settings.threads / mine + (own < settings.threads % mine ? 1 : 0);
+      member->system = system;
+      member->archive = archive;
+      member->random = c == 0 ? lead : Random(chainSeed(settings.seed, c));
+      member->evaluate = settings.makeEvaluator(threads);
+      local_.push_back(member.get());
+    }
+    members_.push_back(std::move(member));
   }
 }
 
-ChainSet::~ChainSet() = default;
+ChainSet::~ChainSet() {
+  if (transport_ && transport_->rank() == 0) {
+    try {
+      endChainSession(*transport_);
+    } catch (...) {
+      // The others are gone already; nothing is left to tell them.
+    }
+  }
+}
+
+void endChainSession(ChainTransport& transport) {
+  if (transport.rank() != 0 || transport.ended()) return;
+  transport.setEnded();
+  std::string end(1, kEnd);
+  transport.broadcast(end);
+}
 
 ChainSet::Round ChainSet::run(int iterations, const HeightOf& height) {
-  // Worker w runs chains w, w + workers, ... one after another; worker 0 is this thread.
+  if (transport_) {
+    Bytes command;
+    command.put(kRound);
+    command.put(iterations);
+    transport_->broadcast(command.text());
+  }
+  runLocal(iterations, height);
+  if (transport_) shareReports();
+  Round round;
+  for (const auto& m : members_) round.exhausted = round.exhausted || m->exhausted;
+  round.leadLines = std::move(members_[0]->lines);
+  return round;
+}
+
+void ChainSet::runLocal(int iterations, const HeightOf& height) {
+  // Worker w runs this process's chains w, w + workers, ... one after another; worker 0 is
+  // this thread.
   const auto work = [this, iterations, &height](int w) {
-    for (std::size_t c = static_cast<std::size_t>(w); c < members_.size();
-         c += static_cast<std::size_t>(workers_)) {
-      Member& m = *members_[c];
+    for (std::size_t i = static_cast<std::size_t>(w); i < local_.size();
+         i += static_cast<std::size_t>(workers_)) {
+      Member& m = *local_[i];
       m.lines.clear();
       m.exhausted = false;
       try {
         const LineSink say =
-            c == 0 ? LineSink([&m](const std::string& s) { m.lines.push_back(s); }) : LineSink();
-        for (int i = 0; i < iterations; ++i)
-          if (!annealingStep(m.system, m.evaluate, m.chain, m.archive, m.random, height,
-                             static_cast<int>(c), say, &m.fresh)) {
+            m.index == 0 ? LineSink([&m](const std::string& s) { m.lines.push_back(s); })
+                         : LineSink();
+        for (int n = 0; n < iterations; ++n)
+          if (!annealingStep(m.system, m.evaluate, m.chain, m.archive, m.random, height, m.index,
+                             say, &m.fresh)) {
             m.exhausted = true;
             break;
           }
@@ -160,23 +302,41 @@ ChainSet::Round ChainSet::run(int iterations, const HeightOf& height) {
   for (int w = 1; w < workers_; ++w) threads.emplace_back(work, w);
   work(0);
   for (std::thread& thread : threads) thread.join();
-
-  Round round;
-  for (const auto& m : members_) {
+  for (Member* m : local_)
     if (m->failure) std::rethrow_exception(std::exchange(m->failure, nullptr));
-    round.exhausted = round.exhausted || m->exhausted;
-  }
-  round.leadLines = std::move(members_[0]->lines);
-  return round;
 }
 
-void ChainSet::exchange(TypeSequenceArchive& archive) {
-  for (std::size_t from = 0; from < members_.size(); ++from) {
-    for (const PackingSequence& entry : members_[from]->fresh) {
-      if (!archive.contains(entry)) archive.insertSorted(entry);
-      for (std::size_t to = 0; to < members_.size(); ++to)
-        if (to != from && !members_[to]->archive.contains(entry))
-          members_[to]->archive.insertSorted(entry);
+void ChainSet::shareReports() {
+  Bytes report;
+  report.put(static_cast<int>(local_.size()));
+  for (const Member* m : local_) {
+    report.put(m->index);
+    report.put(m->exhausted);
+    report.put(m->chain);
+    report.put(static_cast<std::int64_t>(m->fresh.size()));
+    for (const PackingSequence& entry : m->fresh) report.put(entry);
+  }
+  const std::vector<std::string> reports = transport_->allGather(report.text());
+  for (std::size_t r = 0; r < reports.size(); ++r) {
+    if (static_cast<int>(r) == transport_->rank()) continue;
+    Reader in(reports[r]);
+    const int chains = in.get<int>();
+    for (int i = 0; i < chains; ++i) {
+      Member& m = *members_[static_cast<std::size_t>(in.get<int>())];
+      m.exhausted = in.get<bool>();
+      in.chain(m.chain);
+      m.fresh.resize(static_cast<std::size_t>(in.get<std::int64_t>()));
+      for (PackingSequence& entry : m.fresh) entry = in.sequence();
+    }
+  }
+}
+
+void ChainSet::exchangeChains(TypeSequenceArchive* archive) {
+  for (const auto& from : members_) {
+    for (const PackingSequence& entry : from->fresh) {
+      if (archive && !archive->contains(entry)) archive->insertSorted(entry);
+      for (Member* to : local_)
+        if (to != from.get() && !to->archive.contains(entry)) to->archive.insertSorted(entry);
     }
   }
   for (const auto& m : members_) m->fresh.clear();
@@ -190,6 +350,30 @@ void ChainSet::exchange(TypeSequenceArchive& archive) {
       m->chain.best = best;
       m->chain.bestFoundBy = foundBy;
     }
+  }
+}
+
+void ChainSet::serve(const PackingSystem& system, Settings settings) {
+  TESSERA_ASSERT(settings.transport && settings.transport->rank() != 0);
+  ChainTransport& transport = *settings.transport;
+  std::string message;
+  transport.broadcast(message);
+  Reader start(message);
+  if (start.get<char>() != kStart) return;
+  settings.chains = start.get<int>();
+  settings.seed = start.get<std::uint32_t>();
+  AnnealingChain first(PackingSequence(), Cooling(CoolingSchedule::Constant, 0.0, 1));
+  start.chain(first);
+  TypeSequenceArchive archive;
+  for (auto n = start.get<std::int64_t>(); n > 0; --n) archive.insertSorted(start.sequence());
+  ChainSet chains(system, first, archive, settings, Random(), false);
+  for (;;) {
+    transport.broadcast(message);
+    Reader command(message);
+    if (command.get<char>() != kRound) return;
+    chains.runLocal(command.get<int>(), HeightOf());
+    chains.shareReports();
+    chains.exchangeChains(nullptr);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "model/packing_sequence.h"
 #include "model/packing_system.h"
+#include "search/chain_transport.h"
 #include "search/cooling.h"
 #include "search/optimizer.h"
 #include "search/random.h"
@@ -59,12 +60,17 @@ class ChainSet {
     int threads = 1;  // shared among the chains; a chain gets at least one
     std::uint32_t seed = Random::kDefaultSeed;
     std::function<Evaluator(int threads)> makeEvaluator;
+    // Given: the chains are spread over its processes, chain c in the one of rank c modulo
+    // their number; each runs its chains on its own threads. Rank 0 builds the set, the others
+    // serve.
+    ChainTransport* transport = nullptr;
   };
 
   /// Every chain starts from start with a copy of system (grid and orientations built) and of
   /// archive; chain 0 draws from lead, chain c >= 1 from Random(chainSeed(seed, c)).
   ChainSet(const PackingSystem& system, const AnnealingChain& start,
            const TypeSequenceArchive& archive, const Settings& settings, Random lead);
+  /// Tells the other processes that the search is over.
   ~ChainSet();
   ChainSet(const ChainSet&) = delete;
   ChainSet& operator=(const ChainSet&) = delete;
@@ -77,11 +83,16 @@ class ChainSet {
   /// archived stops early.
   Round run(int iterations, const HeightOf& height);
 
+  /// What a process of rank 1 or more does for the whole search: runs its chains, on the
+  /// system (grid and orientations built) as rank 0's set asks, until rank 0 ends the search.
+  /// The count, seed and starting point come from rank 0.
+  static void serve(const PackingSystem& system, Settings settings);
+
   /// Every chain's new archive entries go into archive and into every other chain's archive,
   /// in chain order; then the best sequence of all (the first chain's on a tie) becomes the
   /// current solution of every chain whose current is worse, and the best of every chain
   /// whose best is worse.
-  void exchange(TypeSequenceArchive& archive);
+  void exchange(TypeSequenceArchive& archive) { exchangeChains(&archive); }
 
   int count() const;
   const AnnealingChain& chain(int c) const;
@@ -90,8 +101,19 @@ class ChainSet {
 
  private:
   struct Member;
+  ChainSet(const PackingSystem& system, const AnnealingChain& start,
+           const TypeSequenceArchive& archive, const Settings& settings, Random lead, bool);
+  void runLocal(int iterations, const HeightOf& height);
+  void shareReports();
+  void exchangeChains(TypeSequenceArchive* archive);
+
   std::vector<std::unique_ptr<Member>> members_;
+  std::vector<Member*> local_;
+  ChainTransport* transport_ = nullptr;
   int workers_ = 1;
 };
+
+/// Rank 0's word to the other processes that no search will run (any more); said once.
+void endChainSession(ChainTransport& transport);
 
 }  // namespace tessera

@@ -321,6 +321,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
     settings.chains = options.chains;
     settings.threads = options.threads;
     settings.seed = options.seed;
+    settings.transport = options.transport;
     settings.makeEvaluator = [&options](int threads) {
       if (options.chainEvaluator) return options.chainEvaluator(threads);
       return Evaluator([](PackingSystem& s, const PackingSequence& sequence) {

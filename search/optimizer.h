@@ -12,6 +12,7 @@
 #include "model/packing_system.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/chain_transport.h"
 #include "search/cooling.h"
 #include "search/random.h"
 
@@ -62,6 +63,8 @@ struct SearchOptions {
   int threads = 1;
   std::uint32_t seed = Random::kDefaultSeed;
   std::function<Evaluator(int threads)> chainEvaluator;
+  // Given: the chains are spread over its processes (see ChainSet).
+  ChainTransport* transport = nullptr;
 };
 
 /// Everything the search talks to or draws from; passed in, never global.
