@@ -15,13 +15,13 @@ namespace {
 
 #ifdef TESSERA_MPIEXEC
 
-struct Run {
+struct MpiRun {
   int status = -1;
   std::string err;
 };
 
 /// tessera under `mpirun -np processes` (processes 0: without mpirun) in folder.
-Run run(const std::filesystem::path& folder, int processes, const std::string& arguments) {
+MpiRun run(const std::filesystem::path& folder, int processes, const std::string& arguments) {
   // Open MPI refuses to start as root unless told that it is meant.
   std::string command = "cd '" + folder.string() +
                         "' && OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 ";
@@ -33,7 +33,7 @@ Run run(const std::filesystem::path& folder, int processes, const std::string& a
   command += std::string("'") + TESSERA_EXE + "' " + arguments +
              " < /dev/null > .stdout 2> .stderr";
   const int raw = std::system(command.c_str());
-  Run result;
+  MpiRun result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   result.err = test::readBytes((folder / ".stderr").string());
   std::filesystem::remove(folder / ".stdout");
@@ -65,9 +65,9 @@ TEST(MpiChains, TwoProcessesGiveTheBytesOfOneProcessWithTheSameChains) {
     test::copyData("search/tiny", folder->path(""));
     test::setTinyCopies(folder->path(""), 3);
   }
-  const Run one = run(single.path(""), 0, arguments);
+  const MpiRun one = run(single.path(""), 0, arguments);
   ASSERT_EQ(one.status, 0) << one.err;
-  const Run two = run(spread.path(""), 2, arguments);
+  const MpiRun two = run(spread.path(""), 2, arguments);
   ASSERT_EQ(two.status, 0) << two.err;
   for (const char* name : {"ID_Type_SequenceForPack.txt", "Layout_zodedez.dxf"})
     EXPECT_EQ(test::readBytes(spread.path(name)), test::readBytes(single.path(name))) << name;
@@ -82,7 +82,7 @@ TEST(MpiChains, MoreProcessesThanChainsAreRefusedBeforeAnythingIsWritten) {
   test::ScratchFolder folder;
   test::copyData("search/tiny", folder.path(""));
   const std::vector<std::string> before = folder.entries();
-  const Run refused = run(folder.path(""), 3, "project.txt --iterations 4 --chains 2");
+  const MpiRun refused = run(folder.path(""), 3, "project.txt --iterations 4 --chains 2");
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("MPI 启动了 3 个进程, 但只有 2 条链"), std::string::npos)
       << refused.err;
