@@ -276,6 +276,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.exportPath)
     if (std::optional<OriginalMeshes> loaded = loadOriginals(projectPath))
       originals = std::make_shared<const OriginalMeshes>(std::move(*loaded));
+  system.recordMotion = originals != nullptr;
   const Evaluator evaluator = evaluatorFor(arguments, console);
   if (arguments.evaluateOnly)
     return evaluateOnce(arguments, system, evaluator, console, originals.get());

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "formats/atomic_file.h"
+#include "geometry/assert.h"
 #include "formats/part_name.h"
 #include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
@@ -77,6 +78,7 @@ std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withCont
 }
 
 std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content) {
+  TESSERA_ASSERT(content.originals == nullptr || system.recordMotion);
   std::vector<MeshObject> objects;
   for (const Part& part : system.parts) {
     const std::string name = partNameAsUtf8(part.name) + "#" + std::to_string(part.id);

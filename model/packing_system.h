@@ -48,6 +48,9 @@ struct PackingSystem {
   std::string computingTimeText;
   std::vector<Orientation> orientationTable;
   int placedParts = 0;  // parts the last evaluation placed; the others stayed parked
+  // Placement appends every turn and move to Polyhedron::motion only when set: the motion is
+  // needed only to export original meshes, and recording it costs every slide step.
+  bool recordMotion = false;
 
   int orientationCount() const { return static_cast<int>(orientationTable.size()); }
   /// Replaces the orientation table with the one built from RN.

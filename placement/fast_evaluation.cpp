@@ -404,7 +404,7 @@ struct FastEvaluator::State {
   bool exactFitAt(const FittedShape& fitted, int x, int y, int z, Scratch& scratch);
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction,
-             std::vector<MotionStep>& motion);
+             std::vector<MotionStep>* motion);
   void mark(const PreparedSolid& part);
   bool place(int position);
   void fileInReach();
@@ -749,7 +749,7 @@ bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const Oriented
 }
 
 void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape, int self,
-                                 const Point& direction, std::vector<MotionStep>& motion) {
+                                 const Point& direction, std::vector<MotionStep>* motion) {
   double e = part.boxMax.x - part.boxMin.x;
   const double ey = part.boxMax.y - part.boxMin.y;
   const double ez = part.boxMax.z - part.boxMin.z;
@@ -765,11 +765,11 @@ void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
       translateSolid(part, m);
-      motion.push_back({-1, m});
+      if (motion != nullptr) motion->push_back({-1, m});
       if (!clearOfEverything(part, shape, self)) break;
     }
     translateSolid(part, {-m.x, -m.y, -m.z});
-    motion.push_back({-1, {-m.x, -m.y, -m.z}});
+    if (motion != nullptr) motion->push_back({-1, {-m.x, -m.y, -m.z}});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
@@ -860,11 +860,14 @@ bool FastEvaluator::State::place(int position) {
                            g.boxMin.z + g.cellSide * g.anchorK};
   const Point offset = minus(corner(best.x, best.y, best.z), anchorCorner);
   translateSolid(moving, offset);
-  part.motion.push_back({best.orientation, {}});
-  part.motion.push_back({-1, offset});
-  slide(moving, shape, position, {0, 0, -1}, part.motion);
-  slide(moving, shape, position, {-1, 0, 0}, part.motion);
-  slide(moving, shape, position, {0, -1, 0}, part.motion);
+  std::vector<MotionStep>* motion = system->recordMotion ? &part.motion : nullptr;
+  if (motion != nullptr) {
+    motion->push_back({best.orientation, {}});
+    motion->push_back({-1, offset});
+  }
+  slide(moving, shape, position, {0, 0, -1}, motion);
+  slide(moving, shape, position, {-1, 0, 0}, motion);
+  slide(moving, shape, position, {0, -1, 0}, motion);
   refreshPlanes(moving);
   mark(moving);
 

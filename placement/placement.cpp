@@ -58,6 +58,19 @@ bool exactFit(const PackingSystem& system, int x, int y, int z, const Polyhedron
   return true;
 }
 
+namespace {
+
+/// translate, recorded in the part's motion when the system records motion.
+void moveBy(const PackingSystem& system, Part& part, const Point& offset) {
+  if (system.recordMotion) {
+    part.move(offset);
+  } else {
+    part.translate(offset);
+  }
+}
+
+}  // namespace
+
 void slide(PackingSystem& system, Part& part, const Point& direction) {
   TESSERA_ASSERT(isElementOf(system.parts, part));
   double e = part.boxMax.x - part.boxMin.x;
@@ -77,10 +90,10 @@ void slide(PackingSystem& system, Part& part, const Point& direction) {
   while (true) {
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
-      part.move(m);
+      moveBy(system, part, m);
       if (!clearOfEverything(system, part)) break;
     }
-    part.move({-m.x, -m.y, -m.z});
+    moveBy(system, part, {-m.x, -m.y, -m.z});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
@@ -111,11 +124,11 @@ bool placePart(PackingSystem& system, Part& part) {
 
   winner.dropBitmap();
   part = std::move(winner);
-  part.motion.push_back({turn, {}});
+  if (system.recordMotion) part.motion.push_back({turn, {}});
   const Point anchorCorner{part.boxMin.x + part.cellSide * part.anchorI,
                            part.boxMin.y + part.cellSide * part.anchorJ,
                            part.boxMin.z + part.cellSide * part.anchorK};
-  part.move(minus(cellCorner(system, best.x, best.y, best.z), anchorCorner));
+  moveBy(system, part, minus(cellCorner(system, best.x, best.y, best.z), anchorCorner));
   slide(system, part, {0, 0, -1});
   slide(system, part, {-1, 0, 0});
   slide(system, part, {0, -1, 0});

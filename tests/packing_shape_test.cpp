@@ -171,6 +171,7 @@ TEST(PackingShape, RecordedMotionCarriesEveryFileVertexExactlyWherePlacementPutI
                                           {"broken", readPolyhedron("broken.txt")}};
   PackingSystem reference;
   loadProject(reference, "project.txt");
+  reference.recordMotion = true;
   buildGrid(reference);
   reference.buildOrientations();
   PackingSystem fast = reference;
@@ -194,6 +195,21 @@ TEST(PackingShape, RecordedMotionCarriesEveryFileVertexExactlyWherePlacementPutI
     }
   }
   EXPECT_EQ(placed, 5);
+
+  // Without recording, both paths put every part in the same place and leave the motion as
+  // loaded.
+  PackingSystem quietReference = reference;
+  quietReference.recordMotion = false;
+  reference.masterParts.copyInto(quietReference.parts);
+  PackingSystem quietFast = quietReference;
+  evaluate(quietReference, sequence);
+  evaluator.evaluate(quietFast, sequence);
+  for (int k = 0; k < reference.parts.count(); ++k) {
+    EXPECT_EQ(quietReference.parts[k].vertices, reference.parts[k].vertices);
+    EXPECT_EQ(quietFast.parts[k].vertices, fast.parts[k].vertices);
+    EXPECT_EQ(quietReference.parts[k].motion.size(), reference.masterParts[k].motion.size());
+    EXPECT_EQ(quietFast.parts[k].motion.size(), reference.masterParts[k].motion.size());
+  }
 }
 
 TEST(PackingShape, ImporterRefusesWhatLeavesNoRoomAndWritesNothing) {
