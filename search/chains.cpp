@@ -12,21 +12,10 @@
 #include <utility>
 
 #include "geometry/assert.h"
+#include "search/log_text.h"
 #include "search/sequences.h"
 
 namespace tessera {
-
-namespace {
-
-/// Formats values the way a default output stream does (six significant digits).
-template <typename... Values>
-std::string text(const Values&... values) {
-  std::ostringstream out;
-  (out << ... << values);
-  return out.str();
-}
-
-}  // namespace
 
 AnnealingChain::AnnealingChain(PackingSequence start, Cooling startCooling)
     : current(start), best(std::move(start)), cooling(startCooling) {}

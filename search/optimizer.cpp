@@ -25,6 +25,7 @@
 #include "platform/interrupt.h"
 #include "search/chains.h"
 #include "search/evaluator.h"
+#include "search/log_text.h"
 #include "search/pause.h"
 #include "search/sequences.h"
 #include "search/startup_dialogue.h"
@@ -39,14 +40,6 @@ Evaluator evaluatorOf(const SearchOptions& options) {
 }
 
 namespace {
-
-/// Formats values the way a default output stream does (six significant digits).
-template <typename... Values>
-std::string text(const Values&... values) {
-  std::ostringstream out;
-  (out << ... << values);
-  return out.str();
-}
 
 /// Each line goes to the console, then to the log file (in GBK) as one whole record. A write
 /// that fails (a full disk, a file size limit) is cut back to the last whole record before it
