@@ -62,6 +62,17 @@ double parsePositive(const std::string& option, const std::string& value, const 
   return x;
 }
 
+/// A whole number of at least 1.
+int parseAtLeastOne(const std::string& option, const std::string& value) {
+  errno = 0;
+  char* end = nullptr;
+  const long n = std::strtol(value.c_str(), &end, 10);
+  const bool digits = !value.empty() && value.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || *end != '\0' || errno == ERANGE || n < 1 || n > INT_MAX)
+    refuse(option + " expects a whole number of at least 1, got \"" + value + "\"");
+  return static_cast<int>(n);
+}
+
 CoolingSchedule parseSchedule(const std::string& value) {
   if (value == "linear") return CoolingSchedule::Linear;
   if (value == "geometric") return CoolingSchedule::Geometric;
@@ -104,6 +115,10 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.startTemperature = parsePositive("--start-temperature", *start, "");
     } else if (const auto schedule = valueOf("--schedule")) {
       parsed.schedule = parseSchedule(*schedule);
+    } else if (const auto chains = valueOf("--chains")) {
+      parsed.chains = parseAtLeastOne("--chains", *chains);
+    } else if (const auto every = valueOf("--exchange-every")) {
+      parsed.exchangeEvery = parseAtLeastOne("--exchange-every", *every);
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -126,6 +141,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
   }
   if (parsed.exportContainer && !parsed.exportPath) refuse("--export-container needs --export");
   if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
+  if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
+    refuse("--exchange-every needs --chains with at least 2 chains");
   return parsed;
 }
 
@@ -135,6 +152,7 @@ std::string usageText() {
          "               [--export-shapes]]\n"
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
          "               [--schedule linear|geometric|constant]\n"
+         "               [--chains K [--exchange-every E]]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -156,6 +174,15 @@ std::string usageText() {
          "  --schedule NAME  how the temperature falls over the planned N iterations: linear\n"
          "                   (by T/N each iteration, the default), geometric (by a constant\n"
          "                   factor, from T to T/N) or constant (stays T).\n"
+         "  --chains K       run K annealing chains side by side (K >= 1; 1, the default, is the\n"
+         "                   single search). Each runs the planned iterations with a generator\n"
+         "                   of its own derived from the seed; every E iterations they exchange\n"
+         "                   the type sequences they evaluated and the best sequence, which every\n"
+         "                   chain whose current solution is worse takes up. The log follows\n"
+         "                   chain 0 and adds a line per exchange. Pauses, Ctrl-C, the time limit\n"
+         "                   and periodic saves act at exchanges. The same seed and K give the\n"
+         "                   same result with any --threads.\n"
+         "  --exchange-every E  iterations of each chain between exchanges (E >= 1; 10).\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -24,6 +24,8 @@ struct Arguments {
   std::optional<double> timeLimit;        // seconds of computing time, positive
   std::optional<double> startTemperature;  // positive
   std::optional<CoolingSchedule> schedule;
+  std::optional<int> chains;         // annealing chains side by side, at least 1
+  std::optional<int> exchangeEvery;  // iterations of each chain between exchanges, at least 1
   bool help = false;
 };
 

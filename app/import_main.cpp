@@ -1,4 +1,4 @@
-// tessera-import: CAD meshes (STL, OBJ, OFF) in, polyhedron files and projects out.
+// tessera-import: CAD meshes (STL, OBJ, OFF, PLY, 3MF) in, polyhedron files and projects out.
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,6 +10,7 @@
 
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
+#include "mesh/mesh_reader_3mf.h"
 #include "platform/interrupt.h"
 
 namespace {
@@ -22,7 +23,9 @@ constexpr const char* kUsage =
                  [--scale S] [--unit mm|cm|m|in] [--hull | --wrap] [--spacing D]
                  [--detail N] [--margin M] MESH[:COPIES] ...
 
-Reads a mesh (binary or ASCII STL, OBJ, OFF) and writes it as a polyhedron file.
+Reads a mesh (binary or ASCII STL, OBJ, OFF, ASCII or binary PLY, 3MF) and writes it as a
+polyhedron file. A 3MF file gives every item of its build where the build places it, in
+millimetres converted from the unit the file states.
 Equal vertices are welded and faces without area dropped; the mesh must then be a
 closed, consistently oriented solid made of one shell (an inward-facing one is turned).
 
@@ -45,7 +48,8 @@ container.txt (the box from 0,0,0 to L,W,H) and the project file itself.
   --pbsl X          cell edge PBSL (default 1)
   --rn N            orientation parameter RN (default 4)
   --margin M        keep every mesh at least M from the container's walls and floor
-  MESH:COPIES       a mesh and its number of copies (default 1)
+  MESH:COPIES       a mesh and its number of copies (default 1); each item of a 3MF
+                    plate becomes a part type, named after its object
 
 Exit status: 0 on success, 1 on bad input.
 )";
@@ -74,7 +78,7 @@ int run(const std::vector<std::string>& args) {
   using namespace tessera;
   std::string out, name, project, unit = "mm";
   double scale = 1.0, spacing = 0.0, detail = kDefaultDetail;
-  bool hull = false, wrap = false, hasContainer = false, hasName = false;
+  bool hull = false, wrap = false, hasContainer = false, hasName = false, hasUnit = false;
   ProjectSettings settings;
   std::vector<std::string> meshes;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -96,6 +100,7 @@ int run(const std::vector<std::string>& args) {
       if (!(scale > 0.0)) throw BadArguments("--scale must be positive");
     } else if (a == "--unit") {
       unit = value();
+      hasUnit = true;
       if (millimetresPer(unit) == 0.0) throw BadArguments("--unit must be mm, cm, m or in");
     } else if (a == "--hull") {
       hull = true;
@@ -127,6 +132,10 @@ int run(const std::vector<std::string>& args) {
       meshes.push_back(a);
     }
   }
+  if (hasUnit)
+    for (const std::string& m : meshes)
+      if (is3mfPath(parsePartRequest(m).meshPath))
+        throw BadArguments("--unit does not apply to " + m + ": a 3MF file states its own unit");
   const MeshImportOptions options{scale * millimetresPer(unit), hull, wrap, spacing, detail};
   if (hull && options.wraps()) throw BadArguments("--hull cannot be combined with --wrap or --spacing");
 

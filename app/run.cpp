@@ -26,6 +26,7 @@
 #include "platform/file_chooser.h"
 #include "platform/folder_lock.h"
 #include "platform/memory.h"
+#include "search/chains.h"
 #include "search/optimizer.h"
 #include "search/pause.h"
 #include "search/random.h"
@@ -118,6 +119,14 @@ Evaluator evaluatorFor(const Arguments& arguments, platform::Console& console) {
   };
 }
 
+/// A fast evaluation of its own for one search chain.
+Evaluator chainEvaluatorFor(int threads) {
+  auto fast = std::make_shared<FastEvaluator>(threads);
+  return [fast](PackingSystem& system, const PackingSequence& sequence) {
+    return fast->evaluate(system, sequence);
+  };
+}
+
 
 // Beside the project: every run in this folder writes the same outputs.
 constexpr const char* kLockFileName = ".tessera.lock";
@@ -195,11 +204,58 @@ LayoutExtras layoutExtrasFor(const Arguments& arguments,
   };
 }
 
-int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock) {
+namespace {
+
+/// More processes than chains would leave some with nothing to do; and the others cannot ask
+/// for a project.
+void checkProcesses(const Arguments& arguments, const ChainTransport* transport) {
+  if (!transport) return;
+  const int chains = arguments.chains.value_or(1);
+  if (transport->processes() > chains)
+    throw InputError("MPI 启动了 " + std::to_string(transport->processes()) + " 个进程, 但只有 " +
+                         std::to_string(chains) + " 条链 (--chains " + std::to_string(chains) +
+                         "): 进程数不能多于链数; 请减少进程数或增加链数。",
+                     InputError::Channel::StandardError);
+  if (!arguments.project)
+    throw InputError("在 MPI 下运行时必须在命令行上给出项目文件。",
+                     InputError::Channel::StandardError);
+}
+
+/// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
+int serveChains(const Arguments& arguments, ChainTransport& transport) {
+  PackingSystem system;
+  loadProject(system, platform::enterProjectFolder(arguments.project.value_or("")));
+  buildGrid(system);
+  system.buildOrientations();
+  ChainSet::Settings settings;
+  settings.threads = arguments.threads.value_or(defaultThreadCount());
+  settings.makeEvaluator = chainEvaluatorFor;
+  settings.transport = &transport;
+  ChainSet::serve(system, settings);
+  return 0;
+}
+
+}  // namespace
+
+int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock,
+               ChainTransport* transport) {
   if (arguments.help) {
     console.write(usageText());
     return 0;
   }
+  checkProcesses(arguments, transport);
+  if (transport && transport->rank() != 0) return serveChains(arguments, *transport);
+  // However rank 0's run ends, the others must not wait for it.
+  struct Release {
+    ChainTransport* transport;
+    ~Release() {
+      if (transport) try {
+          endChainSession(*transport);
+        } catch (...) {
+          // The others are gone already.
+        }
+    }
+  } release{transport};
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
   for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
@@ -236,6 +292,12 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.startTemperature = arguments.startTemperature.value_or(options.startTemperature);
   options.schedule = arguments.schedule.value_or(options.schedule);
   options.timeLimitSeconds = arguments.timeLimit;
+  options.chains = arguments.chains.value_or(options.chains);
+  options.exchangeEvery = arguments.exchangeEvery.value_or(options.exchangeEvery);
+  options.threads = arguments.threads.value_or(defaultThreadCount());
+  options.seed = arguments.seed.value_or(Random::kDefaultSeed);
+  options.chainEvaluator = chainEvaluatorFor;
+  options.transport = transport;
   options.evaluator = evaluator;
   options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
   options.protectedFiles = filesOfTheRun(arguments, projectPath);

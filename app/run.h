@@ -8,13 +8,17 @@
 #include "page/search_progress.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/chain_transport.h"
 #include "search/optimizer.h"
 
 namespace tessera {
 
 /// One run: choose and load the project, search, write the final report and drawing, wait for
 /// a key. Returns the exit status; bad input propagates as InputError (see reportFailure).
-int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock);
+/// Given a transport of several processes, rank 0 runs as above with the chains spread over
+/// them, and the others only load the project and serve their chains, silently.
+int runTessera(const Arguments& arguments, platform::Console& console, platform::Clock& clock,
+               ChainTransport* transport = nullptr);
 
 /// Files a pause writes beside its drawing, under the base name the user typed: the picture and
 /// the page (unless turned off; the page shows the search so far as progress has followed it)

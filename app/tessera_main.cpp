@@ -1,5 +1,6 @@
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -10,8 +11,12 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
+#include "search/chain_transport.h"
 
 int main(int argc, char** argv) {
+  // Started by an MPI launcher with several processes: they share the chains of the search.
+  const std::unique_ptr<tessera::ChainTransport> transport =
+      tessera::startChainTransport(argc, argv);
   tessera::platform::TerminalConsole console;
   tessera::platform::SteadyClock clock;
   tessera::platform::installInterruptHandler();
@@ -22,8 +27,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path startFolder = std::filesystem::current_path(error);
     const tessera::Arguments arguments =
         tessera::parseArguments(std::vector<std::string>(argv + 1, argv + argc), startFolder);
-    return tessera::runTessera(arguments, console, clock);
+    return tessera::runTessera(arguments, console, clock, transport.get());
   } catch (const tessera::InputError& error) {
+    // Only rank 0 talks; the others' failures are its failures too.
+    if (transport && transport->rank() != 0) return 1;
     return tessera::reportFailure(console, error);
   } catch (const std::bad_alloc&) {
     console.writeError("内存不足: 项目对这台机器太大。\n");

@@ -10,12 +10,15 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "formats/atomic_file.h"
 #include "geometry/orientations.h"
 #include "mesh/grid_slack.h"
 #include "mesh/mesh_manifest.h"
+#include "mesh/mesh_reader_3mf.h"
 #include "mesh/polyhedron_writer.h"
 
 namespace tessera {
@@ -24,6 +27,20 @@ namespace {
 
 // The project reader takes at most 298 characters per line; a path line adds two quotation marks.
 constexpr std::size_t kLongestPath = 296;
+
+/// What one part type is made from: a whole mesh file, or one item of a 3MF plate's build.
+struct PartSource {
+  std::string meshPath;
+  int item = 0;  // from 1 for a plate's item
+  std::string name;
+  int copies = 1;
+  std::optional<RawMesh> mesh;  // a plate's item, read with its plate
+
+  /// How messages name the source.
+  std::string label() const {
+    return item == 0 ? meshPath : meshPath + " (item " + std::to_string(item) + ")";
+  }
+};
 
 // Whether the solid's box fits within room (extents) in one orientation of the table RN gives.
 bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
@@ -41,27 +58,56 @@ bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
 }
 
 // Which mesh each part type was wrapped from, so that an export can show the originals.
-void writeMeshManifest(const std::string& projectPath, const std::vector<std::string>& names,
-                       const std::vector<PartRequest>& parts, double scale, std::ostream& log) {
+std::vector<ManifestEntry> manifestEntries(const std::string& projectPath,
+                                           const std::vector<PartSource>& sources, double scale) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path folder = fs::absolute(fs::path(projectPath).parent_path(), ec);
+  // A project in the working folder has no parent path, and absolute("") is empty.
+  fs::path parent = fs::path(projectPath).parent_path();
+  if (parent.empty()) parent = ".";
+  const fs::path folder = fs::absolute(parent, ec).lexically_normal();
   std::vector<ManifestEntry> entries;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    const fs::path mesh = fs::absolute(parts[i].meshPath, ec);
+  for (const PartSource& source : sources) {
+    const fs::path mesh = fs::absolute(source.meshPath, ec).lexically_normal();
     fs::path relative = mesh.lexically_relative(folder);
     if (relative.empty()) relative = mesh;
     if (relative.string().size() > kLongestPath + 2)
-      throw ImportError(importMessage(parts[i].meshPath, 0, "the path is too long to record"));
-    entries.push_back({names[i], relative.string(), scale});
+      throw ImportError(importMessage(source.meshPath, 0, "the path is too long to record"));
+    entries.push_back({source.name, relative.string(), source.item, scale});
   }
-  const std::string path = manifestPathOf(projectPath);
-  std::ofstream out(path, std::ios::binary);
-  if (!out) throw ImportError(importMessage(path, 0, "cannot create the file"));
-  writeManifest(out, entries);
-  out.close();
-  if (!out) throw ImportError(importMessage(path, 0, "writing the file failed"));
-  log << "meshes " << path << ": the original of each part type, for the export\n";
+  return entries;
+}
+
+// An object's name can name its part when it can also name a file in the project's folder.
+bool usableAsPartName(const std::string& name) {
+  if (name.empty() || name.size() > 98 || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f ||
+        std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+      return false;
+  return true;
+}
+
+/// One part type per mesh file, and one per item of a 3MF plate's build, named after the
+/// item's object where its name can serve, else after the file and the item's number.
+std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts) {
+  std::vector<PartSource> sources;
+  for (const PartRequest& request : parts) {
+    if (!is3mfPath(request.meshPath)) {
+      sources.push_back({request.meshPath, 0, baseName(request.meshPath), request.copies, {}});
+      continue;
+    }
+    std::set<std::string> named;
+    const std::vector<BuildItemMesh> items = read3mf(request.meshPath);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const int item = static_cast<int>(i) + 1;
+      std::string name = items[i].name;
+      if (!usableAsPartName(name) || !named.insert(name).second)
+        name = baseName(request.meshPath) + "-" + std::to_string(item);
+      sources.push_back({request.meshPath, item, name, request.copies, items[i].mesh});
+    }
+  }
+  return sources;
 }
 
 // What a run of tessera writes in the project's folder under a part file's name.
@@ -79,18 +125,17 @@ std::vector<std::filesystem::path> missingFolders(const std::filesystem::path& f
   return missing;
 }
 
-std::vector<SlackPart> slackPartsOf(const std::vector<std::string>& names,
-                                    const std::vector<ImportedMesh>& imported,
-                                    const std::vector<PartRequest>& parts) {
+std::vector<SlackPart> slackPartsOf(const std::vector<PartSource>& sources,
+                                    const std::vector<ImportedMesh>& imported) {
   std::vector<SlackPart> out;
-  for (std::size_t i = 0; i < names.size(); ++i) {
+  for (std::size_t i = 0; i < sources.size(); ++i) {
     const std::vector<Point>& v = imported[i].solid.vertices;
     Point low = v.front(), high = v.front();
     for (const Point& p : v) {
       low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
       high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
     }
-    out.push_back({names[i], minus(high, low), parts[i].copies});
+    out.push_back({sources[i].name, minus(high, low), sources[i].copies});
   }
   return out;
 }
@@ -171,31 +216,33 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   // Part types are told apart by name, so names (and with them file names) must differ.
   std::set<std::string> taken = {containerFile, project.filename().string()};
   if (settings.mesh.wraps()) taken.insert(fs::path(manifestPathOf(projectPath)).filename().string());
-  std::vector<std::string> names;
-  for (const PartRequest& request : parts) {
-    const std::string name = baseName(request.meshPath);
-    checkPartName(name);
-    const std::string file = name + ".txt";
+  const std::vector<PartSource> sources = partSourcesOf(parts);
+  for (const PartSource& source : sources) {
+    checkPartName(source.name);
+    const std::string file = source.name + ".txt";
     if (file.size() > kLongestPath)
       throw ImportError("the part file name '" + file + "' is too long for a project file");
     if (std::find(std::begin(kRunOutputs), std::end(kRunOutputs), file) != std::end(kRunOutputs))
-      throw ImportError("'" + request.meshPath + "' would be written to '" + file +
+      throw ImportError("'" + source.label() + "' would be written to '" + file +
                         "', which tessera overwrites with its own output when it runs the "
                         "project; rename the mesh");
     if (!taken.insert(file).second)
-      throw ImportError("'" + request.meshPath + "' would be written to '" + file +
+      throw ImportError("'" + source.label() + "' would be written to '" + file +
                         "', which another mesh or the project already uses; rename the mesh");
-    names.push_back(name);
   }
 
   std::vector<ImportedMesh> imported;
-  for (const PartRequest& request : parts) imported.push_back(importMesh(request.meshPath, settings.mesh));
+  for (const PartSource& source : sources)
+    imported.push_back(source.mesh ? importRawMesh(*source.mesh, source.label(), settings.mesh)
+                                   : importMesh(source.meshPath, settings.mesh));
   if (settings.margin > 0.0 || settings.mesh.spacing > 0.0)
-    for (std::size_t i = 0; i < parts.size(); ++i)
+    for (std::size_t i = 0; i < sources.size(); ++i)
       if (!fitsInSomeOrientation(imported[i].solid, settings.RN, minus(high, low)))
-        throw ImportError(importMessage(parts[i].meshPath, 0,
+        throw ImportError(importMessage(sources[i].label(), 0,
                                         "the part's packing shape fits the container (less the "
                                         "margin) in no orientation"));
+  std::vector<ManifestEntry> manifest;
+  if (settings.mesh.wraps()) manifest = manifestEntries(projectPath, sources, settings.mesh.scale);
 
   // Every file is written in full before any is put in place, so that a failure (a full disk)
   // leaves the folder as it was.
@@ -216,11 +263,13 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   };
   std::vector<ProjectEntry> entries;
   std::vector<std::string> outs;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::string file = names[i] + ".txt";
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    const std::string file = sources[i].name + ".txt";
     outs.push_back((folder / file).string());
-    stage(outs.back(), [&](std::ostream& out) { writePolyhedronFile(out, names[i], imported[i].solid); });
-    entries.push_back({file, parts[i].copies});
+    stage(outs.back(), [&](std::ostream& out) {
+      writePolyhedronFile(out, sources[i].name, imported[i].solid);
+    });
+    entries.push_back({file, sources[i].copies});
   }
   const std::string containerOut = (folder / containerFile).string();
   const SolidMesh container = inset > 0.0
@@ -230,23 +279,26 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   stage(projectPath, [&](std::ostream& out) {
     writeProjectFile(out, settings.PBSL, settings.RN, containerFile, entries);
   });
+  const std::string manifestOut = manifestPathOf(projectPath);
+  if (settings.mesh.wraps())
+    stage(manifestOut, [&](std::ostream& out) { writeManifest(out, manifest); });
   for (const auto& file : files)
     if (!file->commit())
       throw ImportError(importMessage(projectPath, 0, "putting a written file in place failed (" +
                                                           file->failure() + ")"));
 
-  for (std::size_t i = 0; i < parts.size(); ++i)
-    log << importSummary(parts[i].meshPath, outs[i], imported[i], settings.mesh.hull);
+  for (std::size_t i = 0; i < sources.size(); ++i)
+    log << importSummary(sources[i].label(), outs[i], imported[i], settings.mesh.hull);
   log << "container " << containerOut << ": box " << settings.length << " x " << settings.width
       << " x " << settings.height;
   if (inset > 0.0)
     log << ", parts kept in " << formatPoint(low) << " to " << formatPoint(high) << " (margin "
         << settings.margin << ")";
   log << '\n';
-  log << gridSlackWarnings(slackPartsOf(names, imported, parts),
-                           minus(high, low), settings.PBSL);
-  log << "project " << projectPath << ": " << parts.size() << " part types\n";
-  if (settings.mesh.wraps()) writeMeshManifest(projectPath, names, parts, settings.mesh.scale, log);
+  log << gridSlackWarnings(slackPartsOf(sources, imported), minus(high, low), settings.PBSL);
+  log << "project " << projectPath << ": " << sources.size() << " part types\n";
+  if (settings.mesh.wraps())
+    log << "meshes " << manifestOut << ": the original of each part type, for the export\n";
 }
 
 }  // namespace tessera

@@ -45,8 +45,10 @@ struct ProjectSettings {
 SolidMesh boxSolid(const Point& low, const Point& high);
 
 /// Imports every mesh, then writes next to projectPath one part file per mesh (named after the
-/// mesh), "container.txt" and the project file, which names them relative to its own folder.
-/// Nothing is written unless every mesh imports. Progress goes to log; throws ImportError.
+/// mesh; a 3MF plate gives one per item of its build), "container.txt", the project file, which
+/// names them relative to its own folder, and with wraps the manifest of the original meshes.
+/// Nothing is written unless every mesh imports and every file can be written in full.
+/// Progress goes to log; throws ImportError.
 /// With a margin, the container shrinks by what the packing shapes' clearance does not already
 /// keep (margin - spacing / 2) on the walls and the floor; with a margin or spacing, a part
 /// whose box fits the shrunken container in no orientation of RN is refused.

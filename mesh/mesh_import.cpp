@@ -12,7 +12,11 @@
 namespace tessera {
 
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options) {
-  const RawMesh raw = readMesh(path);
+  return importRawMesh(readMesh(path), path, options);
+}
+
+ImportedMesh importRawMesh(const RawMesh& raw, const std::string& path,
+                           const MeshImportOptions& options) {
   ImportedMesh out;
   if (options.wraps()) {
     if (raw.faces.empty()) throw ImportError(importMessage(path, 0, "the mesh has no faces"));

@@ -1,4 +1,4 @@
-// mesh: the bridge to other programs' meshes: reading STL, OBJ and OFF, making solids and projects
+// mesh: the bridge to other programs' meshes: reading STL, OBJ, OFF, PLY and 3MF, making solids and projects
 // from them, writing packed layouts as 3MF, STL and OBJ. It never changes the packing.
 #pragma once
 
@@ -37,6 +37,9 @@ struct ImportedMesh {
 /// faces: its packing shape (alpha wrap keeping spacing / 2 clear of it) is taken, hull ignored.
 /// Throws ImportError naming path.
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options);
+/// As importMesh, for a mesh already read; errors name source.
+ImportedMesh importRawMesh(const RawMesh& raw, const std::string& source,
+                           const MeshImportOptions& options);
 
 /// Millimetres per unit for "mm", "cm", "m" and "in"; 0 for anything else.
 double millimetresPer(const std::string& unit);

@@ -8,6 +8,7 @@
 #include "formats/number_format.h"
 #include "formats/text_lines.h"
 #include "mesh/mesh_reader.h"
+#include "mesh/mesh_reader_3mf.h"
 
 namespace tessera {
 
@@ -29,8 +30,11 @@ std::string manifestPathOf(const std::string& projectPath) {
 void writeManifest(std::ostream& out, const std::vector<ManifestEntry>& entries) {
   out << kHeading << '\n';
   for (const ManifestEntry& entry : entries)
-    out << "Part\n" << entry.partName << "\nMesh\n" << entry.meshPath << "\nScale\n"
-        << formatExactNumber(entry.scale) << "\n----\n";
+  {
+    out << "Part\n" << entry.partName << "\nMesh\n" << entry.meshPath << '\n';
+    if (entry.item > 0) out << "Item\n" << entry.item << '\n';
+    out << "Scale\n" << formatExactNumber(entry.scale) << "\n----\n";
+  }
   out << "#EndFile\n";
 }
 
@@ -52,7 +56,15 @@ std::vector<ManifestEntry> readManifest(const std::string& path) {
     entry.partName = lines.require("the part name");
     expect("Mesh");
     entry.meshPath = lines.require("the mesh path");
-    expect("Scale");
+    std::string keyword = lines.require("\"Scale\"");
+    if (keyword == "Item") {
+      const std::string item = lines.require("the item number");
+      auto [end, ec] = std::from_chars(item.data(), item.data() + item.size(), entry.item);
+      if (ec != std::errc() || end != item.data() + item.size() || entry.item < 1)
+        throw manifestError(path, lines.lineNumber(), "the item must be a whole number from 1");
+      keyword = lines.require("\"Scale\"");
+    }
+    if (keyword != "Scale") throw manifestError(path, lines.lineNumber(), "expected \"Scale\"");
     const std::string scale = lines.require("the scale");
     auto [end, ec] = std::from_chars(scale.data(), scale.data() + scale.size(), entry.scale);
     if (ec != std::errc() || end != scale.data() + scale.size() || !(entry.scale > 0.0) ||
@@ -73,7 +85,15 @@ std::optional<OriginalMeshes> loadOriginals(const std::string& projectPath) {
     const std::filesystem::path mesh = folder / entry.meshPath;
     RawMesh raw;
     try {
-      raw = readMesh(mesh.string());
+      if (entry.item == 0) {
+        raw = readMesh(mesh.string());
+      } else {
+        std::vector<BuildItemMesh> items = read3mf(mesh.string());
+        if (static_cast<std::size_t>(entry.item) > items.size())
+          throw ImportError(importMessage(mesh.string(), 0,
+                                          "the build has no item " + std::to_string(entry.item)));
+        raw = std::move(items[static_cast<std::size_t>(entry.item) - 1].mesh);
+      }
     } catch (const ImportError& e) {
       throw InputError(std::string(e.what()) + " (named by " + path + ")",
                        InputError::Channel::StandardError);

@@ -15,6 +15,7 @@ namespace tessera {
 struct ManifestEntry {
   std::string partName;  // the name line of the part file
   std::string meshPath;  // relative to the manifest's folder, or absolute
+  int item = 0;          // k > 0: the k-th item of a 3MF plate's build; 0: the whole file
   double scale = 1.0;
 };
 
@@ -22,8 +23,8 @@ struct ManifestEntry {
 /// "<project file name without extension>-meshes.txt".
 std::string manifestPathOf(const std::string& projectPath);
 
-/// "#TesseraMeshes 1", then per entry the lines "Part", name, "Mesh", path, "Scale", factor
-/// (shortest exact form), "----"; "#EndFile" last.
+/// "#TesseraMeshes 1", then per entry the lines "Part", name, "Mesh", path, ("Item", k when
+/// k > 0), "Scale", factor (shortest exact form), "----"; "#EndFile" last.
 void writeManifest(std::ostream& out, const std::vector<ManifestEntry>& entries);
 
 /// Reads a manifest; throws InputError (standard error) naming the file and line.

@@ -10,6 +10,9 @@
 #include <sstream>
 #include <string_view>
 
+#include "mesh/mesh_reader_3mf.h"
+#include "mesh/ply_reader.h"
+
 namespace tessera {
 
 std::string importMessage(const std::string& file, int line, const std::string& what) {
@@ -17,9 +20,7 @@ std::string importMessage(const std::string& file, int line, const std::string& 
   return file + ": " + what;
 }
 
-namespace {
-
-std::vector<std::string_view> tokens(std::string_view line) {
+std::vector<std::string_view> lineTokens(std::string_view line) {
   std::vector<std::string_view> out;
   std::size_t i = 0;
   while (i < line.size()) {
@@ -31,6 +32,8 @@ std::vector<std::string_view> tokens(std::string_view line) {
   }
   return out;
 }
+
+namespace {
 
 /// Locale-independent; the whole token must be the number.
 bool toDouble(std::string_view s, double& v) {
@@ -109,7 +112,7 @@ RawMesh readAsciiStl(const std::string& bytes, const std::string& file) {
   std::vector<int> ring;
   while (std::getline(in, text)) {
     ++line;
-    const auto toks = tokens(text);
+    const auto toks = lineTokens(text);
     if (toks.empty()) continue;
     const std::string key = lower(std::string(toks[0]));
     auto fail = [&](const std::string& what) {
@@ -184,7 +187,7 @@ RawMesh readObj(std::istream& in, const std::string& file) {
   int line = 0;
   while (std::getline(in, text)) {
     ++line;
-    const auto toks = tokens(text);
+    const auto toks = lineTokens(text);
     if (toks.empty()) continue;
     if (toks[0] == "v") {
       mesh.vertices.push_back(coordinates(toks, 1, file, line));
@@ -226,7 +229,7 @@ RawMesh readOff(std::istream& in, const std::string& file) {
       ++line;
       const auto hash = text.find('#');
       if (hash != std::string::npos) text.erase(hash);
-      auto toks = tokens(text);
+      auto toks = lineTokens(text);
       if (!toks.empty()) return toks;
     }
     return {};
@@ -276,7 +279,7 @@ RawMesh readOff(std::istream& in, const std::string& file) {
   return mesh;
 }
 
-RawMesh readMesh(const std::string& path) {
+void checkMeshFileKind(const std::string& path) {
   std::error_code ec;
   const std::filesystem::file_status status = std::filesystem::status(path, ec);
   if (std::filesystem::is_directory(status))
@@ -284,6 +287,27 @@ RawMesh readMesh(const std::string& path) {
   // A FIFO would block the read forever and a device such as /dev/zero would never end it.
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     throw ImportError(importMessage(path, 0, "is not a regular file, not a mesh file"));
+}
+
+RawMesh readMesh(const std::string& path) {
+  checkMeshFileKind(path);
+  const auto dot = path.find_last_of('.');
+  const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
+  if (is3mfPath(path)) {
+    // A plate read as one mesh: every item of the build where the build puts it.
+    RawMesh plate;
+    for (const BuildItemMesh& item : read3mf(path)) {
+      const int first = static_cast<int>(plate.vertices.size());
+      plate.vertices.insert(plate.vertices.end(), item.mesh.vertices.begin(),
+                            item.mesh.vertices.end());
+      for (std::vector<int> ring : item.mesh.faces) {
+        for (int& i : ring) i += first;
+        plate.faces.push_back(std::move(ring));
+        plate.faceLines.push_back(0);
+      }
+    }
+    return plate;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ImportError(importMessage(path, 0, "cannot open the file"));
   std::string bytes;
@@ -293,13 +317,12 @@ RawMesh readMesh(const std::string& path) {
     throw ImportError(importMessage(path, 0, "cannot read the file"));
   }
   if (in.bad()) throw ImportError(importMessage(path, 0, "cannot read the file"));
-  const auto dot = path.find_last_of('.');
-  const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
   if (ext == ".stl") return readStl(bytes, path);
+  if (ext == ".ply") return readPly(bytes, path);
   std::istringstream text(bytes);
   if (ext == ".obj") return readObj(text, path);
   if (ext == ".off") return readOff(text, path);
-  throw ImportError(importMessage(path, 0, "unknown mesh format; expected .stl, .obj or .off"));
+  throw ImportError(importMessage(path, 0, "unknown mesh format; expected .stl, .obj, .off, .ply or .3mf"));
 }
 
 }  // namespace tessera

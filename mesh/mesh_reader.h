@@ -3,6 +3,7 @@
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry/point.h"
@@ -18,6 +19,9 @@ class ImportError : public std::runtime_error {
 /// "file:line: what", or "file: what" when line is 0.
 std::string importMessage(const std::string& file, int line, const std::string& what);
 
+/// The words of a line, split at spaces, tabs and carriage returns.
+std::vector<std::string_view> lineTokens(std::string_view line);
+
 /// A mesh as read, before welding: each face is a ring of indices into vertices, in file order.
 struct RawMesh {
   std::vector<Point> vertices;
@@ -32,7 +36,10 @@ RawMesh readStl(const std::string& bytes, const std::string& file);
 RawMesh readObj(std::istream& in, const std::string& file);
 /// OFF: header, counts, vertex and face blocks; '#' starts a comment.
 RawMesh readOff(std::istream& in, const std::string& file);
-/// Reads path with the reader its extension names (.stl, .obj, .off, in any case).
+/// Throws ImportError when path is a folder or other than a regular file (a FIFO, a device).
+void checkMeshFileKind(const std::string& path);
+/// Reads path with the reader its extension names (.stl, .obj, .off, .ply, .3mf, in any case);
+/// a 3MF plate gives every item of its build as one mesh.
 RawMesh readMesh(const std::string& path);
 
 }  // namespace tessera

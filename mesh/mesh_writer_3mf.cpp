@@ -122,10 +122,14 @@ std::string threeMfPackage(const std::vector<MeshObject>& objects) {
   std::ostringstream model;
   model.imbue(std::locale::classic());
   write3mfModel(model, objects);
+  return threeMfPackage(std::move(model).str());
+}
+
+std::string threeMfPackage(std::string model) {
   // The archive keeps pointers into these until it is closed.
   const std::array<PackagePart, 3> parts{{{"[Content_Types].xml", kContentTypes},
                                           {"_rels/.rels", kRelationships},
-                                          {k3mfModelPath, std::move(model).str()}}};
+                                          {k3mfModelPath, std::move(model)}}};
 
   zip_error_t error;
   zip_error_init(&error);

@@ -23,6 +23,8 @@ void write3mfModel(std::ostream& out, const std::vector<MeshObject>& objects);
 /// zip whose entries all carry one fixed time, so the same objects give the same bytes.
 /// Throws std::runtime_error when libzip fails (exhausted memory only).
 std::string threeMfPackage(const std::vector<MeshObject>& objects);
+/// The same package around a model part given as its XML text.
+std::string threeMfPackage(std::string model);
 
 /// The files of a zip package in archive order.
 /// Throws std::runtime_error for bytes that are not a consistent zip archive.

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -22,7 +23,9 @@
 #include "placement/occupancy_grid.h"
 #include "platform/encoding.h"
 #include "platform/interrupt.h"
+#include "search/chains.h"
 #include "search/evaluator.h"
+#include "search/log_text.h"
 #include "search/pause.h"
 #include "search/sequences.h"
 #include "search/startup_dialogue.h"
@@ -37,14 +40,6 @@ Evaluator evaluatorOf(const SearchOptions& options) {
 }
 
 namespace {
-
-/// Formats values the way a default output stream does (six significant digits).
-template <typename... Values>
-std::string text(const Values&... values) {
-  std::ostringstream out;
-  (out << ... << values);
-  return out.str();
-}
 
 /// Each line goes to the console, then to the log file (in GBK) as one whole record. A write
 /// that fails (a full disk, a file size limit) is cut back to the last whole record before it
@@ -190,9 +185,9 @@ class PeriodicSave {
   PeriodicSave(const SearchOptions& options, SearchServices services)
       : options_(options), services_(services), lastCount_(services.clock.counter()) {}
 
-  void afterIteration(const PackingSystem& system, const TypeSequenceArchive& archive,
-                      const PackingSequence& best) {
-    ++unsaved_;
+  void afterIterations(const PackingSystem& system, const TypeSequenceArchive& archive,
+                       const PackingSequence& best, int iterations) {
+    unsaved_ += iterations;
     const std::int64_t now = services_.clock.counter();
     const bool byIterations =
         options_.saveEveryIterations > 0 && unsaved_ >= options_.saveEveryIterations;
@@ -252,14 +247,10 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
     recheckResumedBest(system, console, evaluateSequence, options.sequenceFileName, current,
                        archive);
   }
-  double currentEfficiency = current.efficiency;
-  PackingSequence best = current;
-  double bestEfficiency = currentEfficiency;
-
-  double totalVolume = 0.0;
-  for (const Part& part : system.parts) totalVolume += part.volume;
+  HeightOf height;
+  for (const Part& part : system.parts) height.totalVolume += part.volume;
   const Polyhedron& box = system.container;
-  const double area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
+  height.area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
 
   SearchLog log(console, options.logFileName);
 
@@ -267,98 +258,105 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   timing.frequency = services.clock.frequency();
   timing.startCount = services.clock.counter();
   timing.pauseTotal = 0.0;
-  Cooling cooling(options.schedule, options.startTemperature, planned);
-  double sum = 0.0;
-  double minimum = 0.0;
-  double maximum = 0.0;
-  int completed = 0;
+  AnnealingChain lead(current, Cooling(options.schedule, options.startTemperature, planned));
   bool running = true;
   PeriodicSave periodicSave(options, services);
 
-  log.line(text("  初始排样序列:排样高度=", totalVolume / currentEfficiency / area,
-                ",排样效率=", currentEfficiency));
+  log.line(text("  初始排样序列:排样高度=", height(lead.current.efficiency),
+                ",排样效率=", lead.current.efficiency));
 
-  while (completed < planned && running) {
-    const int k = completed + 1;
-    if (typeSequencesExhausted(system, archive)) {
-      log.line("所有不同的零件类型序列均已评估过, 没有新的邻域解可生成: 搜索提前结束。");
-      break;
-    }
-    log.line(text("第", k, "次模拟退火:"));
-    log.line(text("  当前温度=", cooling.temperature()));
-    log.line(text("  最优排样效率=", bestEfficiency, "; 当前排样效率=", currentEfficiency));
-
-    std::optional<PackingSequence> made = makeNeighbour(system, current, archive, services.random);
-    TESSERA_ASSERT(made.has_value());  // exhaustion was ruled out above
-    if (!made) break;
-    PackingSequence neighbour = std::move(*made);
-    const double neighbourEfficiency = evaluateSequence(system, neighbour);
-    system.masterParts.copyInto(system.parts);
-
-    sum += neighbourEfficiency;
-    if (completed == 0) {
-      minimum = maximum = neighbourEfficiency;
-    } else {
-      if (neighbourEfficiency < minimum) minimum = neighbourEfficiency;
-      if (neighbourEfficiency > maximum) maximum = neighbourEfficiency;
-    }
-
-    neighbour.efficiency = neighbourEfficiency;
-    archive.insertSorted(toTypeSequence(system, neighbour));
-
-    log.line("  生成的邻域排样序列:");
-    log.line(text("  排样效率=", neighbourEfficiency, ";排样高度=",
-                  totalVolume / neighbourEfficiency / area));
-
-    bool better = false;
-    bool accepted = false;
-    if (neighbourEfficiency > currentEfficiency) {
-      better = accepted = true;
-      current = neighbour;
-      currentEfficiency = neighbourEfficiency;
-    } else {
-      const double r = services.random.next() / 32767.0;
-      const double p =
-          std::exp(-std::fabs(currentEfficiency - neighbourEfficiency) / cooling.temperature());
-      log.line(text("  随机数=", r, " ;接受概率=", p));
-      if (p > r) {
-        accepted = true;
-        current = neighbour;
-        currentEfficiency = neighbourEfficiency;
-      }
-    }
-    bool newBest = false;
-    if (neighbourEfficiency > bestEfficiency) {
-      best = neighbour;
-      bestEfficiency = neighbourEfficiency;
-      newBest = true;
-    }
-
-    log.line(better ? "  邻域解优于当前解" : "  邻域解次于当前解");
-    log.line(accepted ? "  邻域解被接受成为当前解" : "  邻域解被拒绝成为当前解");
-    log.line(newBest ? "  邻域解优于最优解" : "  邻域解次于最优解");
-
-    if (!pauseCheck(system, services, options, k, best, archive, timing)) running = false;
-    if (running && platform::interruptRequested()) {
+  const char* const exhaustedLine =
+      "所有不同的零件类型序列均已评估过, 没有新的邻域解可生成: 搜索提前结束。";
+  // What happens once `iterations` more are done: the pause, Ctrl-C, the time limit and the
+  // periodic save. Returns whether the search goes on.
+  const auto afterIterations = [&](int iteration, int iterations, const PackingSequence& best) {
+    if (!pauseCheck(system, services, options, iteration, best, archive, timing)) return false;
+    if (platform::interruptRequested()) {
       console.line("收到中断 (Ctrl-C): 本次迭代已完成, 搜索正常结束并写出全部结果。"
                    "再按一次 Ctrl-C 将立即退出。");
-      running = false;
+      return false;
     }
-
-    cooling.next();
-    completed = k;
-    if (running && completed < planned && timeLimitReached(options, services.clock, timing)) {
+    if (iteration >= planned) return false;
+    if (timeLimitReached(options, services.clock, timing)) {
       log.line(text("已达到时间限制 ", *options.timeLimitSeconds,
                     " 秒: 本次迭代已完成, 搜索结束并写出全部结果。"));
-      running = false;
+      return false;
     }
     // When the search ends here the final write follows at once.
-    if (running && completed < planned) periodicSave.afterIteration(system, archive, best);
+    periodicSave.afterIterations(system, archive, best, iterations);
+    return true;
+  };
+
+  // The figures of the closing lines: the lead chain's iterations, every chain's neighbours.
+  PackingSequence best;
+  int completed = 0;
+  int evaluated = 0;
+  double sum = 0.0;
+  double minimum = 0.0;
+  double maximum = 0.0;
+  if (options.chains <= 1) {
+    const LineSink say = [&log](const std::string& line) { log.line(line); };
+    while (lead.completed < planned && running) {
+      if (!annealingStep(system, evaluateSequence, lead, archive, services.random, height, 0, say,
+                         nullptr)) {
+        log.line(exhaustedLine);
+        break;
+      }
+      running = afterIterations(lead.completed, 1, lead.best);
+    }
+    best = lead.best;
+    completed = evaluated = lead.completed;
+    sum = lead.sum;
+    minimum = lead.minimum;
+    maximum = lead.maximum;
+  } else {
+    ChainSet::Settings settings;
+    settings.chains = options.chains;
+    settings.threads = options.threads;
+    settings.seed = options.seed;
+    settings.transport = options.transport;
+    settings.makeEvaluator = [&options](int threads) {
+      if (options.chainEvaluator) return options.chainEvaluator(threads);
+      return Evaluator([](PackingSystem& s, const PackingSequence& sequence) {
+        return evaluate(s, sequence);
+      });
+    };
+    ChainSet chains(system, lead, archive, settings, services.random);
+    for (int exchange = 1; running && chains.chain(0).completed < planned; ++exchange) {
+      const int done = chains.chain(0).completed;
+      const int iterations = std::min(options.exchangeEvery, planned - done);
+      ChainSet::Round round = chains.run(iterations, height);
+      for (const std::string& line : round.leadLines) log.line(line);
+      chains.exchange(archive);
+      const AnnealingChain& top = chains.chain(chains.bestChain());
+      log.line(text("第", exchange, "次链间交换 (", chains.count(), " 条链, 每条已完成 ",
+                    chains.chain(0).completed, " 次迭代): 最优排样效率=", top.best.efficiency,
+                    ", 最优排样高度=", height(top.best.efficiency), ", ",
+                    top.bestFoundBy < 0 ? std::string("初始排样序列")
+                                        : text("由第 ", top.bestFoundBy, " 条链找到")));
+      if (round.exhausted) {
+        log.line(exhaustedLine);
+        break;
+      }
+      running = afterIterations(chains.chain(0).completed, chains.chain(0).completed - done,
+                                top.best);
+    }
+    best = chains.chain(chains.bestChain()).best;
+    completed = chains.chain(0).completed;
+    for (int c = 0; c < chains.count(); ++c) {
+      const AnnealingChain& chain = chains.chain(c);
+      if (chain.completed == 0) continue;
+      sum += chain.sum;
+      if (evaluated == 0 || chain.minimum < minimum) minimum = chain.minimum;
+      if (evaluated == 0 || chain.maximum > maximum) maximum = chain.maximum;
+      evaluated += chain.completed;
+    }
   }
+  const double bestEfficiency = best.efficiency;
   interruptNotice.reset();
   quietKeys.reset();
 
-  const double average = sum / completed;
+  const double average = sum / evaluated;
   const std::int64_t endCount = services.clock.counter();
   const double total = seconds(timing.startCount, endCount, timing.frequency);
   console.line(text("Total Computing time =", total, "s."));
@@ -370,7 +368,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
 
   log.line(text("  本次计划迭代", planned, "次迭代,实际完成", completed, "次迭代."));
   log.line(text("  本次模拟退火算法实际耗费时间:", system.computingTimeText,
-                ", 目前最优排样高度=", totalVolume / bestEfficiency / area,
+                ", 目前最优排样高度=", height(bestEfficiency),
                 ", 最优排样效率=", bestEfficiency));
   if (completed > 0) {
     log.line(text("  最低排样效率=", minimum, ", 最高排样效率=", maximum,

@@ -2,6 +2,7 @@
 // It never evaluates a layout itself (placement does) and writes only the program's own files.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "model/packing_system.h"
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "search/chain_transport.h"
 #include "search/cooling.h"
 #include "search/random.h"
 
@@ -50,6 +52,19 @@ struct SearchOptions {
   // The search ends after the iteration in which this many seconds of computing time (by the
   // search's clock, pauses not counted) have passed, as if the user had chosen to stop.
   std::optional<double> timeLimitSeconds;
+  // More than 1: that many chains anneal side by side, each for the planned iterations, and
+  // exchange their archives and best sequence after every exchangeEvery iterations. Pauses,
+  // Ctrl-C, the time limit and periodic saves then act at those exchanges only. Chain c >= 1
+  // draws from a generator derived from seed, chain 0 from the search's own; each chain
+  // evaluates with its own chainEvaluator(threads) (empty: the reference evaluation), the
+  // threads shared among the chains.
+  int chains = 1;
+  int exchangeEvery = 10;
+  int threads = 1;
+  std::uint32_t seed = Random::kDefaultSeed;
+  std::function<Evaluator(int threads)> chainEvaluator;
+  // Given: the chains are spread over its processes (see ChainSet).
+  ChainTransport* transport = nullptr;
 };
 
 /// Everything the search talks to or draws from; passed in, never global.

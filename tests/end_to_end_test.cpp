@@ -269,6 +269,31 @@ TEST(EndToEnd, ASeedGivesItsOwnRunAndTheSameRunEveryTime) {
   EXPECT_NE(log, withoutTimes(readFile(plain.path() / "report2.txt")));
 }
 
+TEST(EndToEnd, ChainsGiveTheSameOutputsWithOneTwoAndFourThreads) {
+  std::vector<std::string> first;
+  for (const int threads : {1, 2, 4}) {
+    ProjectFolder folder("search/tiny");
+    test::setTinyCopies(folder.path(), 3);
+    const test::RunResult run =
+        runTessera(folder.path(), "project.txt --iterations 9 --chains 3 --exchange-every 4 "
+                                  "--seed 5 --threads " + std::to_string(threads));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> outputs;
+    for (const char* name :
+         {"report2.txt", "report.txt", "ID_Type_SequenceForPack.txt", "Layout_zodedez.dxf"})
+      outputs.push_back(withoutTimes(readFile(folder.path() / name)));
+    // Exchanges after 4, 8 and 9 iterations; the start and 27 new type sequences at most.
+    EXPECT_NE(run.out.find("第3次链间交换 (3 条链, 每条已完成 9 次迭代)"), std::string::npos);
+    EXPECT_GT(archivedTypeSequences(outputs[2]).size(), 20u);
+    if (first.empty()) {
+      first = outputs;
+      continue;
+    }
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+      EXPECT_EQ(outputs[i], first[i]) << "output " << i << " with " << threads << " threads";
+  }
+}
+
 TEST(EndToEnd, BadControlOptionsAreRefusedBeforeAnythingIsWritten) {
   ProjectFolder folder("search/tiny");
   const auto entries = [&] {
@@ -284,7 +309,14 @@ TEST(EndToEnd, BadControlOptionsAreRefusedBeforeAnythingIsWritten) {
       {"--seed 4294967296", "--seed expects an integer from 0 to 4294967295, got \"4294967296\""},
       {"--seed -5", "--seed expects an integer from 0 to 4294967295"},
       {"--start-temperature 0", "--start-temperature expects a positive number"},
-      {"--schedule fast", "--schedule expects linear, geometric or constant"}};
+      {"--schedule fast", "--schedule expects linear, geometric or constant"},
+      {"--chains 0", "--chains expects a whole number of at least 1, got \"0\""},
+      {"--chains -2", "--chains expects a whole number of at least 1, got \"-2\""},
+      {"--chains 2.5", "--chains expects a whole number of at least 1, got \"2.5\""},
+      {"--chains=many", "--chains expects a whole number of at least 1, got \"many\""},
+      {"--chains 99999999999", "--chains expects a whole number of at least 1"},
+      {"--chains 2 --exchange-every 0", "--exchange-every expects a whole number of at least 1"},
+      {"--exchange-every 5", "--exchange-every needs --chains with at least 2 chains"}};
   for (const auto& [option, message] : cases) {
     const test::RunResult run =
         runTessera(folder.path(), std::string("project.txt --iterations 2 ") + option);

@@ -2,12 +2,15 @@
 // was and says why, and no part file takes a name the main program writes its outputs to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "mesh/mesh_writer_3mf.h"
 #include "support/child_process.h"
+#include "support/plates.h"
 #include "support/project.h"
 
 namespace tessera {
@@ -66,6 +69,38 @@ TEST(FaultImport, AFailedImportIntoANewFolderLeavesNoFolderBehind) {
   const std::map<std::string, std::string> before = filesIn(folder);
   const test::RunResult run = import(folder, projectOf({"cube.obj"}), 100);
   EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(filesIn(folder), before);
+}
+
+TEST(FaultImport, AReimportWhoseMeshManifestCannotBeWrittenLeavesTheProjectAsItWas) {
+  // Many items of a plate in a deep folder make the manifest the largest file of the import.
+  test::ScratchFolder scratch;
+  const fs::path folder = scratch.path("");
+  const std::string plate = std::string(250, 'd') + "/plate.3mf";
+  fs::create_directories(fs::path(scratch.path(plate)).parent_path());
+  std::string items;
+  for (int i = 0; i < 30; ++i)
+    items += "<item objectid=\"1\" transform=\"1 0 0 0 1 0 0 0 1 " + std::to_string(3 * i) +
+             " 0 0\"/>\n";
+  test::writeBytes(scratch.path(plate),
+                   threeMfPackage(test::modelXml("millimeter", test::tetrahedronObject(1, "t"), items)));
+  const std::vector<std::string> wrap{"--wrap", "--detail", "1"};
+  std::vector<std::string> first = projectOf({plate});
+  first.insert(first.end(), wrap.begin(), wrap.end());
+  ASSERT_EQ(import(folder, first).status, 0);
+  const std::map<std::string, std::string> before = filesIn(folder);
+  std::size_t largestOther = 0;
+  for (const auto& [name, bytes] : before)
+    if (name != "job/project-meshes.txt" && name.rfind("job/", 0) == 0)
+      largestOther = std::max(largestOther, bytes.size());
+  ASSERT_GT(before.at("job/project-meshes.txt").size(), largestOther);
+
+  // Every other file fits; the manifest, written last, does not.
+  std::vector<std::string> again = projectOf({plate + ":2"});
+  again.insert(again.end(), wrap.begin(), wrap.end());
+  const test::RunResult run = import(folder, again, static_cast<long long>(largestOther));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("project-meshes.txt: cannot create the file"), std::string::npos) << run.err;
   EXPECT_EQ(filesIn(folder), before);
 }
 

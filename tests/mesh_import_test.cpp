@@ -381,13 +381,13 @@ TEST(MeshReader, OffFileWithCommentsAndColoursBecomesACube) {
 
   EXPECT_EQ(errorOf([] { readMesh("/nonexistent/part.stl"); }),
             "/nonexistent/part.stl: cannot open the file");
-  const std::string ply = ::testing::TempDir() + "part.ply";
-  std::FILE* f = std::fopen(ply.c_str(), "w");
+  const std::string dae = ::testing::TempDir() + "part.dae";
+  std::FILE* f = std::fopen(dae.c_str(), "w");
   ASSERT_NE(f, nullptr);
-  std::fputs("ply\n", f);
+  std::fputs("<COLLADA/>\n", f);
   std::fclose(f);
-  EXPECT_EQ(errorOf([&] { readMesh(ply); }),
-            ply + ": unknown mesh format; expected .stl, .obj or .off");
+  EXPECT_EQ(errorOf([&] { readMesh(dae); }),
+            dae + ": unknown mesh format; expected .stl, .obj, .off, .ply or .3mf");
 }
 
 }  // namespace

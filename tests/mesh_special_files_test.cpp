@@ -9,6 +9,7 @@
 #include <string>
 
 #include "mesh/mesh_reader.h"
+#include "mesh/mesh_reader_3mf.h"
 #include "support/project.h"
 
 namespace tessera {
@@ -16,12 +17,14 @@ namespace {
 
 // Reads the mesh in a child that the alarm ends should the read block; the child prints the
 // refusal and exits with 0 when the file is refused.
-void expectRefused(const std::string& path) {
+void expectRefused(const std::string& path, void (*read)(const std::string&) = [](const std::string& p) {
+  readMesh(p);
+}) {
   EXPECT_EXIT(
       {
         alarm(5);
         try {
-          readMesh(path);
+          read(path);
         } catch (const ImportError& error) {
           std::fputs(error.what(), stderr);
           std::_Exit(0);
@@ -36,6 +39,10 @@ TEST(MeshReaderSpecialFiles, AFifoNamedLikeAMeshIsRefusedByName) {
   const std::string fifo = scratch.path("x.stl");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   expectRefused(fifo);
+  const std::string plate = scratch.path("plate.3mf");
+  ASSERT_EQ(mkfifo(plate.c_str(), 0600), 0);
+  expectRefused(plate);
+  expectRefused(plate, [](const std::string& p) { read3mf(p); });
 }
 
 TEST(MeshReaderSpecialFiles, ALinkToADeviceIsRefusedByName) {

@@ -1,0 +1,99 @@
+// The chains of one search spread over MPI processes, as a user starts them with mpirun.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/project.h"
+#include "support/run_folder.h"
+
+namespace tessera {
+namespace {
+
+#ifdef TESSERA_MPIEXEC
+
+struct MpiRun {
+  int status = -1;
+  std::string err;
+};
+
+/// tessera under `mpirun -np processes` (processes 0: without mpirun) in folder.
+MpiRun run(const std::filesystem::path& folder, int processes, const std::string& arguments) {
+  // Open MPI refuses to start as root unless told that it is meant.
+  std::string command = "cd '" + folder.string() +
+                        "' && OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 ";
+  if (processes > 0)
+    // Open MPI keeps some memory to the end, which the sanitizer build would call leaks.
+    command += std::string("ASAN_OPTIONS=detect_leaks=0 '") + TESSERA_MPIEXEC +
+               "' --oversubscribe -np " +
+               std::to_string(processes) + " ";
+  command += std::string("'") + TESSERA_EXE + "' " + arguments +
+             " < /dev/null > .stdout 2> .stderr";
+  const int raw = std::system(command.c_str());
+  MpiRun result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.err = test::readBytes((folder / ".stderr").string());
+  std::filesystem::remove(folder / ".stdout");
+  std::filesystem::remove(folder / ".stderr");
+  return result;
+}
+
+/// Report lines with a time in them differ between runs; every other byte must not.
+std::string withoutTimes(const std::string& text) {
+  std::string kept;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(from, end - from);
+    if (line.find("Time") == std::string::npos && line.find("\xca\xb1\xbc\xe4") == std::string::npos)
+      kept += line + "\n";
+    from = end + 1;
+  }
+  return kept;
+}
+
+TEST(MpiChains, TwoProcessesGiveTheBytesOfOneProcessWithTheSameChains) {
+  const std::string arguments =
+      "project.txt --iterations 9 --chains 3 --exchange-every 4 --seed 11 --threads 1 --no-picture";
+  test::ScratchFolder single;
+  test::ScratchFolder spread;
+  for (const test::ScratchFolder* folder : {&single, &spread}) {
+    test::copyData("search/tiny", folder->path(""));
+    test::setTinyCopies(folder->path(""), 3);
+  }
+  const MpiRun one = run(single.path(""), 0, arguments);
+  ASSERT_EQ(one.status, 0) << one.err;
+  const MpiRun two = run(spread.path(""), 2, arguments);
+  ASSERT_EQ(two.status, 0) << two.err;
+  for (const char* name : {"ID_Type_SequenceForPack.txt", "Layout_zodedez.dxf"})
+    EXPECT_EQ(test::readBytes(spread.path(name)), test::readBytes(single.path(name))) << name;
+  for (const char* name : {"report2.txt", "report.txt"})
+    EXPECT_EQ(withoutTimes(test::readBytes(spread.path(name))),
+              withoutTimes(test::readBytes(single.path(name))))
+        << name;
+  EXPECT_GT(test::readBytes(spread.path("report2.txt")).size(), 1000u);
+}
+
+TEST(MpiChains, MoreProcessesThanChainsAreRefusedBeforeAnythingIsWritten) {
+  test::ScratchFolder folder;
+  test::copyData("search/tiny", folder.path(""));
+  const std::vector<std::string> before = folder.entries();
+  const MpiRun refused = run(folder.path(""), 3, "project.txt --iterations 4 --chains 2");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("MPI 启动了 3 个进程, 但只有 2 条链"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(folder.entries(), before);
+}
+
+#else
+
+TEST(MpiChains, NeedsABuildWithMpi) { GTEST_SKIP() << "built without MPI"; }
+
+#endif
+
+}  // namespace
+}  // namespace tessera
