@@ -13,4 +13,7 @@ inline std::string partNameAsUtf8(const std::string& name) {
   return platform::utf8OrGbkToUtf8(name);
 }
 
+/// For writers that check names character by character (XML attributes in mesh exports).
+using platform::utf8SequenceLength;
+
 }  // namespace tessera

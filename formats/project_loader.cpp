@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cmath>
 #include <fstream>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "formats/polyhedron_reader.h"
 #include "formats/text_lines.h"
 #include "model/solid_checks.h"
+#include "platform/memory.h"
 
 namespace tessera {
 
@@ -71,6 +73,46 @@ bool sameGeometry(const Polyhedron& a, const Polyhedron& b) {
   for (std::size_t i = 0; i < a.faces.size(); ++i)
     if (a.faces[i].points != b.faces[i].points) return false;
   return true;
+}
+
+// Bytes one copy of poly holds: the record and every array it owns, each array with the few
+// words an allocator keeps beside it.
+std::int64_t copyBytes(const Polyhedron& poly) {
+  constexpr std::int64_t kBesideEachAllocation = 16;
+  const auto array = [](std::size_t count, std::size_t size) -> std::int64_t {
+    return count == 0 ? 0 : static_cast<std::int64_t>(count * size) + kBesideEachAllocation;
+  };
+  std::int64_t bytes = static_cast<std::int64_t>(sizeof(Polyhedron)) + array(poly.name.size(), 1) +
+                       array(poly.vertices.size(), sizeof(Point)) +
+                       array(poly.edges.size(), sizeof(Edge)) +
+                       array(poly.faces.size(), sizeof(Face)) + array(poly.bitmap.size(), 1) +
+                       array(poly.motion.size(), sizeof(MotionStep));
+  for (const Face& face : poly.faces) bytes += array(face.points.size(), sizeof(Point));
+  return bytes;
+}
+
+// Every copy is held twice, in the working list and in masterParts, with the move that parked it.
+std::int64_t loadedCopyBytes(const Polyhedron& part) {
+  Polyhedron parked = part;
+  parked.motion.resize(1);
+  return 2 * copyBytes(parked);
+}
+
+// Refuses, before any copy is made, copies that would not fit in availableBytes (< 0: unknown).
+void checkCopiesFit(const ProjectFile& project, const std::vector<Polyhedron>& blockParts,
+                    const std::string& projectPath, std::int64_t availableBytes) {
+  if (availableBytes < 0) return;
+  std::int64_t bytes = 0;
+  long copies = 0;
+  for (std::size_t b = 0; b < project.blocks.size(); ++b) {
+    bytes += project.blocks[b].copyCount * loadedCopyBytes(blockParts[b]);
+    copies += project.blocks[b].copyCount;
+  }
+  if (bytes <= availableBytes) return;
+  const auto mebibytes = [](std::int64_t n) { return (n + (1 << 20) - 1) >> 20; };
+  throw InputError("文件\"" + projectPath + "\": " + std::to_string(copies) + " 个零件副本约需 " +
+                   std::to_string(mebibytes(bytes)) + " MiB 内存, 而本进程只有 " +
+                   std::to_string(mebibytes(availableBytes)) + " MiB 可用; 请减少份数。");
 }
 
 }  // namespace
@@ -146,9 +188,9 @@ std::vector<std::string> loadProject(PackingSystem& system, const std::string& p
   // The first file read under each name, with its path: parts are told apart by name, so
   // two shapes under one name would be searched as one type.
   std::unordered_map<std::string, std::pair<Polyhedron, std::string>> firstByName;
-  PartList parts;
+  std::vector<Polyhedron> blockParts;
   for (const ProjectBlock& block : project.blocks) {
-    const Polyhedron scratch = readPolyhedron(block.partPath);
+    Polyhedron scratch = readPolyhedron(block.partPath);
     checkSolid(scratch, block.partPath);
     if (auto warning = volumeWarning(scratch, block.partPath)) warnings.push_back(*warning);
     const auto [first, isNew] = firstByName.try_emplace(scratch.name, scratch, block.partPath);
@@ -158,8 +200,13 @@ std::vector<std::string> loadProject(PackingSystem& system, const std::string& p
                                            "\"), 形状却不同; 不同的零件须有不同的名称");
     }
     partTypes.push_back({scratch.name, static_cast<int>(partTypes.size())});
-    for (long i = 0; i < block.copyCount; ++i) parts.pushFront(scratch);
+    blockParts.push_back(std::move(scratch));
   }
+  checkCopiesFit(project, blockParts, projectPath, platform::availableMemoryBytes().value_or(-1));
+
+  PartList parts;
+  for (std::size_t b = 0; b < project.blocks.size(); ++b)
+    for (long i = 0; i < project.blocks[b].copyCount; ++i) parts.pushFront(blockParts[b]);
 
   for (Part& part : parts) part.cellSide = project.PBSL;
   parts.sortByVolumeDescending();

@@ -43,8 +43,9 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path);
 /// to the working directory). Throws InputError (文件"<path>"读取失败! for a file that
 /// cannot be opened), system left unchanged, also for a polyhedron that is not a solid (no
 /// faces, or none enclosing a volume), a container without extent on some axis, and two
-/// part files with one name line but different shapes. Returns warnings for the console: a
-/// part whose declared volume is far from the one its faces enclose.
+/// part files with one name line but different shapes, and, before any copy is made, copies
+/// that would take more memory than the process has available. Returns warnings for the
+/// console: a part whose declared volume is far from the one its faces enclose.
 std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath);
 
 }  // namespace tessera

@@ -7,8 +7,10 @@
 #include <locale>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 #include "formats/number_format.h"
+#include "formats/part_name.h"
 
 namespace tessera {
 
@@ -35,39 +37,12 @@ constexpr const char* kRelationships =
     "Type=\"http://schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/>\n"
     "</Relationships>\n";
 
-/// Length of the well-formed UTF-8 sequence starting at text[at]; 0 when there is none.
-std::size_t utf8SequenceLength(const std::string& text, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // range of the first continuation byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i)
-    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-  return length;
-}
-
 /// The text as the value of a double-quoted XML attribute.
 std::string xmlAttribute(const std::string& text) {
   std::string out;
   for (std::size_t at = 0; at < text.size();) {
     const char c = text[at];
-    const std::size_t length = utf8SequenceLength(text, at);
+    const std::size_t length = utf8SequenceLength(std::string_view(text).substr(at));
     if (length == 0 || (length == 1 && static_cast<unsigned char>(c) < 0x20)) {
       out += '?';  // not UTF-8, or a control character XML cannot hold
       at += 1;

@@ -8,9 +8,4 @@ int typeIndexOf(const PackingSystem& system, const std::string& name) {
   return -1;
 }
 
-bool isParkedPart(const PackingSystem& system, const Part& part) {
-  const Part* parked = system.masterParts.findById(part.id);
-  return parked != nullptr && parked->vertices == part.vertices;
-}
-
 }  // namespace tessera

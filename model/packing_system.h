@@ -60,7 +60,4 @@ struct PackingSystem {
 /// typeIndex of the first part type whose name equals name exactly; -1 when none does.
 int typeIndexOf(const PackingSystem& system, const std::string& name);
 
-/// Whether placement left the part alone: it still stands exactly where loading parked it.
-bool isParkedPart(const PackingSystem& system, const Part& part);
-
 }  // namespace tessera

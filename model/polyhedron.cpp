@@ -1,22 +1,13 @@
 #include "model/polyhedron.h"
 
-#include "geometry/assert.h"
+#include "geometry/box.h"
 
 namespace tessera {
 
 void Polyhedron::computeBoundingBox() {
-  TESSERA_ASSERT(!vertices.empty());
-  boxMin = vertices[0];
-  boxMax = vertices[0];
-  for (std::size_t i = 1; i < vertices.size(); ++i) {
-    const Point& v = vertices[i];
-    if (v.x < boxMin.x) boxMin.x = v.x;
-    if (v.y < boxMin.y) boxMin.y = v.y;
-    if (v.z < boxMin.z) boxMin.z = v.z;
-    if (v.x > boxMax.x) boxMax.x = v.x;
-    if (v.y > boxMax.y) boxMax.y = v.y;
-    if (v.z > boxMax.z) boxMax.z = v.z;
-  }
+  const Box box = boxOf(vertices);
+  boxMin = box.min;
+  boxMax = box.max;
 }
 
 void Polyhedron::translate(const Point& offset) {

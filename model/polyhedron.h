@@ -41,6 +41,7 @@ struct Polyhedron {
   int anchorJ = 0;
   int anchorK = 0;
   int id = 0;
+  bool placed = false;  // parts: placement has moved it from where loading parked it
   std::vector<MotionStep> motion;  // parts: every turn and move since the file, in order
 
   int vertexCount() const { return static_cast<int>(vertices.size()); }

@@ -67,7 +67,7 @@ const Part* partFittingNowhere(const PackingSystem& system) {
 std::vector<const Part*> partsWithoutPlace(const PackingSystem& system) {
   std::vector<const Part*> parked;
   for (const Part& part : system.parts)
-    if (part.boxMin == system.container.boxMax) parked.push_back(&part);
+    if (!part.placed) parked.push_back(&part);
   return parked;
 }
 

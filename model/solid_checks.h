@@ -27,7 +27,7 @@ bool fitsInSomeOrientation(const Polyhedron& part, const Polyhedron& container,
 const Part* partFittingNowhere(const PackingSystem& system);
 
 /// The parts of the layout in system.parts that found no place: placement left them where
-/// loading parked them (box minimum on the container's box maximum). In list order.
+/// loading parked them. In list order.
 std::vector<const Part*> partsWithoutPlace(const PackingSystem& system);
 
 }  // namespace tessera

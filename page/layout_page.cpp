@@ -149,7 +149,7 @@ std::string layoutJson(PackingSystem& system, const std::string& title,
     jsonString(out, part.name);
     out += ",\"id\":" + std::to_string(part.id) +
            ",\"type\":" + std::to_string(typeOfPart[static_cast<std::size_t>(i)]) +
-           ",\"placed\":" + (isParkedPart(system, part) ? "false" : "true") + ",\"position\":";
+           ",\"placed\":" + (part.placed ? "true" : "false") + ",\"position\":";
     jsonPoint(out, part.boxMin);
     out += ",\"volume\":";
     jsonNumber(out, part.volume);

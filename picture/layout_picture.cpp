@@ -552,7 +552,7 @@ RgbImage renderLayout(const LayoutScene& scene) {
   const std::unique_ptr<cairo_t, CairoDeleter> owner(cairo_create(surface.get()));
   cairo_t* cairo = owner.get();
   if (cairo_status(cairo) != CAIRO_STATUS_SUCCESS) {
-    throw std::runtime_error("cannot draw the picture: out of memory");
+    throw std::runtime_error("内存不足, 无法绘制图片");
   }
   cairo_set_antialias(cairo, CAIRO_ANTIALIAS_GRAY);
   cairo_set_line_join(cairo, CAIRO_LINE_JOIN_ROUND);
@@ -593,11 +593,11 @@ std::vector<std::uint8_t> renderLayoutPng(const LayoutScene& scene) {
 void writeLayoutPicture(const std::string& path, const LayoutScene& scene) {
   const std::vector<std::uint8_t> bytes = renderLayoutPng(scene);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("cannot open " + path + " for writing");
+  if (!out) throw std::runtime_error("\"" + path + "\" 无法创建");
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out) throw std::runtime_error("cannot write " + path);
+  if (!out) throw std::runtime_error("\"" + path + "\" 无法写入");
 }
 
 }  // namespace tessera

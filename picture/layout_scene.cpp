@@ -21,7 +21,7 @@ LayoutScene layoutSceneOf(const PackingSystem& system, const std::string& title)
     LayoutSolid solid;
     for (const Face& f : part.faces) solid.faces.push_back(f.points);
     solid.typeIndex = typeIndexOf(system, part.name);
-    solid.placed = !isParkedPart(system, part);
+    solid.placed = part.placed;
     if (solid.typeIndex >= 0) scene.types[static_cast<std::size_t>(solid.typeIndex)].count += 1;
     scene.solids.push_back(std::move(solid));
     if (part.boxMax.z > top) top = part.boxMax.z;

@@ -41,7 +41,7 @@ bool writeRows(png_structp png, png_infop info, const RgbImage& image, png_bytep
 }  // namespace
 
 std::vector<std::uint8_t> encodePng(const RgbImage& image) {
-  if (image.width <= 0 || image.height <= 0) throw std::runtime_error("empty picture");
+  if (image.width <= 0 || image.height <= 0) throw std::runtime_error("图片为空");
   // libpng only reads the rows it is given to write.
   auto* pixels = const_cast<std::uint8_t*>(image.rgb.data());
   std::vector<png_bytep> rows;
@@ -50,11 +50,11 @@ std::vector<std::uint8_t> encodePng(const RgbImage& image) {
   std::vector<std::uint8_t> bytes;
   png_structp png =
       png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
-  if (png == nullptr) throw std::runtime_error("libpng could not start");
+  if (png == nullptr) throw std::runtime_error("PNG 编码无法开始 (内存不足)");
   png_infop info = png_create_info_struct(png);
   const bool written = info != nullptr && writeRows(png, info, image, rows.data(), &bytes);
   png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
-  if (!written) throw std::runtime_error("libpng could not encode the picture");
+  if (!written) throw std::runtime_error("PNG 编码失败 (内存不足)");
   return bytes;
 }
 

@@ -872,6 +872,7 @@ bool FastEvaluator::State::place(int position) {
   mark(moving);
 
   writeGeometry(moving, part);
+  part.placed = true;
   part.anchorI = g.anchorI;
   part.anchorJ = g.anchorJ;
   part.anchorK = g.anchorK;

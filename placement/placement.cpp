@@ -133,6 +133,7 @@ bool placePart(PackingSystem& system, Part& part) {
   slide(system, part, {-1, 0, 0});
   slide(system, part, {0, -1, 0});
   markPart(system, part);
+  part.placed = true;
   return true;
 }
 

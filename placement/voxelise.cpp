@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "geometry/box.h"
 #include "geometry/orientations.h"
 #include "geometry/predicates.h"
 #include "geometry/transform.h"
@@ -78,19 +79,12 @@ void voxelise(Polyhedron& part) {
 }
 
 bool bitmapsFitInEveryOrientation(const Polyhedron& part, const std::vector<Orientation>& table) {
+  std::vector<Point> turned(part.vertices.size());
   for (const Orientation& orientation : table) {
     // The box transform leaves, from the same doubles in the same order.
-    Point lo = apply(orientation, part.vertices[0]);
-    Point hi = lo;
-    for (std::size_t i = 1; i < part.vertices.size(); ++i) {
-      const Point v = apply(orientation, part.vertices[i]);
-      if (v.x < lo.x) lo.x = v.x;
-      if (v.y < lo.y) lo.y = v.y;
-      if (v.z < lo.z) lo.z = v.z;
-      if (v.x > hi.x) hi.x = v.x;
-      if (v.y > hi.y) hi.y = v.y;
-      if (v.z > hi.z) hi.z = v.z;
-    }
+    for (std::size_t i = 0; i < part.vertices.size(); ++i)
+      turned[i] = apply(orientation, part.vertices[i]);
+    const auto [lo, hi] = boxOf(turned);
     const double c = part.cellSide;
     if (!saneCellCount(std::trunc((hi.x - lo.x) / c) + 1, std::trunc((hi.y - lo.y) / c) + 1,
                        std::trunc((hi.z - lo.z) / c) + 1))

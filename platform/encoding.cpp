@@ -101,10 +101,7 @@ std::string utf8ToGbk(std::string_view utf8) {
   return convertAll("GBK", "UTF-8", utf8, std::string_view(&kReplacement, 1), characterLength);
 }
 
-namespace {
-
-/// The length of the well-formed UTF-8 sequence at the start of text, or 0 if there is none.
-std::size_t wellFormedLength(std::string_view text) {
+std::size_t utf8SequenceLength(std::string_view text) {
   const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(0);
   if (lead < 0x80) return 1;
@@ -131,11 +128,9 @@ std::size_t wellFormedLength(std::string_view text) {
   return length;
 }
 
-}  // namespace
-
 bool isUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = wellFormedLength(text.substr(i));
+    const std::size_t length = utf8SequenceLength(text.substr(i));
     if (length == 0) return false;
     i += length;
   }

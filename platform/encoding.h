@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,10 @@ namespace tessera::platform {
 /// malformed UTF-8 sequence (a lead byte with the continuation bytes that follow it, or a stray
 /// byte), becomes one '?'; ASCII passes through unchanged.
 std::string utf8ToGbk(std::string_view utf8);
+
+/// The length of the well-formed UTF-8 sequence at the start of text (not empty); 0 when
+/// there is none.
+std::size_t utf8SequenceLength(std::string_view text);
 
 /// Whether text is well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
 bool isUtf8(std::string_view text);

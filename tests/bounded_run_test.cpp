@@ -32,14 +32,15 @@ std::string boxFile(const std::string& name, double x, double y, double z) {
   return out.str();
 }
 
-// A folder with a 30 x 31 x 50 container and three copies of one box part.
+// A folder with a 30 x 31 x 50 container and copies of one box part.
 struct BoxProject {
-  BoxProject(double pbsl, int rn, double x, double y, double z) {
+  BoxProject(double pbsl, int rn, double x, double y, double z, long copies = 3) {
     test::writeBytes(scratch.path("container.txt"), boxFile("Container", 30, 31, 50));
     test::writeBytes(scratch.path("part.txt"), boxFile("part", x, y, z));
     std::ostringstream project;
     project << "PBSL=" << pbsl << "\nRN=" << rn
-            << "\nContainer\n\"container.txt\"\nPart\n\"part.txt\"\nCopies\n3\n----\n#EndFile\n";
+            << "\nContainer\n\"container.txt\"\nPart\n\"part.txt\"\nCopies\n"
+            << copies << "\n----\n#EndFile\n";
     test::writeBytes(scratch.path("project.txt"), project.str());
   }
   test::ScratchFolder scratch;
@@ -114,6 +115,17 @@ TEST(BoundedRun, AnOrientationTableWhoseShapesDoNotFitIsRefusedWithItsFigures) {
   // The figures come first, as for every large run.
   EXPECT_EQ(result.err.find("网格 31 x 32 x 51 = 50592 个单元"), 0u) << result.err;
   EXPECT_NE(result.err.find("请选用更小的 RN"), std::string::npos) << result.err;
+  EXPECT_LT(result.seconds, 1.0);
+}
+
+TEST(BoundedRun, CopiesThatDoNotFitInMemoryAreRefusedBeforeLoading) {
+  if (!addressLimitsWork()) GTEST_SKIP() << "address space limits do not work here";
+  const BoxProject project(1, 2, 5, 5, 5, 1000000);
+  const TimedRun result = run(project, "", 1024);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("project.txt\": 1000000 个零件副本约需 "), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(" MiB 可用; 请减少份数。"), std::string::npos) << result.err;
   EXPECT_LT(result.seconds, 1.0);
 }
 

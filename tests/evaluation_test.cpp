@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/invariants.h"
 #include "support/packing.h"
@@ -89,11 +90,13 @@ TEST(Evaluation, CountsThePartsPlacementPlacedNotThoseBelowTheTop) {
   evaluate(system, test::identitySequence(2));
   EXPECT_EQ(system.placedParts, 1);
   EXPECT_LT(system.parts[0].boxMin.z, container.boxMax.z);  // still parked where it was
+  EXPECT_EQ(partsWithoutPlace(system), std::vector<const Part*>{&system.parts[0]});
 
   test::restoreParts(system);
   FastEvaluator fast(2);
   fast.evaluate(system, test::identitySequence(2));
   EXPECT_EQ(system.placedParts, 1);
+  EXPECT_EQ(partsWithoutPlace(system), std::vector<const Part*>{&system.parts[0]});
 }
 
 #if !defined(NDEBUG) || defined(TESSERA_ASSERTS)

@@ -49,6 +49,7 @@ PackingSystem twoPartLayout(const std::string& secondName) {
   system.partTypes = {{"slab", 0}, {secondName, 1}};
   Part& slab = system.parts[0];
   slab.translate(minus(Point{0, 0, 0}, slab.boxMin));
+  slab.placed = true;
   return system;
 }
 

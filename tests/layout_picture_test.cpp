@@ -231,7 +231,7 @@ TEST(LayoutPicture, WritesTheFileOrThrowsNamingThePath) {
     writeLayoutPicture(bad, scene);
     ADD_FAILURE() << "no exception";
   } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find(bad), std::string::npos);
+    EXPECT_EQ(std::string(e.what()), "\"" + bad + "\" 无法创建");
   }
 }
 

@@ -102,7 +102,8 @@ TEST(SearchOnTerminal, APauseWhosePictureCannotBeWrittenWarnsAndGoesOn) {
   ASSERT_TRUE(run.child.send("a"));
   ASSERT_TRUE(run.child.waitFor("(NOT including suffix names):", seconds(60)));
   ASSERT_TRUE(run.child.send("saved\n"));
-  ASSERT_TRUE(run.child.waitFor("暂停时的附加输出失败", seconds(60)));
+  ASSERT_TRUE(run.child.waitFor("暂停时的附加输出失败 (布局图片输出失败: \"saved.png\" 无法创建)",
+                                seconds(60)));
   EXPECT_EQ(run.stopWithAPause(), 0) << run.child.output();
   for (const char* name :
        {"saved.dxf", "saved.txt", "saved_ID_Type_SequenceForPack.txt", "report.txt",

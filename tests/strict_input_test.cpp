@@ -221,7 +221,9 @@ TEST(StrictInput, PartsThatFitNowhereAndPartsLeftWithoutPlace) {
                                      system.orientationTable));
 
   // Placement left part 1 where loading parked it.
-  system.parts.pushFront(test::box({0, 0, 0}, {2, 2, 2}, "a"));
+  Part placed = test::box({0, 0, 0}, {2, 2, 2}, "a");
+  placed.placed = true;
+  system.parts.pushFront(placed);
   system.parts.pushFront(test::box({10, 10, 12}, {12, 12, 14}, "b"));
   system.parts.pushFront(test::box({10, 10, 12}, {12, 12, 13}, "a"));
   system.partTypes = {{"a", 0}, {"b", 1}};
