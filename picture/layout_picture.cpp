@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <queue>
 #include <stdexcept>
 #include <utility>
 
+#include "formats/atomic_file.h"
 #include "formats/part_name.h"
 #include "formats/type_colours.h"
 #include "geometry/face_triangulation.h"
@@ -592,12 +592,14 @@ std::vector<std::uint8_t> renderLayoutPng(const LayoutScene& scene) {
 
 void writeLayoutPicture(const std::string& path, const LayoutScene& scene) {
   const std::vector<std::uint8_t> bytes = renderLayoutPng(scene);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) throw std::runtime_error("\"" + path + "\" 无法创建");
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) throw std::runtime_error("\"" + path + "\" 无法写入");
+  // Replaced all at once, like the drawing: a failed write keeps the picture already there.
+  if (!whyNotReplaceable(path).empty()) throw std::runtime_error("\"" + path + "\" 无法创建");
+  AtomicFile file(path);
+  file.stream().write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+  if (!file.commit()) {
+    throw std::runtime_error("\"" + path + "\" 无法写入 (" + file.failure() + ")");
+  }
 }
 
 }  // namespace tessera
