@@ -69,6 +69,12 @@ CoolingSchedule parseSchedule(const std::string& value) {
   refuse("--schedule expects linear, geometric or constant, got \"" + value + "\"");
 }
 
+PlacementRule parsePlacementRule(const std::string& value) {
+  if (value == "lowest-point") return PlacementRule::lowestPoint;
+  if (value == "lowest-top") return PlacementRule::lowestTop;
+  refuse("--placement expects lowest-point or lowest-top, got \"" + value + "\"");
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -104,6 +110,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.startTemperature = parsePositive("--start-temperature", *start, "");
     } else if (const auto schedule = valueOf("--schedule")) {
       parsed.schedule = parseSchedule(*schedule);
+    } else if (const auto rule = valueOf("--placement")) {
+      parsed.placementRule = parsePlacementRule(*rule);
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -135,6 +143,7 @@ std::string usageText() {
          "               [--export-shapes]]\n"
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
          "               [--schedule linear|geometric|constant]\n"
+         "               [--placement lowest-point|lowest-top]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -156,6 +165,10 @@ std::string usageText() {
          "  --schedule NAME  how the temperature falls over the planned N iterations: linear\n"
          "                   (by T/N each iteration, the default), geometric (by a constant\n"
          "                   factor, from T to T/N) or constant (stays T).\n"
+         "  --placement RULE  how each part's orientation is chosen, each at its lowest free\n"
+         "                   position: lowest-point (its reference point ends lowest, the\n"
+         "                   default) or lowest-top (its top ends lowest). A sequence file\n"
+         "                   holds efficiencies of the rule it was searched with.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

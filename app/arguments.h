@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/packing_system.h"
 #include "search/cooling.h"
 
 namespace tessera {
@@ -24,6 +25,7 @@ struct Arguments {
   std::optional<double> timeLimit;        // seconds of computing time, positive
   std::optional<double> startTemperature;  // positive
   std::optional<CoolingSchedule> schedule;
+  PlacementRule placementRule = PlacementRule::lowestPoint;
   bool help = false;
 };
 
