@@ -232,7 +232,8 @@ TEST(EndToEnd, ProjectWithoutPartsIsRefused) {
 // options, times blanked; the options at their defaults must not change a byte of it.
 TEST(EndToEnd, WithoutControlOptionsOrWithTheirDefaultsTheOutputsAreAsRecorded) {
   for (const std::string options :
-       {"", " --seed 1 --start-temperature 0.01 --schedule linear --time-limit 1e9"}) {
+       {"", " --seed 1 --start-temperature 0.01 --schedule linear --time-limit 1e9",
+        " --placement lowest-point"}) {
     ProjectFolder folder("search/tiny");
     const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 8" + options);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -284,7 +285,8 @@ TEST(EndToEnd, BadControlOptionsAreRefusedBeforeAnythingIsWritten) {
       {"--seed 4294967296", "--seed expects an integer from 0 to 4294967295, got \"4294967296\""},
       {"--seed -5", "--seed expects an integer from 0 to 4294967295"},
       {"--start-temperature 0", "--start-temperature expects a positive number"},
-      {"--schedule fast", "--schedule expects linear, geometric or constant"}};
+      {"--schedule fast", "--schedule expects linear, geometric or constant"},
+      {"--placement lowest", "--placement expects lowest-point or lowest-top"}};
   for (const auto& [option, message] : cases) {
     const test::RunResult run =
         runTessera(folder.path(), std::string("project.txt --iterations 2 ") + option);
