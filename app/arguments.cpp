@@ -80,6 +80,12 @@ CoolingSchedule parseSchedule(const std::string& value) {
   refuse("--schedule expects linear, geometric or constant, got \"" + value + "\"");
 }
 
+PlacementRule parsePlacementRule(const std::string& value) {
+  if (value == "lowest-point") return PlacementRule::lowestPoint;
+  if (value == "lowest-top") return PlacementRule::lowestTop;
+  refuse("--placement expects lowest-point or lowest-top, got \"" + value + "\"");
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -119,6 +125,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.chains = parseAtLeastOne("--chains", *chains);
     } else if (const auto every = valueOf("--exchange-every")) {
       parsed.exchangeEvery = parseAtLeastOne("--exchange-every", *every);
+    } else if (const auto rule = valueOf("--placement")) {
+      parsed.placementRule = parsePlacementRule(*rule);
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -153,6 +161,7 @@ std::string usageText() {
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
          "               [--schedule linear|geometric|constant]\n"
          "               [--chains K [--exchange-every E]]\n"
+         "               [--placement lowest-point|lowest-top]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -183,6 +192,10 @@ std::string usageText() {
          "                   and periodic saves act at exchanges. The same seed and K give the\n"
          "                   same result with any --threads.\n"
          "  --exchange-every E  iterations of each chain between exchanges (E >= 1; 10).\n"
+         "  --placement RULE  how each part's orientation is chosen, each at its lowest free\n"
+         "                   position: lowest-point (its reference point ends lowest, the\n"
+         "                   default) or lowest-top (its top ends lowest). A sequence file\n"
+         "                   holds efficiencies of the rule it was searched with.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/packing_system.h"
 #include "search/cooling.h"
 
 namespace tessera {
@@ -26,6 +27,7 @@ struct Arguments {
   std::optional<CoolingSchedule> schedule;
   std::optional<int> chains;         // annealing chains side by side, at least 1
   std::optional<int> exchangeEvery;  // iterations of each chain between exchanges, at least 1
+  PlacementRule placementRule = PlacementRule::lowestPoint;
   bool help = false;
 };
 

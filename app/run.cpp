@@ -259,6 +259,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   PackingSystem system;
   const std::string projectPath = chooseProjectFile(arguments, console);
   for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
+  system.placementRule = arguments.placementRule;
   if (system.sequenceLength == 0)
     throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
   try {

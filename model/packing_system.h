@@ -35,6 +35,13 @@ struct OccupancyGrid {
   }
 };
 
+/// How placement ranks the orientations of a part, each at its first fitting cell (lowest
+/// layer, then x, then y). Ties keep the earlier orientation of the table.
+enum class PlacementRule {
+  lowestPoint,  // the reference point ends lowest: the rule of every layout by default
+  lowestTop,    // the part's top (its box's highest z) ends lowest
+};
+
 /// The state of one run: the container, the parts and everything placement shares.
 struct PackingSystem {
   Polyhedron container;
@@ -51,6 +58,7 @@ struct PackingSystem {
   // Placement appends every turn and move to Polyhedron::motion only when set: the motion is
   // needed only to export original meshes, and recording it costs every slide step.
   bool recordMotion = false;
+  PlacementRule placementRule = PlacementRule::lowestPoint;
 
   int orientationCount() const { return static_cast<int>(orientationTable.size()); }
   /// Replaces the orientation table with the one built from RN.

@@ -14,6 +14,7 @@
 #include "placement/evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
+#include "placement/placement.h"
 #include "placement/prepared_solid.h"
 
 // Why the shortcuts here change no result:
@@ -29,7 +30,7 @@
 //   (every part whose box overlaps it is among them; the others pass the box test).
 // - An exact fit is a conjunction of pure tests, so their order cannot change its answer;
 //   the cheapest and likeliest refusals run first.
-// - The score of an orientation never decreases from one layer to the next, and the winner is
+// - The score of an orientation (by either placement rule) never decreases from one layer to the next, and the winner is
 //   the least (score, orientation index) among fitting orientations scoring below the start
 //   value. An orientation stops once its layer's pair cannot be less than the least pair
 //   already found; that found pair is real, so the winner is never cut short.
@@ -654,6 +655,7 @@ void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best
   if (!fitted.possible) return;
   const OrientedShape& shape = fitted.shape;
   const Polyhedron& g = shape.geometry;
+  const double height = scoreHeight(*system, g);
   const int aI = g.anchorI;
   const int aK = g.anchorK;
   Rows rows(bits.words(), scratch);
@@ -687,7 +689,7 @@ void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best
 
   for (int z = firstZ; z <= fitted.zHi; ++z) {
     if (!fitted.okZ[static_cast<std::size_t>(z)]) continue;
-    const double score = g.referencePoint.z + (corner(0, 0, z).z - fitted.anchorZ);
+    const double score = height + (corner(0, 0, z).z - fitted.anchorZ);
     if (!best.beatable(score, k)) {
       stopAt(z, -1, 0, -1);
       return;
@@ -826,7 +828,7 @@ bool FastEvaluator::State::place(int position) {
     const int z = firstLayer(f);
     if (z > f.zHi) continue;  // an earlier scan of this evaluation found no cell left
     const Polyhedron& g = f.shape.geometry;
-    const double lowest = g.referencePoint.z + (corner(0, 0, z).z - f.anchorZ);
+    const double lowest = scoreHeight(*system, g) + (corner(0, 0, z).z - f.anchorZ);
     if (std::isnan(lowest)) {
       hopeless.push_back(static_cast<int>(k));
     } else {

@@ -30,10 +30,16 @@ bool clearOfEverything(const PackingSystem& system, const Part& part) {
 
 }  // namespace
 
+double scoreHeight(const PackingSystem& system, const Polyhedron& oriented) {
+  return system.placementRule == PlacementRule::lowestTop ? oriented.boxMax.z
+                                                          : oriented.referencePoint.z;
+}
+
 Position findPosition(const PackingSystem& system, const Polyhedron& oriented) {
   Polyhedron exact = oriented;
   exact.dropBitmap();
   const double anchorZ = oriented.boxMin.z + oriented.cellSide * oriented.anchorK;
+  const double height = scoreHeight(system, oriented);
   const OccupancyGrid& grid = system.grid;
   for (int z = 0; z < grid.gridZ; ++z) {
     for (int x = 0; x < grid.gridX; ++x) {
@@ -41,7 +47,7 @@ Position findPosition(const PackingSystem& system, const Polyhedron& oriented) {
         if (grid.cells[grid.index(x, y, z)] != 0) continue;
         if (!bitmapFits(system, oriented, x, y, z)) continue;
         if (!exactFit(system, x, y, z, exact)) continue;
-        const double score = oriented.referencePoint.z + (cellCorner(system, x, y, z).z - anchorZ);
+        const double score = height + (cellCorner(system, x, y, z).z - anchorZ);
         return {true, x, y, z, score};
       }
     }

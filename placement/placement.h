@@ -17,8 +17,12 @@ struct Position {
   int x = 0;
   int y = 0;
   int z = 0;
-  double score = 0.0;  // height of the reference point with the anchor cell on (x, y, z)
+  double score = 0.0;  // scoreHeight with the anchor cell on (x, y, z)
 };
+
+/// The z that system.placementRule ranks a turned part by, before it is moved: its reference
+/// point's, or its top's.
+double scoreHeight(const PackingSystem& system, const Polyhedron& oriented);
 
 /// First cell, z outermost then x then y, where the voxelised part's bitmap fits and the exact
 /// test passes.
@@ -33,7 +37,8 @@ bool exactFit(const PackingSystem& system, int x, int y, int z, const Polyhedron
 /// system.parts (it is skipped by address). A part with a stride of 0 does not move.
 void slide(PackingSystem& system, Part& part, const Point& direction);
 
-/// Places an element of system.parts: best orientation, slides along -z, -x, -y, then marks it.
+/// Places an element of system.parts: the orientation that scores lowest by
+/// system.placementRule, slid along -z, -x, -y, then marked.
 /// A part that fits nowhere, or never scores below 2 * container.boxMax.z, is left untouched.
 /// Returns whether the part was placed.
 bool placePart(PackingSystem& system, Part& part);

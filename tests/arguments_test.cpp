@@ -54,5 +54,14 @@ TEST(ControlArguments, ScheduleByName) {
             "--schedule expects linear, geometric or constant, got \"Linear\"");
 }
 
+TEST(ControlArguments, PlacementRuleByName) {
+  EXPECT_EQ(parse({}).placementRule, PlacementRule::lowestPoint);
+  EXPECT_EQ(parse({"--placement", "lowest-top"}).placementRule, PlacementRule::lowestTop);
+  EXPECT_EQ(parse({"--placement=lowest-point"}).placementRule, PlacementRule::lowestPoint);
+  EXPECT_EQ(refusal({"--placement", "lowest"}),
+            "--placement expects lowest-point or lowest-top, got \"lowest\"");
+  EXPECT_EQ(refusal({"--placement"}), "--placement needs a value");
+}
+
 }  // namespace
 }  // namespace tessera

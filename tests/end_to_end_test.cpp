@@ -232,7 +232,8 @@ TEST(EndToEnd, ProjectWithoutPartsIsRefused) {
 // options, times blanked; the options at their defaults must not change a byte of it.
 TEST(EndToEnd, WithoutControlOptionsOrWithTheirDefaultsTheOutputsAreAsRecorded) {
   for (const std::string options :
-       {"", " --seed 1 --start-temperature 0.01 --schedule linear --time-limit 1e9"}) {
+       {"", " --seed 1 --start-temperature 0.01 --schedule linear --time-limit 1e9",
+        " --placement lowest-point"}) {
     ProjectFolder folder("search/tiny");
     const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 8" + options);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -316,7 +317,8 @@ TEST(EndToEnd, BadControlOptionsAreRefusedBeforeAnythingIsWritten) {
       {"--chains=many", "--chains expects a whole number of at least 1, got \"many\""},
       {"--chains 99999999999", "--chains expects a whole number of at least 1"},
       {"--chains 2 --exchange-every 0", "--exchange-every expects a whole number of at least 1"},
-      {"--exchange-every 5", "--exchange-every needs --chains with at least 2 chains"}};
+      {"--exchange-every 5", "--exchange-every needs --chains with at least 2 chains"},
+      {"--placement lowest", "--placement expects lowest-point or lowest-top"}};
   for (const auto& [option, message] : cases) {
     const test::RunResult run =
         runTessera(folder.path(), std::string("project.txt --iterations 2 ") + option);

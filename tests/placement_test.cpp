@@ -149,16 +149,41 @@ TEST(Placement, ZeroStrideSlideEndsWithoutMoving) {
 }
 
 TEST(Placement, SmallProjectLayoutKeepsItsInvariantsAfterEveryPlacement) {
-  PackingSystem system = test::smallProject(2);
-  const PackingSequence sequence = test::sequenceOf({2, 0, 3, 1});  // the L-shape first
-  clearGrid(system);
-  std::vector<int> placed;
-  for (int id : sequence.items) {
-    placePart(system, *system.parts.findById(id));
-    placed.push_back(id);
-    EXPECT_EQ(layoutViolations(system, test::sequenceOf(placed)), "") << "after part " << id;
+  for (PlacementRule rule : {PlacementRule::lowestPoint, PlacementRule::lowestTop}) {
+    PackingSystem system = test::smallProject(2);
+    system.placementRule = rule;
+    const PackingSequence sequence = test::sequenceOf({2, 0, 3, 1});  // the L-shape first
+    clearGrid(system);
+    std::vector<int> placed;
+    for (int id : sequence.items) {
+      placePart(system, *system.parts.findById(id));
+      placed.push_back(id);
+      EXPECT_EQ(layoutViolations(system, test::sequenceOf(placed)), "")
+          << "after part " << id << ", rule " << static_cast<int>(rule);
+    }
+    EXPECT_EQ(placedIds(system, sequence).size(), 4u);
   }
-  EXPECT_EQ(placedIds(system, sequence).size(), 4u);
+}
+
+TEST(Placement, LowestTopLaysDownAPoleThatLowestPointStandsUp) {
+  // The reference point in the middle of an end face: standing on that end it is lowest,
+  // lying down the pole's top is.
+  Polyhedron pole = test::box({0, 0, 0}, {1, 1, 3}, "pole");
+  pole.referencePoint = {0.5, 0.5, 0};
+  for (PlacementRule rule : {PlacementRule::lowestPoint, PlacementRule::lowestTop}) {
+    PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {5, 5, 5}), {pole}, 0.5, 2);
+    system.placementRule = rule;
+    Part& part = system.parts[0];
+    ASSERT_TRUE(placePart(system, part));
+    const double height = part.boxMax.z - part.boxMin.z;
+    if (rule == PlacementRule::lowestPoint) {
+      EXPECT_EQ(height, 3.0);
+      EXPECT_LT(part.referencePoint.z, 0.01);
+    } else {
+      EXPECT_LT(std::fabs(height - 1.0), 1e-9);
+      EXPECT_LT(part.boxMax.z, 1.01);
+    }
+  }
 }
 
 }  // namespace
