@@ -32,7 +32,7 @@ bool annealingStep(PackingSystem& system, const Evaluator& evaluate, AnnealingCh
   line(text("  当前温度=", chain.cooling.temperature()));
   line(text("  最优排样效率=", chain.best.efficiency, "; 当前排样效率=", chain.current.efficiency));
 
-  std::optional<PackingSequence> made = makeNeighbour(system, chain.current, archive, random);
+  std::optional<PackingSequence> made = makeNeighbour(system, chain.current, archive, random, chain.maxSwaps);
   TESSERA_ASSERT(made.has_value());  // exhaustion was ruled out above
   if (!made) return false;
   PackingSequence neighbour = std::move(*made);
@@ -123,6 +123,7 @@ class Bytes {
     put(chain.minimum);
     put(chain.maximum);
     put(chain.bestFoundBy);
+    put(chain.maxSwaps);
   }
   std::string& text() { return text_; }
 
@@ -156,6 +157,7 @@ class Reader {
     chain.minimum = get<double>();
     chain.maximum = get<double>();
     chain.bestFoundBy = get<int>();
+    chain.maxSwaps = get<int>();
   }
 
  private:

@@ -33,6 +33,7 @@ struct AnnealingChain {
   double minimum = 0.0;
   double maximum = 0.0;
   int bestFoundBy = -1;     // chain whose own neighbour best is; -1: the starting solution
+  int maxSwaps = 0;         // most swaps of one neighbour; 0: as many as the sequence is long
 
   AnnealingChain(PackingSequence start, Cooling startCooling);
 };

@@ -259,6 +259,7 @@ void optimize(PackingSystem& system, SearchServices services, const SearchOption
   timing.startCount = services.clock.counter();
   timing.pauseTotal = 0.0;
   AnnealingChain lead(current, Cooling(options.schedule, options.startTemperature, planned));
+  lead.maxSwaps = options.maxSwaps;
   bool running = true;
   PeriodicSave periodicSave(options, services);
 

@@ -60,6 +60,8 @@ struct SearchOptions {
   // threads shared among the chains.
   int chains = 1;
   int exchangeEvery = 10;
+  // Most swaps that make one neighbour; 0 or less: as many as the sequence is long.
+  int maxSwaps = 0;
   int threads = 1;
   std::uint32_t seed = Random::kDefaultSeed;
   std::function<Evaluator(int threads)> chainEvaluator;

@@ -87,13 +87,15 @@ bool typeSequencesExhausted(const PackingSystem& system, const TypeSequenceArchi
 }
 
 std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, PackingSequence current,
-                                             const TypeSequenceArchive& archive, Random& random) {
+                                             const TypeSequenceArchive& archive, Random& random,
+                                             int maxSwaps) {
   TESSERA_ASSERT(current.count() == system.sequenceLength);
   if (typeSequencesExhausted(system, archive)) return std::nullopt;
   PackingSequence candidate = std::move(current);
   const int count = candidate.count();
+  const int most = maxSwaps > 0 ? std::min(maxSwaps, system.sequenceLength) : system.sequenceLength;
   while (true) {
-    const int swaps = drawSwapCount(system.sequenceLength, random);
+    const int swaps = drawSwapCount(most, random);
     for (int s = 0; s < swaps; ++s) {
       const int i = random.next() % count;
       const int j = random.next() % count;

@@ -28,10 +28,12 @@ inline constexpr long long kSaturatedCount = 1LL << 62;
 bool typeSequencesExhausted(const PackingSystem& system, const TypeSequenceArchive& archive);
 
 /// A copy of current changed by random swaps until its type sequence is not in the archive;
-/// the swaps of rejected attempts accumulate. Draws per attempt: drawSwapCount, then two per
-/// swap (first position, second position). Its efficiency stays current's. Returns nullopt,
-/// without drawing, when the archive already holds every possible type sequence.
+/// the swaps of rejected attempts accumulate. Draws per attempt: drawSwapCount(n), then two per
+/// swap (first position, second position), where n is the sequence length, or maxSwaps when
+/// that is positive and smaller. Its efficiency stays current's. Returns nullopt, without
+/// drawing, when the archive already holds every possible type sequence.
 std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, PackingSequence current,
-                                             const TypeSequenceArchive& archive, Random& random);
+                                             const TypeSequenceArchive& archive, Random& random,
+                                             int maxSwaps = 0);
 
 }  // namespace tessera

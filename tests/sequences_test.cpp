@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <vector>
 
@@ -101,6 +102,34 @@ TEST(MakeNeighbour, RetriesWithAccumulatedSwapsInDrawOrder) {
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(next->items, (std::vector<std::int32_t>{0, 1, 4, 3, 2}));
   EXPECT_EQ(fresh.next(), 26500);
+}
+
+TEST(MakeNeighbour, MaxSwapsBoundsTheChangeAndOnlyPositiveValuesApply) {
+  // Twenty parts of distinct types, nothing known: the first attempt is taken, so the
+  // neighbour is current changed by exactly the drawn swaps.
+  PackingSystem system = test::projectWithTypes(std::vector<int>(20, 1));
+  std::vector<std::int32_t> ids(20);
+  std::iota(ids.begin(), ids.end(), 0);
+  const PackingSequence current = sequenceOf(ids, 0.5);
+  const TypeSequenceArchive empty;
+  const auto changed = [&](int maxSwaps, std::uint32_t seed) {
+    Random random(seed);
+    const std::optional<PackingSequence> next =
+        makeNeighbour(system, current, empty, random, maxSwaps);
+    int positions = 0;
+    for (std::size_t i = 0; i < ids.size(); ++i) positions += next->items[i] != ids[i];
+    return positions;
+  };
+  int widest = 0;
+  for (std::uint32_t seed = 1; seed <= 200; ++seed) {
+    EXPECT_LE(changed(1, seed), 2) << seed;
+    EXPECT_LE(changed(3, seed), 6) << seed;
+    widest = std::max(widest, changed(0, seed));
+    // A bound at or above the length is the specified draw, draw for draw.
+    EXPECT_EQ(changed(20, seed), changed(0, seed));
+    EXPECT_EQ(changed(99, seed), changed(0, seed));
+  }
+  EXPECT_GT(widest, 6);
 }
 
 TEST(MakeNeighbour, TwoTypesHaveOneNeighbourThenNone) {
