@@ -225,6 +225,7 @@ void checkProcesses(const Arguments& arguments, const ChainTransport* transport)
 int serveChains(const Arguments& arguments, ChainTransport& transport) {
   PackingSystem system;
   loadProject(system, platform::enterProjectFolder(arguments.project.value_or("")));
+  system.placementRule = arguments.placementRule;
   buildGrid(system);
   system.buildOrientations();
   ChainSet::Settings settings;
@@ -295,6 +296,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.timeLimitSeconds = arguments.timeLimit;
   options.chains = arguments.chains.value_or(options.chains);
   options.exchangeEvery = arguments.exchangeEvery.value_or(options.exchangeEvery);
+  options.maxSwaps = arguments.maxSwaps.value_or(options.maxSwaps);
   options.threads = arguments.threads.value_or(defaultThreadCount());
   options.seed = arguments.seed.value_or(Random::kDefaultSeed);
   options.chainEvaluator = chainEvaluatorFor;

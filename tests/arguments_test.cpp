@@ -63,5 +63,34 @@ TEST(ControlArguments, PlacementRuleByName) {
   EXPECT_EQ(refusal({"--placement"}), "--placement needs a value");
 }
 
+TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
+  // One chain is the specified search: nothing is filled in.
+  for (const std::vector<std::string>& single :
+       {std::vector<std::string>{}, std::vector<std::string>{"--chains", "1"}}) {
+    const Arguments one = parse(single);
+    EXPECT_EQ(one.placementRule, PlacementRule::lowestPoint);
+    EXPECT_FALSE(one.maxSwaps.has_value());
+    EXPECT_FALSE(one.startTemperature.has_value());
+    EXPECT_FALSE(one.exchangeEvery.has_value());
+  }
+  const Arguments two = parse({"--chains", "2"});
+  EXPECT_EQ(two.placementRule, kChainDefaults.placementRule);
+  EXPECT_EQ(two.maxSwaps, kChainDefaults.maxSwaps);
+  EXPECT_EQ(two.startTemperature, kChainDefaults.startTemperature);
+  EXPECT_EQ(two.exchangeEvery, kChainDefaults.exchangeEvery);
+  // Given options win, in any order.
+  const Arguments given = parse({"--placement", "lowest-point", "--max-swaps", "7",
+                                 "--start-temperature", "0.5", "--chains=3", "--exchange-every",
+                                 "4"});
+  EXPECT_EQ(given.placementRule, PlacementRule::lowestPoint);
+  EXPECT_EQ(given.maxSwaps, 7);
+  EXPECT_EQ(given.startTemperature, 0.5);
+  EXPECT_EQ(given.exchangeEvery, 4);
+  EXPECT_EQ(parse({"--max-swaps=1"}).maxSwaps, 1);
+  for (const char* bad : {"0", "-2", "1.5", "x", ""})
+    EXPECT_EQ(refusal({"--max-swaps", bad}),
+              std::string("--max-swaps expects a whole number of at least 1, got \"") + bad + "\"");
+}
+
 }  // namespace
 }  // namespace tessera

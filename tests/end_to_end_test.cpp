@@ -285,6 +285,8 @@ TEST(EndToEnd, ChainsGiveTheSameOutputsWithOneTwoAndFourThreads) {
       outputs.push_back(withoutTimes(readFile(folder.path() / name)));
     // Exchanges after 4, 8 and 9 iterations; the start and 27 new type sequences at most.
     EXPECT_NE(run.out.find("第3次链间交换 (3 条链, 每条已完成 9 次迭代)"), std::string::npos);
+    // Several chains start at their own temperature unless one is given.
+    EXPECT_NE(run.out.find("  当前温度=0.003\n"), std::string::npos);
     EXPECT_GT(archivedTypeSequences(outputs[2]).size(), 20u);
     if (first.empty()) {
       first = outputs;

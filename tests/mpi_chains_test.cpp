@@ -64,6 +64,11 @@ TEST(MpiChains, TwoProcessesGiveTheBytesOfOneProcessWithTheSameChains) {
   for (const test::ScratchFolder* folder : {&single, &spread}) {
     test::copyData("search/tiny", folder->path(""));
     test::setTinyCopies(folder->path(""), 3);
+    // More orientations, under which the two placement rules lay the parts out differently:
+    // every process must place by the rule several chains take (lowest-top).
+    std::string project = test::readBytes(folder->path("project.txt"));
+    project.replace(project.find("RN=1"), 4, "RN=3");
+    test::writeBytes(folder->path("project.txt"), project);
   }
   const MpiRun one = run(single.path(""), 0, arguments);
   ASSERT_EQ(one.status, 0) << one.err;
