@@ -33,8 +33,9 @@ struct Arguments {
 };
 
 /// What a search of several chains uses for the options not given. Chosen by measuring the
-/// height reached in equal time on the bundled and the scale projects (README, "Several
-/// chains"); a single chain keeps the specified search.
+/// height reached in equal time on the bundled and the scale projects (README, "Choosing the
+/// defaults of several chains"); a single chain keeps the specified search. --help states them
+/// too: change both together.
 struct ChainDefaults {
   PlacementRule placementRule = PlacementRule::lowestTop;
   int maxSwaps = 3;

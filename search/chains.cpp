@@ -32,7 +32,8 @@ bool annealingStep(PackingSystem& system, const Evaluator& evaluate, AnnealingCh
   line(text("  当前温度=", chain.cooling.temperature()));
   line(text("  最优排样效率=", chain.best.efficiency, "; 当前排样效率=", chain.current.efficiency));
 
-  std::optional<PackingSequence> made = makeNeighbour(system, chain.current, archive, random, chain.maxSwaps);
+  std::optional<PackingSequence> made =
+      makeNeighbour(system, chain.current, archive, random, chain.maxSwaps);
   TESSERA_ASSERT(made.has_value());  // exhaustion was ruled out above
   if (!made) return false;
   PackingSequence neighbour = std::move(*made);
