@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include <sys/resource.h>
-
 #include <cmath>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +13,7 @@
 
 #include "geometry/face_triangulation.h"
 #include "picture/picture_text.h"
+#include "support/file_size_limit.h"
 
 namespace tessera {
 namespace {
@@ -231,20 +229,16 @@ TEST(LayoutPicture, WritesTheFileOrThrowsNamingThePath) {
   // A write that fails part way (a file size limit, as a full disk) keeps the picture there.
   std::filesystem::resize_file(path, 10);
   const std::uintmax_t oldSize = std::filesystem::file_size(path);
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 64;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   bool thrown = false;
-  try {
-    writeLayoutPicture(path, scene);
-  } catch (const std::runtime_error& e) {
-    thrown = std::string(e.what()).rfind("\"" + path + "\" 无法写入 (", 0) == 0;
+  {
+    const test::FileSizeLimit limit(64);
+    ASSERT_TRUE(limit.active());
+    try {
+      writeLayoutPicture(path, scene);
+    } catch (const std::runtime_error& e) {
+      thrown = std::string(e.what()).rfind("\"" + path + "\" 无法写入 (", 0) == 0;
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
   EXPECT_TRUE(thrown);
   EXPECT_EQ(std::filesystem::file_size(path), oldSize);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);

@@ -1,15 +1,14 @@
 #include "formats/sequence_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "formats/atomic_file.h"
 #include "model/input_error.h"
+#include "support/file_size_limit.h"
 #include "support/project.h"
 #include "support/solids.h"
 
@@ -169,22 +168,18 @@ TEST(SequenceFile, FailedWriteKeepsTheOldFileAndIsReported) {
   // A file size limit makes the write fail part way, as a full disk does.
   TypeSequenceArchive big;
   for (int i = 0; i < 2000; ++i) big.insertSorted(sequenceOf({0, 0, 0, 1, 1}, i));
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   bool reported = false;
-  try {
-    writeSequenceFile(system, big, path, sequenceOf({0, 1, 2, 3, 4}, 0.5));
-  } catch (const InputError& error) {
-    reported = true;
-    EXPECT_STREQ(error.what(), "ID_Type_SequenceForPack.txt file open error!");
-    EXPECT_EQ(error.channel(), InputError::Channel::StandardError);
+  {
+    const test::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.active());
+    try {
+      writeSequenceFile(system, big, path, sequenceOf({0, 1, 2, 3, 4}, 0.5));
+    } catch (const InputError& error) {
+      reported = true;
+      EXPECT_STREQ(error.what(), "ID_Type_SequenceForPack.txt file open error!");
+      EXPECT_EQ(error.channel(), InputError::Channel::StandardError);
+    }
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previous);
   EXPECT_TRUE(reported);
   EXPECT_EQ(test::readBytes(path), example());
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"pause_ID_Type_SequenceForPack.txt"}));
