@@ -77,10 +77,20 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
     writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
 }
 
+/// Layouts this process works on side by side: the search's own, and one per chain of this
+/// process when there are several chains.
+int layoutCopies(const Arguments& arguments, const ChainTransport* transport) {
+  const int chains = arguments.chains.value_or(1);
+  if (chains < 2 || arguments.evaluateOnly) return 1;
+  const int processes = transport ? transport->processes() : 1;
+  return 1 + chainsInProcess(chains, processes, 0);
+}
+
 /// Says on standard error what a large run needs and refuses one that cannot finish, before
 /// anything large is allocated.
-void checkRunFits(const PackingSystem& system, int threads, platform::Console& console) {
-  const RunFigures figures = runFigures(system, threads);
+void checkRunFits(const PackingSystem& system, int threads, int copies,
+                  platform::Console& console) {
+  const RunFigures figures = runFigures(system, threads, copies);
   const std::int64_t available = platform::availableMemoryBytes().value_or(-1);
   if (largeRun(figures)) console.writeError(describeRunFigures(figures, available) + "\n");
   checkRunMemory(figures, available);
@@ -267,7 +277,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     checkGridSize(system);
     checkCellBudget(system);
     checkPartExtents(system);
-    checkRunFits(system, arguments.threads.value_or(defaultThreadCount()), console);
+    checkRunFits(system, arguments.threads.value_or(defaultThreadCount()),
+                 layoutCopies(arguments, transport), console);
     checkPartsCanFit(system);
   } catch (const InputError& error) {
     throw InputError("文件\"" + projectPath + "\": " + error.what());

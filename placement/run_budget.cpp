@@ -4,6 +4,7 @@
 #include <cmath>
 #include <iomanip>
 #include <sstream>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -95,6 +96,11 @@ std::int64_t toBytes(double bytes) {
                          : static_cast<std::int64_t>(bytes);
 }
 
+// Several copies, as the figures count them.
+std::string copiesText(const RunFigures& f) {
+  return "每条链一份, 另加搜索本身一份, 共 " + std::to_string(f.copies) + " 份";
+}
+
 }  // namespace
 
 void checkPartExtents(const PackingSystem& system) {
@@ -115,8 +121,17 @@ void checkPartExtents(const PackingSystem& system) {
   }
 }
 
-RunFigures runFigures(const PackingSystem& system, int threads) {
+std::int64_t RunFigures::totalGridBytes() const {
+  return toBytes(static_cast<double>(gridBytes + bitmapBytes) * copies);
+}
+
+std::int64_t RunFigures::totalShapeBytes() const {
+  return toBytes(static_cast<double>(shapeBytes) * copies);
+}
+
+RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
   RunFigures f;
+  f.copies = std::max(copies, 1);
   const GridExtents grid = checkGridSize(system);
   f.gridX = grid.x;
   f.gridY = grid.y;
@@ -154,9 +169,10 @@ RunFigures runFigures(const PackingSystem& system, int threads) {
 std::string describeRunFigures(const RunFigures& f, std::int64_t availableBytes) {
   std::ostringstream line;
   line << "网格 " << f.gridX << " x " << f.gridY << " x " << f.gridZ << " = " << f.gridCells
-       << " 个单元; 网格与位图需要 " << mebibytes(f.gridBytes + f.bitmapBytes) << " MiB 内存, "
+       << " 个单元; 网格与位图需要 " << mebibytes(f.totalGridBytes()) << " MiB 内存, "
        << f.orientations << " 个方向上的 " << f.geometries << " 种零件形状约需 "
-       << mebibytes(f.shapeBytes) << " MiB";
+       << mebibytes(f.totalShapeBytes()) << " MiB";
+  if (f.copies > 1) line << " (" << copiesText(f) << ")";
   if (availableBytes >= 0) line << "; 本进程可用 " << mebibytes(availableBytes) << " MiB";
   line << "; 第一次排样评估估计约需 " << std::fixed << std::setprecision(1)
        << f.evaluationSeconds << " 秒。";
@@ -164,26 +180,31 @@ std::string describeRunFigures(const RunFigures& f, std::int64_t availableBytes)
 }
 
 bool largeRun(const RunFigures& f) {
-  return f.gridBytes + f.bitmapBytes + f.shapeBytes > kLargeRunBytes ||
+  return f.totalGridBytes() + f.totalShapeBytes() > kLargeRunBytes ||
          f.evaluationSeconds > kLargeRunSeconds;
 }
 
 void checkRunMemory(const RunFigures& f, std::int64_t availableBytes) {
   if (availableBytes < 0) return;
-  const std::int64_t grid = f.gridBytes + f.bitmapBytes;
+  const std::int64_t grid = f.totalGridBytes();
+  // With several chains, fewer of them is the other way out.
+  const std::string copies = f.copies > 1 ? " (" + copiesText(f) + ")" : "";
+  const std::string orFewerChains = f.copies > 1 ? "或更少的链" : "";
   if (grid > availableBytes) {
     std::ostringstream message;
     message << "网格 " << f.gridX << " x " << f.gridY << " x " << f.gridZ << " (" << f.gridCells
-            << " 个单元) 与零件位图需要 " << mebibytes(grid) << " MiB 内存, 而本进程只有 "
-            << mebibytes(availableBytes) << " MiB 可用; 请选用更大的 PBSL。";
+            << " 个单元) 与零件位图需要 " << mebibytes(grid) << " MiB 内存" << copies
+            << ", 而本进程只有 " << mebibytes(availableBytes) << " MiB 可用; 请选用更大的 PBSL"
+            << orFewerChains << "。";
     throw InputError(message.str());
   }
-  if (f.shapeBytes > availableBytes - grid) {
+  const std::int64_t shapes = f.totalShapeBytes();
+  if (shapes > availableBytes - grid) {
     std::ostringstream message;
     message << "方向表有 " << f.orientations << " 个方向, " << f.geometries
-            << " 种零件在每个方向上保留的形状约需 " << mebibytes(f.shapeBytes)
-            << " MiB 内存, 加上网格的 " << mebibytes(grid) << " MiB, 超过本进程可用的 "
-            << mebibytes(availableBytes) << " MiB; 请选用更小的 RN。";
+            << " 种零件在每个方向上保留的形状约需 " << mebibytes(shapes) << " MiB 内存" << copies
+            << ", 加上网格的 " << mebibytes(grid) << " MiB, 超过本进程可用的 "
+            << mebibytes(availableBytes) << " MiB; 请选用更小的 RN" << orFewerChains << "。";
     throw InputError(message.str());
   }
 }

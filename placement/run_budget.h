@@ -28,11 +28,18 @@ struct RunFigures {
   int geometries = 0;              // distinct part geometries, each turned into every orientation
   std::int64_t shapeBytes = 0;     // the turned and voxelised shapes kept for all of them
   double evaluationSeconds = 0.0;  // rough estimate of the first evaluation
+  // Layouts worked on side by side, each with its own grid and kept shapes: one, or with
+  // several chains one per chain of this process and the search's own.
+  int copies = 1;
+
+  /// The memory of every copy: grid and bitmaps, and kept shapes.
+  std::int64_t totalGridBytes() const;
+  std::int64_t totalShapeBytes() const;
 };
 
-/// The figures of a run of the loaded project with this many threads. The grid must pass
-/// checkGridSize and RN must be at least 0.
-RunFigures runFigures(const PackingSystem& system, int threads);
+/// The figures of a run of the loaded project with this many threads and copies. The grid
+/// must pass checkGridSize and RN must be at least 0.
+RunFigures runFigures(const PackingSystem& system, int threads, int copies = 1);
 
 /// One line for the user: the grid, the memory the run needs and, when known, what is
 /// available.
@@ -45,8 +52,8 @@ inline constexpr std::int64_t kLargeRunBytes = std::int64_t{256} << 20;
 inline constexpr double kLargeRunSeconds = 10.0;
 bool largeRun(const RunFigures& figures);
 
-/// Refuses (InputError, with the figures) a run whose grid and bitmaps, or whose kept shapes,
-/// do not fit in availableBytes. availableBytes < 0: unknown, nothing is refused.
+/// Refuses (InputError, with the figures) a run whose grids and bitmaps, or whose kept shapes,
+/// of every copy do not fit in availableBytes. availableBytes < 0: unknown, nothing is refused.
 void checkRunMemory(const RunFigures& figures, std::int64_t availableBytes);
 
 /// Evaluations estimated above this many seconds are worth a warning at start.

@@ -87,6 +87,10 @@ bool annealingStep(PackingSystem& system, const Evaluator& evaluate, AnnealingCh
   return true;
 }
 
+int chainsInProcess(int chains, int processes, int rank) {
+  return chains / processes + (rank < chains % processes ? 1 : 0);
+}
+
 std::uint32_t chainSeed(std::uint32_t seed, int chain) {
   if (chain == 0) return seed;
   std::uint32_t x = seed + static_cast<std::uint32_t>(chain) * 0x9E3779B9u;
@@ -215,7 +219,7 @@ ChainSet::ChainSet(const PackingSystem& system, const AnnealingChain& start,
     for (const PackingSequence& entry : archive) startMessage.put(entry);
     transport_->broadcast(startMessage.text());
   }
-  const int mine = k / processes + (rank < k % processes ? 1 : 0);
+  const int mine = chainsInProcess(k, processes, rank);
   workers_ = std::max(1, std::min(mine, settings.threads));
   for (int c = 0; c < k; ++c) {
     auto member = std::make_unique<Member>(Member{c, start, {}, {}, Random(), {}, {}, nullptr, {}, false});

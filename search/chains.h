@@ -48,6 +48,10 @@ bool annealingStep(PackingSystem& system, const Evaluator& evaluate, AnnealingCh
                    TypeSequenceArchive& archive, Random& random, const HeightOf& height,
                    int chainIndex, const LineSink& say, std::vector<PackingSequence>* fresh);
 
+/// How many of K chains the process of this rank runs, of that many processes: chain c runs
+/// in the process of rank c modulo processes.
+int chainsInProcess(int chains, int processes, int rank);
+
 /// The generator state of chain c under seed S: S itself for chain 0, a mix of both otherwise.
 std::uint32_t chainSeed(std::uint32_t seed, int chain);
 

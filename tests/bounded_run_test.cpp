@@ -118,6 +118,18 @@ TEST(BoundedRun, AnOrientationTableWhoseShapesDoNotFitIsRefusedWithItsFigures) {
   EXPECT_LT(result.seconds, 1.0);
 }
 
+TEST(BoundedRun, ChainsAreCountedEachWithItsOwnGrid) {
+  if (!addressLimitsWork()) GTEST_SKIP() << "address space limits do not work here";
+  // About 150 MiB of grid: one fits in the limit, the search's own and eight chains' do not.
+  const BoxProject project(0.07, 2, 5, 5, 5);
+  const TimedRun result = run(project, "--chains 8", 1024);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("每条链一份, 另加搜索本身一份, 共 9 份"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("请选用更大的 PBSL或更少的链。"), std::string::npos) << result.err;
+  EXPECT_LT(result.seconds, 1.0);
+}
+
 TEST(BoundedRun, CopiesThatDoNotFitInMemoryAreRefusedBeforeLoading) {
   if (!addressLimitsWork()) GTEST_SKIP() << "address space limits do not work here";
   const BoxProject project(1, 2, 5, 5, 5, 1000000);

@@ -70,6 +70,28 @@ TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
   EXPECT_NE(line.find("8192 MiB"), std::string::npos) << line;
 }
 
+TEST(RunBudget, EveryCopyOfSeveralChainsIsCounted) {
+  const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
+  const PackingSystem fine =
+      test::loadedSystem(container, {test::cube(10), test::lShape()}, 0.03, 2);
+  const RunFigures one = runFigures(fine, 2);
+  const RunFigures five = runFigures(fine, 2, 5);
+  EXPECT_EQ(five.totalGridBytes(), 5 * (one.gridBytes + one.bitmapBytes));
+  EXPECT_EQ(five.totalShapeBytes(), 5 * one.shapeBytes);
+  // One copy fits in 8 GiB, five do not; the message counts them and offers fewer chains.
+  EXPECT_EQ(refusal(one, 8 * kGiB), "");
+  const std::string grids = refusal(five, 8 * kGiB);
+  EXPECT_NE(grids.find("共 5 份"), std::string::npos) << grids;
+  EXPECT_NE(grids.find("请选用更大的 PBSL或更少的链。"), std::string::npos) << grids;
+  EXPECT_NE(describeRunFigures(five, -1).find("共 5 份"), std::string::npos);
+  EXPECT_EQ(describeRunFigures(one, -1).find("份"), std::string::npos);
+
+  const PackingSystem turned = test::loadedSystem(container, {test::cube(10)}, 1, 50);
+  const std::string shapes = refusal(runFigures(turned, 2, 3), 8 * kGiB);
+  EXPECT_NE(shapes.find("共 3 份"), std::string::npos) << shapes;
+  EXPECT_NE(shapes.find("请选用更小的 RN或更少的链。"), std::string::npos) << shapes;
+}
+
 TEST(RunBudget, AnOrientationTableWhoseShapesWouldNotFitIsRefused) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
   const PackingSystem system = test::loadedSystem(container, {test::cube(10)}, 1, 50);
