@@ -1,6 +1,8 @@
 // The search's control options on the command line: accepted forms and the refusals.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,19 @@ TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
   EXPECT_EQ(given.maxSwaps, 7);
   EXPECT_EQ(given.startTemperature, 0.5);
   EXPECT_EQ(given.exchangeEvery, 4);
+  // --help states these values as text: it must say what the code fills in.
+  std::ostringstream stated;
+  stated << "--placement "
+         << (kChainDefaults.placementRule == PlacementRule::lowestTop ? "lowest-top"
+                                                                      : "lowest-point")
+         << " --max-swaps " << kChainDefaults.maxSwaps << " --start-temperature "
+         << kChainDefaults.startTemperature << " --exchange-every " << kChainDefaults.exchangeEvery
+         << ".";
+  std::string help;
+  for (const char c : usageText())
+    if (!(std::isspace(static_cast<unsigned char>(c)) && !help.empty() && help.back() == ' '))
+      help += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
+  EXPECT_NE(help.find(stated.str()), std::string::npos) << stated.str();
   EXPECT_EQ(parse({"--max-swaps=1"}).maxSwaps, 1);
   for (const char* bad : {"0", "-2", "1.5", "x", ""})
     EXPECT_EQ(refusal({"--max-swaps", bad}),
