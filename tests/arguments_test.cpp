@@ -97,9 +97,11 @@ TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
          << kChainDefaults.startTemperature << " --exchange-every " << kChainDefaults.exchangeEvery
          << ".";
   std::string help;
-  for (const char c : usageText())
-    if (!(std::isspace(static_cast<unsigned char>(c)) && !help.empty() && help.back() == ' '))
-      help += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
+  for (const char c : usageText()) {  // every run of blanks and line ends as one space
+    const bool blank = std::isspace(static_cast<unsigned char>(c)) != 0;
+    if (blank && !help.empty() && help.back() == ' ') continue;
+    help += blank ? ' ' : c;
+  }
   EXPECT_NE(help.find(stated.str()), std::string::npos) << stated.str();
   EXPECT_EQ(parse({"--max-swaps=1"}).maxSwaps, 1);
   for (const char* bad : {"0", "-2", "1.5", "x", ""})
