@@ -23,6 +23,7 @@
 #include "placement/occupancy_grid.h"
 #include "placement/run_budget.h"
 #include "placement/voxelise.h"
+#include "platform/encoding.h"
 #include "platform/file_chooser.h"
 #include "platform/folder_lock.h"
 #include "platform/memory.h"
@@ -113,6 +114,20 @@ void checkPartsCanFit(PackingSystem& system) {
   text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
        << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
        << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
+}
+
+/// A part so thin that placing it would never end: its slide creeps in strides of a quarter of
+/// its thickness.
+void checkSlides(const PackingSystem& system) {
+  const EndlessSlide slide = findEndlessSlide(system);
+  if (slide.part == nullptr) return;
+  std::ostringstream text;
+  text << "零件\"" << platform::messageText(slide.part->name) << "\"最薄处只有约 "
+       << slide.leastExtent
+       << " 厚: 放置时的滑动每步只走这个厚度的四分之一, 每穿过一个单元 (PBSL=" << system.PBSL
+       << ") 要 " << slide.stridesPerCell
+       << " 步, 排样评估无法在可用的时间内完成; 请把零件做厚一些。";
   throw InputError(text.str());
 }
 
@@ -276,7 +291,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   try {
     checkGridSize(system);
     checkCellBudget(system);
-    checkPartExtents(system);
+    checkSlides(system);
     checkRunFits(system, arguments.threads.value_or(defaultThreadCount()),
                  layoutCopies(arguments, transport), console);
     checkPartsCanFit(system);
