@@ -67,6 +67,12 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
   return 0;
 }
 
+/// The outputs beyond the specified ones that this run writes at its end.
+struct Extras {
+  bool picture = false;
+  bool page = false;
+};
+
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
                        const std::string& baseName, const std::string& exportPath,
                        const SearchProgress& progress, const OriginalMeshes* originals) {
@@ -76,6 +82,22 @@ void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
   }
   if (arguments.exportPath)
     writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
+}
+
+/// The final picture and page, each where the start found it writable. They only add to the
+/// specified outputs, written before them: a failure is a warning and the run still succeeds.
+void writeFinalExtras(PackingSystem& system, const Extras& extras, const SearchProgress& progress,
+                      platform::Console& console) {
+  const auto attempt = [&](bool wanted, const auto& write) {
+    if (!wanted) return;
+    try {
+      write();
+    } catch (const InputError& error) {
+      console.writeError(std::string("警告: ") + error.what() + "; 其余输出已写好。\n");
+    }
+  };
+  attempt(extras.picture, [&] { writeLayoutPictureFile(system, "Layout_zodedez.png"); });
+  attempt(extras.page, [&] { writeLayoutPageFile(system, "Layout_zodedez.html", progress); });
 }
 
 /// Layouts this process works on side by side: the search's own, and one per chain of this
@@ -167,8 +189,11 @@ void refuseWhenBusy(const platform::FolderLock& lock) {
 }
 
 /// Every output of the run must be creatable or replaceable before the search starts, not
-/// found unwritable hours later. Each is refused with the message its writer would give.
-void checkOutputs(const Arguments& arguments) {
+/// found unwritable hours later. Each specified one is refused with the message its writer
+/// would give. The picture and the page only add to them: one that cannot be written is
+/// named in a warning and left out of the final outputs, and the run goes on. Outputs to be
+/// written in place (see AtomicFile) are said once.
+Extras checkOutputs(const Arguments& arguments, platform::Console& console) {
   struct Output {
     std::string name;
     std::string message;
@@ -179,27 +204,52 @@ void checkOutputs(const Arguments& arguments) {
       {"report.txt", "report file open error!"},
       {"Layout_zodedez.dxf", "多面体几何信息输出失败!"},
   };
-  if (arguments.picture) {
-    outputs.push_back({"Layout_zodedez.png", "布局图片输出失败"});
-    outputs.push_back({"Layout_zodedez.html", "布局网页输出失败"});
-  }
   if (arguments.exportPath) outputs.push_back({*arguments.exportPath, "布局导出失败"});
+  Extras extras;
+  std::vector<std::string> inPlace;
+  std::string inPlaceReason;
+  const auto replaceable = [&](const std::string& name) {
+    const ReplacementCheck check = checkReplacement(name);
+    if (check.inPlace) {
+      inPlace.push_back(platform::messageText(name));
+      inPlaceReason = check.reason;
+    }
+    return check.possible ? std::string() : check.reason;
+  };
   for (const Output& output : outputs) {
     std::error_code error;
     const bool exists = std::filesystem::exists(output.name, error);
     // The log is appended to, not replaced: an existing one only has to take more lines.
-    const std::string why = output.name == "report2.txt" && exists
-                                ? whyNotAppendable(output.name)
-                                : whyNotReplaceable(output.name);
+    const std::string why = output.name == "report2.txt" && exists ? whyNotAppendable(output.name)
+                                                                   : replaceable(output.name);
     // The sequence file is read before it is replaced: what is no file is refused as input.
     if (!why.empty() && exists && output.name == "ID_Type_SequenceForPack.txt" &&
         !std::filesystem::is_regular_file(output.name, error))
       throw unreadableFile(output.name);
     if (!why.empty())
-      throw InputError(output.message + "\n输出文件 \"" + output.name + "\" 无法写入 (" + why +
-                           "): 搜索没有开始, 什么都没有改动。",
+      throw InputError(output.message + "\n输出文件 \"" + platform::messageText(output.name) +
+                           "\" 无法写入 (" + why + "): 搜索没有开始, 什么都没有改动。",
                        InputError::Channel::StandardError);
   }
+  if (arguments.picture) {
+    const auto extra = [&](const char* name, const char* what) {
+      const std::string why = replaceable(name);
+      if (!why.empty())
+        console.writeError(std::string("警告: ") + what + " \"" + name + "\" 无法写入 (" + why +
+                           "); 本次运行不写它, 其余输出照常。\n");
+      return why.empty();
+    };
+    extras.picture = extra("Layout_zodedez.png", "布局图片");
+    extras.page = extra("Layout_zodedez.html", "布局网页");
+  }
+  if (!inPlace.empty()) {
+    std::string names;
+    for (const std::string& name : inPlace) names += (names.empty() ? "" : ", ") + name;
+    console.writeError(
+        "注意: 文件夹中不能新建文件 (" + inPlaceReason + "), 所以 " + names +
+        " 将被直接改写, 不经过临时文件; 写到一半失败 (如磁盘已满) 的文件会不完整。\n");
+  }
+  return extras;
 }
 
 /// The files this run reads or writes besides the search's own: a pause must not replace any.
@@ -310,7 +360,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     return evaluateOnce(arguments, system, evaluator, console, originals.get());
   const platform::FolderLock lock(kLockFileName);
   refuseWhenBusy(lock);
-  checkOutputs(arguments);
+  const Extras extras = checkOutputs(arguments, console);
 
   Random random(arguments.seed.value_or(Random::kDefaultSeed));
   auto progress = std::make_shared<SearchProgressReader>();
@@ -339,8 +389,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
-                    progress->progress(), originals.get());
+  writeFinalExtras(system, extras, progress->progress(), console);
+  if (arguments.exportPath)
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals.get()));
   console.waitForKey();
   return 0;
 }
