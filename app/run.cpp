@@ -133,9 +133,9 @@ void checkPartsCanFit(PackingSystem& system) {
   const Point size = minus(part->boxMax, part->boxMin);
   const Point room = minus(system.container.boxMax, system.container.boxMin);
   std::ostringstream text;
-  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
-       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
-       << " x " << room.z << "), 永远放不进去";
+  text << "零件\"" << platform::messageText(part->name) << "\" (" << size.x << " x " << size.y
+       << " x " << size.z << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x
+       << " x " << room.y << " x " << room.z << "), 永远放不进去";
   throw InputError(text.str());
 }
 
@@ -337,7 +337,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   system.placementRule = arguments.placementRule;
   if (system.sequenceLength == 0)
-    throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
+    throw InputError("项目文件\"" + platform::messageText(projectPath) +
+                     "\"中没有零件: 没有可排样的内容。");
   try {
     checkGridSize(system);
     checkCellBudget(system);
@@ -346,7 +347,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
                  layoutCopies(arguments, transport), console);
     checkPartsCanFit(system);
   } catch (const InputError& error) {
-    throw InputError("文件\"" + projectPath + "\": " + error.what());
+    throw InputError("文件\"" + platform::messageText(projectPath) + "\": " + error.what());
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
   // The originals are read only for an export, and before the search, so a bad one stops early.
