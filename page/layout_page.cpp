@@ -192,7 +192,8 @@ void writeLayoutPageFile(PackingSystem& system, const std::string& path,
   AtomicFile file(path);
   file.stream() << layoutPageHtml(system, title, progress);
   if (!file.commit()) {
-    throw InputError("布局网页输出失败: " + path + " 无法写入", InputError::Channel::StandardError);
+    throw InputError("布局网页输出失败: \"" + messageText(path) + "\" 无法写入",
+                     InputError::Channel::StandardError);
   }
 }
 

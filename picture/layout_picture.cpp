@@ -593,12 +593,13 @@ std::vector<std::uint8_t> renderLayoutPng(const LayoutScene& scene) {
 void writeLayoutPicture(const std::string& path, const LayoutScene& scene) {
   const std::vector<std::uint8_t> bytes = renderLayoutPng(scene);
   // Replaced all at once, like the drawing: a failed write keeps the picture already there.
-  if (!whyNotReplaceable(path).empty()) throw std::runtime_error("\"" + path + "\" 无法创建");
+  if (!whyNotReplaceable(path).empty())
+    throw std::runtime_error("\"" + messageText(path) + "\" 无法创建");
   AtomicFile file(path);
   file.stream().write(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<std::streamsize>(bytes.size()));
   if (!file.commit()) {
-    throw std::runtime_error("\"" + path + "\" 无法写入 (" + file.failure() + ")");
+    throw std::runtime_error("\"" + messageText(path) + "\" 无法写入 (" + file.failure() + ")");
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/input_error.h"
+#include "model/solid_checks.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
 
@@ -103,22 +104,13 @@ std::string copiesText(const RunFigures& f) {
 
 }  // namespace
 
-void checkPartExtents(const PackingSystem& system) {
-  const double least = kMinExtentPerCell * system.PBSL;
-  for (const Part& part : system.parts) {
-    const double extents[3] = {part.boxMax.x - part.boxMin.x, part.boxMax.y - part.boxMin.y,
-                               part.boxMax.z - part.boxMin.z};
-    for (int axis = 0; axis < 3; ++axis) {
-      if (extents[axis] >= least) continue;
-      std::ostringstream message;
-      message << "零件\"" << part.name << "\"在 "
-              << "xyz"[axis] << " 方向只有 " << extents[axis] << " 厚, 小于 PBSL=" << system.PBSL
-              << " 的十分之一 (" << least
-              << "): 放置时的滑动每步只走这个厚度的四分之一, 无法在有限时间内完成; "
-                 "请放大零件或选用更小的 PBSL。";
-      throw InputError(message.str());
-    }
+EndlessSlide findEndlessSlide(const PackingSystem& system) {
+  for (const Part* part : distinctGeometries(system)) {
+    const double least = leastExtentInAnyTurn(*part);
+    const double strides = system.PBSL / (0.25 * std::min(least, system.PBSL));
+    if (!(strides <= kMaxSlideStridesPerCell)) return {part, least, strides};
   }
+  return {};
 }
 
 std::int64_t RunFigures::totalGridBytes() const {

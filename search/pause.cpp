@@ -11,6 +11,7 @@
 #include "formats/report_writer.h"
 #include "formats/sequence_file.h"
 #include "model/solid_checks.h"
+#include "platform/encoding.h"
 #include "search/evaluator.h"
 
 namespace tessera {
@@ -63,7 +64,8 @@ std::string unplacedPartsLine(const PackingSystem& system) {
   const char* separator = "";
   for (std::size_t t = 0; t < perType.size(); ++t) {
     if (perType[t] == 0) continue;
-    line += separator + system.partTypes[t].name + " " + std::to_string(perType[t]) + " 个";
+    line += separator + platform::messageText(system.partTypes[t].name) + " " +
+            std::to_string(perType[t]) + " 个";
     separator = ", ";
   }
   return line + "), 停在容器之外; 排样高度和排样效率把它们也算在内。";
@@ -92,7 +94,8 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
         }
         const std::string clash = clashOf(options, baseName);
         if (clash.empty()) break;
-        console.line("名称 \"" + baseName + "\" 不可用: 它会覆盖 \"" + clash +
+        console.line("名称 \"" + platform::messageText(baseName) + "\" 不可用: 它会覆盖 \"" +
+                     platform::messageText(clash) +
                      "\", 那是项目读取的文件或本次运行的输出。请换一个名称。");
       }
       if (!baseName.empty()) {

@@ -127,6 +127,28 @@ TEST(FaultStartup, AnOutputThatCannotBeWrittenIsFoundBeforeTheSearch) {
   }
 }
 
+TEST(FaultStartup, FoldersUnderThePicturesAndThePagesNamesLeaveOnlyThemOut) {
+  Project project;
+  for (const char* name : {"Layout_zodedez.png", "Layout_zodedez.html"})
+    fs::create_directory(project.file(name));
+  const test::RunResult run = test::runChild(project.path(), {"project.txt", "--iterations", "2"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("警告: 布局图片 \"Layout_zodedez.png\" 无法写入 (a folder has this "
+                         "name); 本次运行不写它, 其余输出照常。"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("警告: 布局网页 \"Layout_zodedez.html\" 无法写入"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("第2次模拟退火:"), std::string::npos);
+  const std::map<std::string, std::string> files = project.files();
+  for (const char* output : {"report.txt", "report2.txt", "Layout_zodedez.dxf", kSequenceFile})
+    EXPECT_EQ(files.count(output), 1u) << output;
+  for (const char* name : {"Layout_zodedez.png", "Layout_zodedez.html"}) {
+    EXPECT_TRUE(fs::is_directory(project.file(name)));
+    EXPECT_TRUE(fs::is_empty(project.file(name)));
+  }
+}
+
 TEST(FaultStartup, AFolderWhereOnlyTheLogCanBeWrittenIsRefusedBeforeTheSearch) {
   Project project;
   test::writeBytes(project.file("report2.txt"), "an earlier log line\n");

@@ -29,6 +29,11 @@ class ScratchFolder {
   std::string folder_;
 };
 
+/// A polyhedron file of the box (0,0,0)-(dx,dy,dz) under name, its faces turned outwards and
+/// its edge list empty, declaring volume (the box's own when empty).
+std::string boxFileText(const std::string& name, double dx, double dy, double dz,
+                        const std::string& volume = "");
+
 /// The whole file as bytes; empty when it cannot be read.
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
