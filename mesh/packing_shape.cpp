@@ -1,6 +1,7 @@
 #include "mesh/packing_shape.h"
 
 #include "formats/number_format.h"
+#include "mesh/mesh_solid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,12 +33,17 @@ int findRoot(std::vector<int>& parent, int i) {
 
 }  // namespace
 
-TriangleSoup soupOf(const RawMesh& mesh, double scale) {
+TriangleSoup soupOf(const RawMesh& mesh, double scale, const std::string& file) {
   TriangleSoup soup;
   soup.vertices.reserve(mesh.vertices.size());
   for (const Point& v : mesh.vertices) soup.vertices.push_back({v.x * scale, v.y * scale, v.z * scale});
-  for (const std::vector<int>& ring : mesh.faces)
-    for (std::size_t i = 1; i + 1 < ring.size(); ++i) soup.triangles.push_back({ring[0], ring[i], ring[i + 1]});
+  for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+    const FaceSplit split = splitFace(soup.vertices, mesh.faces[f]);
+    if (split.folds)
+      throw ImportError(importMessage(
+          file, f < mesh.faceLines.size() ? mesh.faceLines[f] : 0, "a polygon face folds over itself"));
+    soup.triangles.insert(soup.triangles.end(), split.triangles.begin(), split.triangles.end());
+  }
   return soup;
 }
 

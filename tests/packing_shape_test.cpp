@@ -20,6 +20,7 @@
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "support/exported_meshes.h"
+#include "support/meshes.h"
 #include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
@@ -29,12 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// An L-shaped bracket, non-convex, 40 x 30 x 20.
-constexpr const char* kBracketObj =
-    "v 0 0 0\nv 40 0 0\nv 40 10 0\nv 10 10 0\nv 10 30 0\nv 0 30 0\n"
-    "v 0 0 20\nv 40 0 20\nv 40 10 20\nv 10 10 20\nv 10 30 20\nv 0 30 20\n"
-    "f 6 5 4 3 2 1\nf 7 8 9 10 11 12\n"
-    "f 1 2 8 7\nf 2 3 9 8\nf 3 4 10 9\nf 4 5 11 10\nf 5 6 12 11\nf 6 1 7 12\n";
+using test::kBracketObj;
 
 /// What the exact import refuses: a box without its lid (open edges) and, apart from it, a
 /// tetrahedron (a second shell).
@@ -57,7 +53,7 @@ TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {
     std::istringstream in(kBrokenObj);
     return readObj(in, "broken.obj");
   }();
-  const TriangleSoup soup = soupOf(raw, 1.0);
+  const TriangleSoup soup = soupOf(raw, 1.0, "broken.obj");
   WrapNotes input;
   inspectSoup(soup, input);
   EXPECT_EQ(input.shells, 2u);
@@ -132,7 +128,7 @@ TEST(PackingShape, SpacedLayoutKeepsItsDistancesInTheExportedOriginals) {
       ++shapes[item.name.substr(0, item.name.find('#'))];
       continue;
     }
-    originals.push_back(soupOf(item.mesh, 1.0));
+    originals.push_back(soupOf(item.mesh, 1.0, "layout.3mf"));
     for (const Point& p : item.mesh.vertices) {
       EXPECT_GE(p.x, M - tolerance);
       EXPECT_LE(p.x, 120 - M + tolerance);
