@@ -142,6 +142,11 @@ Evaluator chainEvaluatorFor(int threads) {
 constexpr const char* kLockFileName = ".tessera.lock";
 
 void refuseWhenBusy(const platform::FolderLock& lock) {
+  if (lock.state() == platform::FolderLock::State::unavailable)
+    throw InputError("无法锁定项目文件夹 (" + lock.failure() + "), 锁文件 \"" + kLockFileName +
+                         "\" 也无法使用: 无法保证没有另一个 tessera 进程在同一文件夹中运行, "
+                         "搜索没有开始。",
+                     InputError::Channel::StandardError);
   if (lock.state() != platform::FolderLock::State::busy) return;
   const std::string holder =
       lock.holder() > 0 ? "进程号 " + std::to_string(lock.holder()) : "进程号未知";
@@ -293,7 +298,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   const Evaluator evaluator = evaluatorFor(arguments, console);
   if (arguments.evaluateOnly)
     return evaluateOnce(arguments, system, evaluator, console, originals.get());
-  const platform::FolderLock lock(kLockFileName);
+  const platform::FolderLock lock(".", kLockFileName);
   refuseWhenBusy(lock);
   checkOutputs(arguments);
 

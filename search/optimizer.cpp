@@ -1,6 +1,7 @@
 #include "search/optimizer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,7 +49,20 @@ class SearchLog {
  public:
   SearchLog(platform::Console& console, std::string fileName)
       : console_(console), fileName_(std::move(fileName)) {
-    fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Never through a symbolic link into a file, which the log would grow; a link to a device
+    // (/dev/null, to keep no log) changes no file.
+    fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno == ELOOP) {
+      fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+      struct stat target {};
+      if (fd_ >= 0 && !(::fstat(fd_, &target) == 0 && S_ISCHR(target.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+      }
+      if (fd_ < 0)
+        throw failure("它是指向文件的符号链接; 日志不会经由链接写入别的文件, 请删除该链接");
+      ::fcntl(fd_, F_SETFL, O_APPEND);
+    }
     if (fd_ < 0) throw failure(std::strerror(errno));
   }
   ~SearchLog() {
