@@ -89,23 +89,32 @@ bool usableAsPartName(const std::string& name) {
 }
 
 /// One part type per mesh file, and one per item of a 3MF plate's build, named after the
-/// item's object where its name can serve, else after the file and the item's number.
-std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts) {
+/// item's object where its name can serve and no earlier item has it, else after the file and
+/// the item's number (made unique against the objects' names).
+std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts,
+                                      std::int64_t memoryBytes) {
   std::vector<PartSource> sources;
   for (const PartRequest& request : parts) {
     if (!is3mfPath(request.meshPath)) {
       sources.push_back({request.meshPath, 0, baseName(request.meshPath), request.copies, {}});
       continue;
     }
+    std::vector<BuildItemMesh> items = read3mf(request.meshPath, memoryBytes);
     std::set<std::string> named;
-    const std::vector<BuildItemMesh> items = read3mf(request.meshPath);
+    std::vector<std::string> names(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (usableAsPartName(items[i].name) && named.insert(items[i].name).second)
+        names[i] = items[i].name;
     for (std::size_t i = 0; i < items.size(); ++i) {
-      const int item = static_cast<int>(i) + 1;
-      std::string name = items[i].name;
-      if (!usableAsPartName(name) || !named.insert(name).second)
-        name = baseName(request.meshPath) + "-" + std::to_string(item);
-      sources.push_back({request.meshPath, item, name, request.copies, items[i].mesh});
+      if (!names[i].empty()) continue;
+      const std::string fallback = baseName(request.meshPath) + "-" + std::to_string(i + 1);
+      names[i] = fallback;
+      for (int n = 2; !named.insert(names[i]).second; ++n)
+        names[i] = fallback + "-" + std::to_string(n);
     }
+    for (std::size_t i = 0; i < items.size(); ++i)
+      sources.push_back({request.meshPath, static_cast<int>(i) + 1, names[i], request.copies,
+                         std::move(items[i].mesh)});
   }
   return sources;
 }
@@ -216,7 +225,7 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   // Part types are told apart by name, so names (and with them file names) must differ.
   std::set<std::string> taken = {containerFile, project.filename().string()};
   if (settings.mesh.wraps()) taken.insert(fs::path(manifestPathOf(projectPath)).filename().string());
-  const std::vector<PartSource> sources = partSourcesOf(parts);
+  const std::vector<PartSource> sources = partSourcesOf(parts, settings.mesh.memoryBytes);
   for (const PartSource& source : sources) {
     checkPartName(source.name);
     const std::string file = source.name + ".txt";

@@ -12,7 +12,7 @@
 namespace tessera {
 
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options) {
-  return importRawMesh(readMesh(path), path, options);
+  return importRawMesh(readMesh(path, options.memoryBytes), path, options);
 }
 
 ImportedMesh importRawMesh(const RawMesh& raw, const std::string& path,
