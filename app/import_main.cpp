@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/same_file.h"
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
 #include "mesh/mesh_reader_3mf.h"
@@ -159,6 +160,8 @@ int run(const std::vector<std::string>& args) {
   checkPartName(name);
   if (out.empty())
     out = (std::filesystem::path(mesh).parent_path() / (baseName(mesh) + ".txt")).string();
+  if (sameFile(out, mesh))
+    throw BadArguments("-o " + out + " is the mesh itself; the import never replaces its input");
   const ImportedMesh imported = importMesh(mesh, options);
   writePolyhedronFile(out, name, imported.solid);
   std::cout << importSummary(mesh, out, imported, hull);

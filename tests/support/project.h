@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ class ScratchFolder {
  private:
   std::string folder_;
 };
+
+/// Every file and folder below folder by its relative path: a file with its bytes, a folder
+/// as "(folder)".
+std::map<std::string, std::string> filesIn(const std::string& folder);
 
 /// The whole file as bytes; empty when it cannot be read.
 std::string readBytes(const std::string& path);
