@@ -81,6 +81,39 @@ TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {
   EXPECT_EQ(second.triangles, shape.triangles);
 }
 
+TEST(PackingShape, ASpacingTooSmallForTheMeshIsRefusedSayingWhatWouldDo) {
+  const RawMesh raw = [] {
+    std::istringstream in(kBrokenObj);
+    return readObj(in, "broken.obj");
+  }();
+  const TriangleSoup soup = soupOf(raw, 1.0, "broken.obj");
+  auto refusal = [&](double clearance) {
+    WrapNotes notes;
+    try {
+      packingShape(soup, clearance, kDefaultDetail, "broken.obj", notes);
+    } catch (const ImportError& error) {
+      return std::string(error.what());
+    }
+    return std::string("not refused");
+  };
+  // At once: the box diagonal is 45, so the least spacing is 0.009.
+  EXPECT_EQ(refusal(5e-7),
+            "broken.obj: a spacing of 1e-06 is too small for a mesh whose box has "
+            "a diagonal of 45: a wrap that close would take very long and rarely keep its "
+            "clearance; give a spacing of at least 0.009, or --wrap for none");
+  // After the wraps tried: what went wrong with the last and what to do.
+  const std::string late = refusal(0.05);
+  EXPECT_EQ(late.rfind("broken.obj: no wrap of the mesh made one body keeping a clearance of 0.05 "
+                       "(12 wraps tried; ",
+                       0),
+            0u)
+      << late;
+  EXPECT_NE(late.find("): the spacing is too small for this mesh; give a larger --spacing, or "
+                      "--wrap for none"),
+            std::string::npos)
+      << late;
+}
+
 TEST(PackingShape, DistanceBetweenTriangleSetsIsExactForKnownGaps) {
   const TriangleSoup floor{{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}}, {{0, 1, 2}}};
   const TriangleSoup above{{{1, 1, 3}, {2, 1, 3}, {1, 2, 3}}, {{0, 1, 2}}};
