@@ -319,8 +319,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   // The originals are read only for an export, and before the search, so a bad one stops early.
   std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
-    sources = std::make_shared<const ExportSources>(exportSourcesOf(
-        projectPath, system, platform::availableMemoryBytes().value_or(-1)));
+    sources = std::make_shared<const ExportSources>(
+        exportSourcesOf(projectPath, system, platform::availableMemoryBytes().value_or(-1)));
   system.recordMotion = sources && !sources->originals.empty();
   const std::vector<std::string> inputs = filesTheRunReads(projectPath);
   if (arguments.exportPath) refuseReplacingAnInput(*arguments.exportPath, inputs);

@@ -254,7 +254,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   }
   const std::string containerOut = (folder / containerFile).string();
   std::vector<std::string> outs;
-  for (const PartSource& source : sources) outs.push_back((folder / (source.name + ".txt")).string());
+  for (const PartSource& source : sources)
+    outs.push_back((folder / (source.name + ".txt")).string());
   // No file the import writes or removes may be one of the meshes it reads.
   std::vector<std::string> written = outs;
   written.insert(written.end(), {containerOut, projectPath, manifestOut});
@@ -282,7 +283,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     manifest.emplace();
     if (settings.mesh.wraps())
       manifest->entries = manifestEntries(projectPath, sources, imported, settings.mesh.scale);
-    if (inset > 0.0) manifest->buildVolume = Point{settings.length, settings.width, settings.height};
+    if (inset > 0.0)
+      manifest->buildVolume = Point{settings.length, settings.width, settings.height};
   }
 
   // Every file is written in full before any is put in place, and they are put in place
@@ -310,8 +312,9 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   if (!failure) failure = files.commit();
   if (failure) {
     for (const fs::path& created : createdFolders) fs::remove(created, ec);
-    throw ImportError(importMessage(failure->path, 0, "cannot create the file (" + failure->why +
-                                                          "); no file of the project was changed"));
+    throw ImportError(importMessage(
+        failure->path, 0,
+        "cannot create the file (" + failure->why + "); no file of the project was changed"));
   }
 
   for (std::size_t i = 0; i < sources.size(); ++i)

@@ -26,9 +26,9 @@ InputError manifestError(const std::string& path, int line, const std::string& d
 }
 
 InputError notThePart(const std::string& file, const std::string& what) {
-  return InputError(file + ": " + what +
-                        "; import the project again so that the export shows what is packed",
-                    InputError::Channel::StandardError);
+  return InputError(
+      file + ": " + what + "; import the project again so that the export shows what is packed",
+      InputError::Channel::StandardError);
 }
 
 std::string checksumText(std::uint64_t checksum) {
@@ -75,14 +75,16 @@ void checkAgainstPart(const std::string& manifestPath, const ManifestEntry& entr
   // Moves keep the order of coordinates, so an original inside its shape stays inside it.
   for (const std::vector<int>& face : original.faces)
     for (const int corner : face) {
-    const Point p = applyMotion(part.motion, orientations, original.vertices[static_cast<std::size_t>(corner)]);
-    if (p.x < part.boxMin.x || p.y < part.boxMin.y || p.z < part.boxMin.z ||
-        p.x > part.boxMax.x || p.y > part.boxMax.y || p.z > part.boxMax.z)
-      throw notThePart(meshFileOf(manifestPath, entry),
-                       "the mesh does not lie within the packing shape of part '" +
-                           entry.partName + "' (the mesh or the part file changed after the "
-                                            "import)");
-  }
+      const Point p = applyMotion(part.motion, orientations,
+                                  original.vertices[static_cast<std::size_t>(corner)]);
+      if (p.x < part.boxMin.x || p.y < part.boxMin.y || p.z < part.boxMin.z ||
+          p.x > part.boxMax.x || p.y > part.boxMax.y || p.z > part.boxMax.z)
+        throw notThePart(meshFileOf(manifestPath, entry),
+                         "the mesh does not lie within the packing shape of part '" +
+                             entry.partName +
+                             "' (the mesh or the part file changed after the "
+                             "import)");
+    }
 }
 
 }  // namespace
@@ -223,7 +225,8 @@ OriginalMeshes loadOriginals(const std::string& manifestPath, const MeshManifest
     }
     const auto part = std::find_if(system.masterParts.begin(), system.masterParts.end(),
                                    [&](const Part& p) { return p.name == entry.partName; });
-    if (part != system.masterParts.end()) checkAgainstPart(manifestPath, entry, object, *part, system.orientationTable);
+    if (part != system.masterParts.end())
+      checkAgainstPart(manifestPath, entry, object, *part, system.orientationTable);
     originals[entry.partName] = std::move(object);
   }
   return originals;

@@ -3,9 +3,9 @@
 #include <Model/COM/NMR_DLLInterfaces.h>
 
 #include <array>
-#include <limits>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "mesh/plate_size.h"
 

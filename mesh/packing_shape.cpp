@@ -49,8 +49,8 @@ TriangleSoup soupOf(const RawMesh& mesh, double scale, const std::string& file) 
   for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
     const FaceSplit split = splitFace(soup.vertices, mesh.faces[f]);
     if (split.folds)
-      throw ImportError(importMessage(
-          file, f < mesh.faceLines.size() ? mesh.faceLines[f] : 0, "a polygon face folds over itself"));
+      throw ImportError(importMessage(file, f < mesh.faceLines.size() ? mesh.faceLines[f] : 0,
+                                      "a polygon face folds over itself"));
     soup.triangles.insert(soup.triangles.end(), split.triangles.begin(), split.triangles.end());
   }
   return soup;
@@ -109,8 +109,8 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
         "a spacing of " + formatNumber(2 * clearance) +
             " is too small for a mesh whose box has a diagonal of " + formatNumber(diagonal) +
             ": a wrap that close would take very long and rarely keep its clearance; give a "
-            "spacing of at least " + formatNumber(roundedUp(2 * diagonal * kLeastClearanceShare)) +
-            ", or --wrap for none"));
+            "spacing of at least " +
+            formatNumber(roundedUp(2 * diagonal * kLeastClearanceShare)) + ", or --wrap for none"));
   double alpha = diagonal / detail;
   double offset = clearance > 0.0 ? clearance : alpha / 30;
   bool lastInPieces = false;
@@ -145,14 +145,13 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
                                     "no wrap of the mesh made one body (" +
                                         std::to_string(kMostAttempts) +
                                         " wraps tried, the last in pieces)"));
-  const std::string why =
-      lastInPieces ? "the last stayed in pieces"
-                   : "the closest point of the last was " + formatNumber(notes.clearance) +
-                         " from the mesh";
+  const std::string why = lastInPieces ? "the last stayed in pieces"
+                                       : "the closest point of the last was " +
+                                             formatNumber(notes.clearance) + " from the mesh";
   throw ImportError(importMessage(
       file, 0,
-      "no wrap of the mesh made one body keeping a clearance of " + formatNumber(clearance) +
-          " (" + std::to_string(kMostAttempts) + " wraps tried; " + why +
+      "no wrap of the mesh made one body keeping a clearance of " + formatNumber(clearance) + " (" +
+          std::to_string(kMostAttempts) + " wraps tried; " + why +
           "): the spacing is too small for this mesh; give a larger --spacing, or --wrap for "
           "none"));
 }

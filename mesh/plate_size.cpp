@@ -76,7 +76,8 @@ class ModelScanner {
   // Comments and character data end only at their own closing marks.
   bool inMarkup() const { return tag_.rfind("!--", 0) == 0 || tag_.rfind("![CDATA[", 0) == 0; }
   bool complete() const {
-    if (tag_.rfind("!--", 0) == 0) return tag_.size() >= 5 && tag_.compare(tag_.size() - 2, 2, "--") == 0;
+    if (tag_.rfind("!--", 0) == 0)
+      return tag_.size() >= 5 && tag_.compare(tag_.size() - 2, 2, "--") == 0;
     if (tag_.rfind("![CDATA[", 0) == 0)
       return tag_.size() >= 10 && tag_.compare(tag_.size() - 2, 2, "]]") == 0;
     return true;

@@ -13,7 +13,7 @@ namespace tessera {
 struct PlateSize {
   std::uint64_t vertices = 0;
   std::uint64_t triangles = 0;
-  bool counted = false;          // false: no package or model part could be read
+  bool counted = false;  // false: no package or model part could be read
 };
 
 PlateSize plateSizeOf(const std::string& path);

@@ -82,8 +82,7 @@ FolderLock::FolderLock(std::string folder, std::string pidFile) : pidFile_(std::
 FolderLock::Outcome FolderLock::lockFile() {
   for (;;) {
     // Never through a link, never a file of another user, never blocking on a pipe.
-    int fd =
-        ::open(pidFile_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    int fd = ::open(pidFile_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
     // Another user's file this process may not write still takes a lock.
     if (fd < 0 && errno == EACCES)
       fd = ::open(pidFile_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

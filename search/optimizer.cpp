@@ -167,13 +167,15 @@ void recheckResumedBest(PackingSystem& system, platform::Console& console,
   const std::string backup = freeBackupName(fileName);
   std::error_code ec;
   std::filesystem::copy_file(fileName, backup, ec);
-  console.line("警告: 排样序列文件 \"" + fileName + "\" 记录的最优排样效率 " +
-               formatNumber(current.efficiency) + " 与其排样实际得到的 " + formatNumber(evaluated) +
-               " 不符 (项目或文件已改动, 或者文件是在另一种放置规则下搜索得到的; 本次运行的放置规则为 "
-               "--placement " +
-               (system.placementRule == PlacementRule::lowestTop ? "lowest-top" : "lowest-point") +
-               "); 采用实际值, 文件中记录的各序列效率不再可比, 不予使用。"
-               "原文件已保存为 \"" + backup + "\"。");
+  console.line(
+      "警告: 排样序列文件 \"" + fileName + "\" 记录的最优排样效率 " +
+      formatNumber(current.efficiency) + " 与其排样实际得到的 " + formatNumber(evaluated) +
+      " 不符 (项目或文件已改动, 或者文件是在另一种放置规则下搜索得到的; 本次运行的放置规则为 "
+      "--placement " +
+      (system.placementRule == PlacementRule::lowestTop ? "lowest-top" : "lowest-point") +
+      "); 采用实际值, 文件中记录的各序列效率不再可比, 不予使用。"
+      "原文件已保存为 \"" +
+      backup + "\"。");
   if (ec) throw InputError("无法保存排样序列文件的备份 \"" + backup + "\": " + ec.message(),
                            InputError::Channel::StandardError);
   current.efficiency = evaluated;

@@ -83,8 +83,9 @@ TEST(ExportedOriginals, AnOriginalThatIsNoLongerItsPartIsRefusedNamingIt) {
   test::ScratchFolder folder;
   const fs::path root = folder.path("");
   test::writeBytes(folder.path("bracket.obj"), test::kBracketObj);
-  const std::vector<std::string> wrapped{"--project", "job/project.txt", "--container", "100",
-                                         "100", "60", "--spacing", "2", "bracket.obj"};
+  const std::vector<std::string> wrapped{
+      "--project", "job/project.txt", "--container", "100",        "100",
+      "60",        "--spacing",       "2",           "bracket.obj"};
   ASSERT_EQ(test::runImport(root, wrapped).status, 0);
   const std::string exportIt = "job/project.txt --evaluate-only --export out.obj";
 
@@ -107,8 +108,8 @@ TEST(ExportedOriginals, AnOriginalThatIsNoLongerItsPartIsRefusedNamingIt) {
   test::writeBytes(folder.path("bracket.obj"), test::kBracketObj);
   run = test::runTessera(root, exportIt);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NEAR(test::volumeOf(objectNamed(test::objectsOfObj(test::readBytes(folder.path("out.obj"))),
-                                         "bracket#0")),
+  EXPECT_NEAR(test::volumeOf(objectNamed(
+                  test::objectsOfObj(test::readBytes(folder.path("out.obj"))), "bracket#0")),
               12000.0, 1e-6);
 
   // A plain import into the same project takes the wraps' manifest away with the wraps: its
@@ -120,8 +121,8 @@ TEST(ExportedOriginals, AnOriginalThatIsNoLongerItsPartIsRefusedNamingIt) {
   EXPECT_FALSE(fs::exists(folder.path("job/project-meshes.txt")));
   run = test::runTessera(root, exportIt);
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NEAR(test::volumeOf(objectNamed(test::objectsOfObj(test::readBytes(folder.path("out.obj"))),
-                                         "bracket#0")),
+  EXPECT_NEAR(test::volumeOf(objectNamed(
+                  test::objectsOfObj(test::readBytes(folder.path("out.obj"))), "bracket#0")),
               12000.0 * 1000, 1e-3);
 
   // A manifest that does not belong to the parts (an import's wraps, then parts replaced).
@@ -157,8 +158,8 @@ TEST(ExportedOriginals, AProjectFolderReachedThroughALinkFindsItsOwnMeshes) {
   const test::RunResult run =
       test::runTessera(root, "job/project.txt --evaluate-only --export out.obj");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NEAR(test::volumeOf(objectNamed(test::objectsOfObj(test::readBytes(folder.path("out.obj"))),
-                                         "bracket#0")),
+  EXPECT_NEAR(test::volumeOf(objectNamed(
+                  test::objectsOfObj(test::readBytes(folder.path("out.obj"))), "bracket#0")),
               12000.0, 1e-6);
 }
 
@@ -177,8 +178,9 @@ TEST(ExportedOriginals, ADegenerateFaceLeavesNoTriangleA3mfReaderRefuses) {
 TEST(ExportedOriginals, TheContainerExportedIsTheBuildVolumeAMarginShrank) {
   test::ScratchFolder folder;
   test::writeBytes(folder.path("cube.obj"), test::kCubeObj);
-  const test::RunResult run = importAndExport(folder, {"100", "90", "80", "--margin", "5", "cube.obj"},
-                                              "--export out.obj --export-container");
+  const test::RunResult run =
+      importAndExport(folder, {"100", "90", "80", "--margin", "5", "cube.obj"},
+                      "--export out.obj --export-container");
   ASSERT_EQ(run.status, 0) << run.err;
   const MeshObject container =
       objectNamed(test::objectsOfObj(test::readBytes(folder.path("out.obj"))), "container");

@@ -1,7 +1,9 @@
 // One run per folder: the lock on the folder itself, which needs no file, and the lock file
 // beside it, which is never followed through a link nor taken from another user.
-#include <gtest/gtest.h>
+#include "platform/folder_lock.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/folder_lock.h"
 #include "support/child_process.h"
 #include "support/project.h"
 #include "support/run_folder.h"

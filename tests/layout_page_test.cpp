@@ -1,3 +1,5 @@
+#include "page/layout_page.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -8,7 +10,6 @@
 
 #include "app/run.h"
 #include "formats/report_writer.h"
-#include "page/layout_page.h"
 #include "page/search_progress.h"
 #include "support/packing.h"
 #include "support/project.h"
@@ -174,7 +175,9 @@ TEST(SearchProgress, ALongSearchIsChartedWithAFewPointsKeepingItsEndsAndExtremes
   const std::size_t n = 140002;
   for (std::size_t i = 0; i < n; ++i) {
     progress.best.push_back(30.0 - static_cast<double>(i) / 10000);
-    progress.current.push_back(i == 77777 ? 99.0 : i == 88888 ? 1.0 : 40.0 - static_cast<double>(i % 13));
+    progress.current.push_back(i == 77777   ? 99.0
+                               : i == 88888 ? 1.0
+                                            : 40.0 - static_cast<double>(i % 13));
   }
   const ProgressChart chart = chartOf(progress);
   EXPECT_LE(chart.iterations.size(), kChartPoints);

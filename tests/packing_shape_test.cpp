@@ -1,5 +1,7 @@
 // Packing shapes: wraps of imperfect meshes, the clearance they keep, the motion that carries an
 // original mesh to where its shape was packed, and the importer's refusals.
+#include "mesh/packing_shape.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -15,7 +17,6 @@
 #include "mesh/alpha_wrap.h"
 #include "mesh/mesh_reader_3mf.h"
 #include "mesh/mesh_solid.h"
-#include "mesh/packing_shape.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"

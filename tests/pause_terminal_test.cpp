@@ -117,9 +117,9 @@ TEST(PauseDialogue, ANameThatWouldReplaceAnInputOrAnOutputIsRefusedAndAskedAgain
   const std::string project = test::readBytes(scratch.path("project.txt"));
 
   test::PtyChild child([&] { runLongSearch(folder); });
-  ASSERT_NO_FATAL_FAILURE(refuseEachNameThenSaveAndStop(
-      child, {"container", "report2", "small_l", "project", "report", "Layout_zodedez",
-              "ID_Type_SequenceForPack"}));
+  ASSERT_NO_FATAL_FAILURE(
+      refuseEachNameThenSaveAndStop(child, {"container", "report2", "small_l", "project", "report",
+                                            "Layout_zodedez", "ID_Type_SequenceForPack"}));
 
   EXPECT_EQ(test::readBytes(scratch.path("container.txt")), container);
   EXPECT_EQ(test::readBytes(scratch.path("small_l.txt")), part);

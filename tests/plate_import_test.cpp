@@ -133,7 +133,7 @@ TEST(PlateImport, NestedComponentsAreCountedBeforeAnythingIsBuiltAndRefusedPastM
   } catch (const ImportError& error) {
     const std::string message = error.what();
     EXPECT_EQ(message.rfind(folder.path("nested.3mf") + ": the build expands to 67108864 "
-                                                         "triangles and 67108864 vertices",
+                                                        "triangles and 67108864 vertices",
                             0),
               0u)
         << message;
@@ -144,8 +144,8 @@ TEST(PlateImport, NestedComponentsAreCountedBeforeAnythingIsBuiltAndRefusedPastM
 
   // 4 * 10^30 triangles: counted without overflow, whatever the memory.
   test::writeBytes(folder.path("huge.3mf"), nestedPlate(30, 10));
-  const test::RunResult run = import(folder.path(""), {"--project", "job/project.txt",
-                                                       "--container", "9", "9", "9", "huge.3mf"});
+  const test::RunResult run = import(
+      folder.path(""), {"--project", "job/project.txt", "--container", "9", "9", "9", "huge.3mf"});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("huge.3mf: the build expands to 18446744073709551615 triangles"),
             std::string::npos)
@@ -158,19 +158,18 @@ TEST(PlateImport, AMirroredItemFacesOutwardAndFallbackNamesLeaveObjectsTheirOwn)
   test::ScratchFolder folder;
   // Mirrored by the item; mirrored twice, by a component and by the item; unnamed; named as
   // the unnamed one's fallback would be.
-  test::writeBytes(
-      folder.path("plate.3mf"),
-      threeMfPackage(test::modelXml(
-          "millimeter",
-          test::tetrahedronObject(1, "wedge") + test::tetrahedronObject(3, "") +
-              test::tetrahedronObject(4, "plate-3") +
-              "  <object id=\"2\" name=\"twice\" type=\"model\"><components>"
-              "<component objectid=\"1\" transform=\"1 0 0 0 -1 0 0 0 1 0 0 0\"/>"
-              "</components></object>\n",
-          "  <item objectid=\"1\" transform=\"-1 0 0 0 1 0 0 0 1 5 0 0\"/>\n"
-          "  <item objectid=\"2\" transform=\"-1 0 0 0 1 0 0 0 1 5 0 0\"/>\n"
-          "  <item objectid=\"3\"/>\n"
-          "  <item objectid=\"4\" transform=\"1 0 0 0 1 0 0 0 1 0 0 5\"/>\n")));
+  test::writeBytes(folder.path("plate.3mf"),
+                   threeMfPackage(test::modelXml(
+                       "millimeter",
+                       test::tetrahedronObject(1, "wedge") + test::tetrahedronObject(3, "") +
+                           test::tetrahedronObject(4, "plate-3") +
+                           "  <object id=\"2\" name=\"twice\" type=\"model\"><components>"
+                           "<component objectid=\"1\" transform=\"1 0 0 0 -1 0 0 0 1 0 0 0\"/>"
+                           "</components></object>\n",
+                       "  <item objectid=\"1\" transform=\"-1 0 0 0 1 0 0 0 1 5 0 0\"/>\n"
+                       "  <item objectid=\"2\" transform=\"-1 0 0 0 1 0 0 0 1 5 0 0\"/>\n"
+                       "  <item objectid=\"3\"/>\n"
+                       "  <item objectid=\"4\" transform=\"1 0 0 0 1 0 0 0 1 0 0 5\"/>\n")));
   const std::vector<BuildItemMesh> items = read3mf(folder.path("plate.3mf"));
   ASSERT_EQ(items.size(), 4u);
   for (const BuildItemMesh& item : items)

@@ -78,8 +78,9 @@ TEST(ProtectedFiles, AnImportThatFailsPutsNothingInPlaceAndNamesTheFileThatFaile
         test::runImport(root, {"--project", "job/project.txt", "--container", "90", "90", "90",
                                "--unit", "cm", "--wrap", "cube.obj:2", "b0.obj"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(std::string(blocked) + ": cannot create the file (a folder has this name)"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find(std::string(blocked) + ": cannot create the file (a folder has this name)"),
+        std::string::npos)
         << run.err;
     EXPECT_EQ(filesIn(root), before);
     fs::remove(path);

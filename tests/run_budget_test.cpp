@@ -116,7 +116,10 @@ Polyhedron finelyMeshedCube(int k) {
       for (int i = 0; i < k; ++i)
         for (int j = 0; j < k; ++j) {
           auto at = [&](double u, double v) {
-            const double c[3] = {axis == 0 ? level : u, axis == 1 ? level : axis == 0 ? u : v,
+            const double c[3] = {axis == 0 ? level : u,
+                                 axis == 1   ? level
+                                 : axis == 0 ? u
+                                             : v,
                                  axis == 2 ? level : v};
             return Point{c[0], c[1], c[2]};
           };
@@ -130,8 +133,8 @@ Polyhedron finelyMeshedCube(int k) {
 
 TEST(RunBudget, AFinelyMeshedPartPaysForTheFacesASampleMeetsNotForAll) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const double coarse = runFigures(test::loadedSystem(container, {test::cube(10)}, 0.25, 2), 1)
-                            .evaluationSeconds;
+  const double coarse =
+      runFigures(test::loadedSystem(container, {test::cube(10)}, 0.25, 2), 1).evaluationSeconds;
   const Polyhedron meshed = finelyMeshedCube(20);
   ASSERT_EQ(meshed.faces.size(), 2400u);
   const double fine =

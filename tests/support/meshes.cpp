@@ -4,7 +4,8 @@
 
 namespace tessera::test {
 
-RunResult runImport(const std::filesystem::path& folder, const std::vector<std::string>& arguments) {
+RunResult runImport(const std::filesystem::path& folder,
+                    const std::vector<std::string>& arguments) {
   ChildOptions options;
   options.executable = "tessera-import";
   return runChild(folder, arguments, options);
