@@ -22,7 +22,7 @@ namespace {
 // around it. Fitted to first evaluations of the bundled examples, the scale projects and a
 // project of imported meshes with 300 to 550 faces a part, on one thread (Release build),
 // which they predict within a factor of two.
-constexpr double kSecondsPerSampleFace = 1.5e-8;
+constexpr double kSecondsPerSampleFace = 2.5e-8;
 constexpr double kSecondsPerRowWord = 1e-9;
 // Allocation headers and the fixed members of a kept shape beyond its arrays.
 constexpr std::int64_t kShapeOverhead = 512;
