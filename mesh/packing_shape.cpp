@@ -110,7 +110,8 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
             " is too small for a mesh whose box has a diagonal of " + formatNumber(diagonal) +
             ": a wrap that close would take very long and rarely keep its clearance; give a "
             "spacing of at least " +
-            formatNumber(roundedUp(2 * diagonal * kLeastClearanceShare)) + ", or --wrap for none"));
+            formatNumber(roundedUp(2 * diagonal * kLeastClearanceShare)) +
+            " (larger ones wrap faster and more surely), or --wrap for none"));
   double alpha = diagonal / detail;
   double offset = clearance > 0.0 ? clearance : alpha / 30;
   bool lastInPieces = false;
