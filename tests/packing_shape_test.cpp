@@ -98,11 +98,12 @@ TEST(PackingShape, ASpacingTooSmallForTheMeshIsRefusedSayingWhatWouldDo) {
     return std::string("not refused");
   };
   // At once: the box diagonal is 45, so the least spacing is 0.009.
-  EXPECT_EQ(refusal(5e-7),
-            "broken.obj: a spacing of 1e-06 is too small for a mesh whose box has "
-            "a diagonal of 45: a wrap that close would take very long and rarely keep its "
-            "clearance; give a spacing of at least 0.009 (larger ones wrap faster and more surely), "
-            "or --wrap for none");
+  EXPECT_EQ(
+      refusal(5e-7),
+      "broken.obj: a spacing of 1e-06 is too small for a mesh whose box has "
+      "a diagonal of 45: a wrap that close would take very long and rarely keep its "
+      "clearance; give a spacing of at least 0.009 (larger ones wrap faster and more surely), "
+      "or --wrap for none");
   // After the wraps tried: what went wrong with the last and what to do.
   const std::string late = refusal(0.05);
   EXPECT_EQ(late.rfind("broken.obj: no wrap of the mesh made one body keeping a clearance of 0.05 "
