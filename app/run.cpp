@@ -15,6 +15,7 @@
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
+#include "formats/same_file.h"
 #include "formats/text_lines.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
@@ -43,12 +44,12 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
-ExportContent exportContentOf(const Arguments& arguments, const OriginalMeshes* originals) {
-  return {arguments.exportContainer, originals, arguments.exportShapes};
+ExportContent exportContentOf(const Arguments& arguments, const ExportSources* sources) {
+  return {arguments.exportContainer, sources, arguments.exportShapes};
 }
 
 int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evaluator& evaluator,
-                 platform::Console& console, const OriginalMeshes* originals) {
+                 platform::Console& console, const ExportSources* sources) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
@@ -63,7 +64,7 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
       << system.placedParts << "/" << system.sequenceLength;
   console.line(out.str());
   if (arguments.exportPath)
-    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals));
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, sources));
   return 0;
 }
 
@@ -75,13 +76,13 @@ struct Extras {
 
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
                        const std::string& baseName, const std::string& exportPath,
-                       const SearchProgress& progress, const OriginalMeshes* originals) {
+                       const SearchProgress& progress, const ExportSources* sources) {
   if (arguments.picture) {
     writeLayoutPictureFile(system, baseName + ".png");
     writeLayoutPageFile(system, baseName + ".html", progress);
   }
   if (arguments.exportPath)
-    writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
+    writeLayoutExport(system, exportPath, exportContentOf(arguments, sources));
 }
 
 /// The final picture and page, each where the start found it writable. They only add to the
@@ -179,6 +180,11 @@ Evaluator chainEvaluatorFor(int threads) {
 constexpr const char* kLockFileName = ".tessera.lock";
 
 void refuseWhenBusy(const platform::FolderLock& lock) {
+  if (lock.state() == platform::FolderLock::State::unavailable)
+    throw InputError("无法锁定项目文件夹 (" + lock.failure() + "), 锁文件 \"" + kLockFileName +
+                         "\" 也无法使用: 无法保证没有另一个 tessera 进程在同一文件夹中运行, "
+                         "搜索没有开始。",
+                     InputError::Channel::StandardError);
   if (lock.state() != platform::FolderLock::State::busy) return;
   const std::string holder =
       lock.holder() > 0 ? "进程号 " + std::to_string(lock.holder()) : "进程号未知";
@@ -252,16 +258,42 @@ Extras checkOutputs(const Arguments& arguments, platform::Console& console) {
   return extras;
 }
 
-/// The files this run reads or writes besides the search's own: a pause must not replace any.
-std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::string& projectPath) {
-  std::vector<std::string> files = {projectPath, "report.txt", "Layout_zodedez.dxf",
-                                    "Layout_zodedez.png", "Layout_zodedez.html",
-                                    kLockFileName};
-  if (arguments.exportPath) files.push_back(*arguments.exportPath);
+/// The files the run reads: the project, its container and part files and, where there is a
+/// meshes manifest, the manifest and every mesh it names. No output may replace one.
+std::vector<std::string> filesTheRunReads(const std::string& projectPath) {
+  std::vector<std::string> files = {projectPath};
   std::ifstream in(projectPath, std::ios::binary);
   const ProjectFile project = parseProjectFile(in, projectPath);  // loaded once already
   files.push_back(project.containerPath);
   for (const ProjectBlock& block : project.blocks) files.push_back(block.partPath);
+  const std::string manifestPath = manifestPathOf(projectPath);
+  files.push_back(manifestPath);
+  try {
+    if (const std::optional<MeshManifest> manifest = readManifestBeside(projectPath))
+      for (const ManifestEntry& entry : manifest->entries)
+        files.push_back(meshFileOf(manifestPath, entry));
+  } catch (const InputError&) {
+    // Only an export reads the manifest, and refuses a bad one; a run without stays as it is.
+  }
+  return files;
+}
+
+/// The export must not replace a file the run reads (a mesh the manifest names, say).
+void refuseReplacingAnInput(const std::string& exportPath, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs)
+    if (sameFile(exportPath, input))
+      throw InputError("布局导出失败: \"" + exportPath + "\" 就是项目读取的文件 \"" + input +
+                           "\", 导出不会覆盖它; 请换一个导出文件名。",
+                       InputError::Channel::StandardError);
+}
+
+/// The files this run reads or writes besides the search's own: a pause must not replace any.
+std::vector<std::string> filesOfTheRun(const Arguments& arguments,
+                                       const std::vector<std::string>& inputs) {
+  std::vector<std::string> files = {"report.txt", "Layout_zodedez.dxf", "Layout_zodedez.png",
+                                    "Layout_zodedez.html", kLockFileName};
+  if (arguments.exportPath) files.push_back(*arguments.exportPath);
+  files.insert(files.end(), inputs.begin(), inputs.end());
   return files;
 }
 
@@ -269,13 +301,13 @@ std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::st
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
                              std::shared_ptr<const SearchProgressReader> progress,
-                             std::shared_ptr<const OriginalMeshes> originals) {
-  return [arguments, progress, originals](PackingSystem& system, const std::string& baseName) {
+                             std::shared_ptr<const ExportSources> sources) {
+  return [arguments, progress, sources](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
     writeLayoutExtras(arguments, system, baseName, baseName + extension,
-                      progress ? progress->progress() : SearchProgress(), originals.get());
+                      progress ? progress->progress() : SearchProgress(), sources.get());
   };
 }
 
@@ -351,15 +383,17 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
   // The originals are read only for an export, and before the search, so a bad one stops early.
-  std::shared_ptr<const OriginalMeshes> originals;
+  std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
-    if (std::optional<OriginalMeshes> loaded = loadOriginals(projectPath))
-      originals = std::make_shared<const OriginalMeshes>(std::move(*loaded));
-  system.recordMotion = originals != nullptr;
+    sources = std::make_shared<const ExportSources>(
+        exportSourcesOf(projectPath, system, platform::availableMemoryBytes().value_or(-1)));
+  system.recordMotion = sources && !sources->originals.empty();
+  const std::vector<std::string> inputs = filesTheRunReads(projectPath);
+  if (arguments.exportPath) refuseReplacingAnInput(*arguments.exportPath, inputs);
   const Evaluator evaluator = evaluatorFor(arguments, console);
   if (arguments.evaluateOnly)
-    return evaluateOnce(arguments, system, evaluator, console, originals.get());
-  const platform::FolderLock lock(kLockFileName);
+    return evaluateOnce(arguments, system, evaluator, console, sources.get());
+  const platform::FolderLock lock(".", kLockFileName);
   refuseWhenBusy(lock);
   const Extras extras = checkOutputs(arguments, console);
 
@@ -379,8 +413,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.chainEvaluator = chainEvaluatorFor;
   options.transport = transport;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
-  options.protectedFiles = filesOfTheRun(arguments, projectPath);
+  options.layoutExtras = layoutExtrasFor(arguments, progress, sources);
+  options.protectedFiles = filesOfTheRun(arguments, inputs);
   if (arguments.picture) options.extraSuffixes = {".png", ".html"};
   if (arguments.exportPath)
     options.extraSuffixes.push_back(std::filesystem::path(*arguments.exportPath).extension());
@@ -392,7 +426,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   writeLayoutDxf(system, "Layout_zodedez.dxf");
   writeFinalExtras(system, extras, progress->progress(), console);
   if (arguments.exportPath)
-    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals.get()));
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, sources.get()));
   console.waitForKey();
   return 0;
 }

@@ -117,7 +117,7 @@ TEST(EndToEnd, PictureAndPageBesideTheDrawingUnlessTurnedOff) {
   const std::string page = readFile(with.path() / "Layout_zodedez.html");
   EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>");
   // This run's search: the start and one iteration.
-  EXPECT_NE(page.find("\"progress\":{\"best\":[") , std::string::npos);
+  EXPECT_NE(page.find("\"progress\":{\"iterations\":[0,1],\"best\":["), std::string::npos);
 
   ProjectFolder without("search/tiny");
   ASSERT_EQ(runTessera(without.path(), "project.txt --iterations 1 --no-picture").status, 0);

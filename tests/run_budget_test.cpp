@@ -68,7 +68,7 @@ TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
   EXPECT_GT(figures.gridBytes, figures.gridCells);  // the bit rows come on top
   EXPECT_EQ(figures.orientations, 24);
   EXPECT_EQ(figures.geometries, 2);
-  EXPECT_GT(figures.evaluationSeconds, kSlowEvaluationSeconds);
+  EXPECT_GT(figures.evaluationSeconds, kLargeRunSeconds);
   EXPECT_TRUE(largeRun(figures));
 
   const std::string message = refusal(figures, kGiB);
@@ -117,6 +117,44 @@ TEST(RunBudget, AnOrientationTableWhoseShapesWouldNotFitIsRefused) {
   EXPECT_NE(message.find("490200"), std::string::npos) << message;
   EXPECT_NE(message.find("RN"), std::string::npos) << message;
   EXPECT_EQ(refusal(figures, 16 * kGiB), "");
+}
+
+/// The cube [0, 10]^3 with each side cut into k x k squares, as a mesh brings its faces.
+Polyhedron finelyMeshedCube(int k) {
+  Polyhedron cube = test::cube(10, "meshed");
+  cube.faces.clear();
+  const double step = 10.0 / k;
+  for (int axis = 0; axis < 3; ++axis)
+    for (const double level : {0.0, 10.0})
+      for (int i = 0; i < k; ++i)
+        for (int j = 0; j < k; ++j) {
+          auto at = [&](double u, double v) {
+            const double c[3] = {axis == 0 ? level : u,
+                                 axis == 1   ? level
+                                 : axis == 0 ? u
+                                             : v,
+                                 axis == 2 ? level : v};
+            return Point{c[0], c[1], c[2]};
+          };
+          const double u = i * step, v = j * step;
+          Face face;
+          face.setPoints({at(u, v), at(u + step, v), at(u + step, v + step), at(u, v + step)});
+          cube.faces.push_back(face);
+        }
+  return cube;
+}
+
+TEST(RunBudget, AFinelyMeshedPartPaysForTheFacesASampleMeetsNotForAll) {
+  const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
+  const double coarse =
+      runFigures(test::loadedSystem(container, {test::cube(10)}, 0.25, 2), 1).evaluationSeconds;
+  const Polyhedron meshed = finelyMeshedCube(20);
+  ASSERT_EQ(meshed.faces.size(), 2400u);
+  const double fine =
+      runFigures(test::loadedSystem(container, {meshed}, 0.25, 2), 1).evaluationSeconds;
+  // 400 times the faces; a sample at some height meets 20 times as many of them (80 against 4).
+  EXPECT_GT(fine, 10 * coarse);
+  EXPECT_LT(fine, 40 * coarse);
 }
 
 TEST(RunBudget, TheBundledSizesPassQuietly) {

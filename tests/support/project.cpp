@@ -84,6 +84,14 @@ std::string readBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::map<std::string, std::string> filesIn(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    out[std::filesystem::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? readBytes(entry.path().string()) : "(folder)";
+  return out;
+}
+
 void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
