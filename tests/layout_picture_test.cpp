@@ -1,4 +1,7 @@
 #include "picture/layout_picture.h"
+#include "formats/number_format.h"
+#include "picture/palette.h"
+#include "picture/picture_file.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
