@@ -1,6 +1,7 @@
 #include "support/solids.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tessera::test {
 
@@ -17,6 +18,12 @@ double polygonArea(const std::vector<std::pair<double, double>>& polygon) {
 }
 
 }  // namespace
+
+Face faceOf(std::vector<Point> ring) {
+  Face f;
+  f.setPoints(std::move(ring));
+  return f;
+}
 
 Polyhedron prism(const std::vector<std::pair<double, double>>& polygon, double z0, double z1,
                  const std::string& name) {

@@ -14,6 +14,9 @@ namespace tessera::test {
 Polyhedron prism(const std::vector<std::pair<double, double>>& polygon, double z0, double z1,
                  const std::string& name = "prism");
 
+/// A face with the given ring, its plane from the first three corners.
+Face faceOf(std::vector<Point> ring);
+
 /// Axis-aligned box.
 Polyhedron box(const Point& min, const Point& max, const std::string& name = "box");
 
