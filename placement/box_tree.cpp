@@ -8,16 +8,13 @@ namespace tessera {
 
 namespace {
 
-constexpr std::uint32_t kLeafItems = 4;
-
 double along(const Point& p, int axis) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; }
 
 }  // namespace
 
 void BoxTree::build(const std::vector<Point>& min, const std::vector<Point>& max,
-                    const std::vector<Point>& keys) {
-  TESSERA_ASSERT(min.size() == max.size());
-  TESSERA_ASSERT(keys.empty() || keys.size() == min.size());
+                    std::uint32_t leafItems) {
+  TESSERA_ASSERT(min.size() == max.size() && leafItems > 0);
   nodes_.clear();
   items_.resize(min.size());
   itemMin_ = min;
@@ -30,8 +27,8 @@ void BoxTree::build(const std::vector<Point>& min, const std::vector<Point>& max
     centres[i] = {0.5 * min[i].x + 0.5 * max[i].x, 0.5 * min[i].y + 0.5 * max[i].y,
                   0.5 * min[i].z + 0.5 * max[i].z};
   }
-  nodes_.reserve(2 * min.size() / kLeafItems + 1);
-  add(0, static_cast<std::uint32_t>(min.size()), centres, keys);
+  nodes_.reserve(2 * min.size() / leafItems + 1);
+  add(0, static_cast<std::uint32_t>(min.size()), centres, leafItems);
   for (std::size_t i = 0; i < items_.size(); ++i) {
     itemMin_[i] = min[items_[i]];
     itemMax_[i] = max[items_[i]];
@@ -39,54 +36,44 @@ void BoxTree::build(const std::vector<Point>& min, const std::vector<Point>& max
 }
 
 // Adds the node over items_[first, first + count) and its subtree, splitting at the median
-// along the dimension (of the centres and the keys) that spreads most.
+// centre along the axis where the centres spread most.
 void BoxTree::add(std::uint32_t first, std::uint32_t count, const std::vector<Point>& centres,
-                  const std::vector<Point>& keys) {
+                  std::uint32_t leafItems) {
   const auto index = static_cast<std::uint32_t>(nodes_.size());
   nodes_.push_back({});
   Point lo = itemMin_[items_[first]];
   Point hi = itemMax_[items_[first]];
+  Point cLo = centres[items_[first]];
+  Point cHi = cLo;
   for (std::uint32_t i = first; i < first + count; ++i) {
     const std::uint32_t item = items_[i];
     lo = {std::min(lo.x, itemMin_[item].x), std::min(lo.y, itemMin_[item].y),
           std::min(lo.z, itemMin_[item].z)};
     hi = {std::max(hi.x, itemMax_[item].x), std::max(hi.y, itemMax_[item].y),
           std::max(hi.z, itemMax_[item].z)};
+    const Point& c = centres[item];
+    cLo = {std::min(cLo.x, c.x), std::min(cLo.y, c.y), std::min(cLo.z, c.z)};
+    cHi = {std::max(cHi.x, c.x), std::max(cHi.y, c.y), std::max(cHi.z, c.z)};
   }
   nodes_[index].min = lo;
   nodes_[index].max = hi;
-  if (count <= kLeafItems) {
+  if (count <= leafItems) {
     nodes_[index].first = first;
     nodes_[index].count = count;
   } else {
-    // Dimension d < 3 is a centre coordinate, d >= 3 a key coordinate.
-    auto value = [&](std::uint32_t item, int d) {
-      return d < 3 ? along(centres[item], d) : along(keys[item], d - 3);
-    };
-    const int dimensions = keys.empty() ? 3 : 6;
-    int axis = 0;
-    double widest = -1.0;
-    for (int d = 0; d < dimensions; ++d) {
-      double a = value(items_[first], d);
-      double b = a;
-      for (std::uint32_t i = first + 1; i < first + count; ++i) {
-        a = std::min(a, value(items_[i], d));
-        b = std::max(b, value(items_[i], d));
-      }
-      if (b - a > widest) {
-        widest = b - a;
-        axis = d;
-      }
-    }
+    const double spread[3] = {cHi.x - cLo.x, cHi.y - cLo.y, cHi.z - cLo.z};
+    const int axis = spread[0] >= spread[1] && spread[0] >= spread[2] ? 0
+                     : spread[1] >= spread[2]                         ? 1
+                                                                      : 2;
     const std::uint32_t half = count / 2;
     const auto begin = items_.begin() + first;
     std::nth_element(begin, begin + half, begin + count, [&](std::uint32_t a, std::uint32_t b) {
-      const double ca = value(a, axis);
-      const double cb = value(b, axis);
+      const double ca = along(centres[a], axis);
+      const double cb = along(centres[b], axis);
       return ca < cb || (ca == cb && a < b);
     });
-    add(first, half, centres, keys);
-    add(first + half, count - half, centres, keys);
+    add(first, half, centres, leafItems);
+    add(first + half, count - half, centres, leafItems);
   }
   nodes_[index].next = static_cast<std::uint32_t>(nodes_.size());
 }

@@ -31,11 +31,11 @@ class BoxTree {
     bool leaf() const { return count > 0; }
   };
 
-  /// Builds the tree over items with the given boxes (min[i] <= max[i] on every axis). Nodes
-  /// are split where the items' box centres, and their keys when given (one per item), spread
-  /// most.
+  /// Builds the tree over items with the given boxes (min[i] <= max[i] on every axis), at most
+  /// leafItems to a leaf. Nodes are split at the median box centre along the axis where the
+  /// centres spread most.
   void build(const std::vector<Point>& min, const std::vector<Point>& max,
-             const std::vector<Point>& keys = {});
+             std::uint32_t leafItems = 4);
 
   /// Adds offset to every box, as the items are moved: box = plus(box, offset).
   void translate(const Point& offset);
@@ -69,7 +69,7 @@ class BoxTree {
 
  private:
   void add(std::uint32_t first, std::uint32_t count, const std::vector<Point>& centres,
-           const std::vector<Point>& keys);
+           std::uint32_t leafItems);
 
   std::vector<Node> nodes_;
   std::vector<std::uint32_t> items_;  // item indices in leaf order

@@ -944,8 +944,11 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   s.partSolids.resize(static_cast<std::size_t>(n));
   s.inReach.clear();
   for (int p = 0; p < n; ++p) {
-    prepareSolid(system.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
-    if (!outOfReach(system.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
+    PreparedSolid& solid = s.partSolids[static_cast<std::size_t>(p)];
+    prepareSolid(system.parts[p], solid);
+    if (outOfReach(system.parts[p].boxMin, s.container.boxMax)) continue;
+    s.inReach.push_back(p);
+    buildHierarchy(solid);
   }
   s.fileInReach();
   ++s.stamp;

@@ -38,10 +38,11 @@
 // operations, which is monotone in each coordinate for fixed finite coefficients (rounding is
 // monotone, and so is every step): over a box of points a plane's value lies between its values
 // at two opposite corners, exactly. So a face is tried only against the edges whose boxes its
-// plane cuts by those corner values, and an edge only against faces whose ring boxes its
-// counting plane cuts. Nothing coarser is safe: with rounding, an edge nearly in a face's plane,
-// or a counting plane through ring points, can count as crossing a face far from the edge, and
-// the straightforward loop would find that crossing too.
+// plane cuts by those corner values, and an edge only when its counting plane cuts the face's
+// ring box. Nothing coarser is safe: with rounding, an edge lying in a face's plane, or a ring
+// edge lying in an edge's counting plane, can count as a crossing of a face far from the edge,
+// and the straightforward loop finds such crossings (it does on the box-like parts of the scale
+// examples). So this test costs more than a lookup: a face plane cuts a curve of edges.
 namespace tessera {
 
 /// The three hierarchies and what the pruning needs to know about the solid's coordinates.
@@ -49,14 +50,14 @@ struct SolidHierarchy {
   BoxTree faces;     // the boxes of the face rings
   BoxTree edges;     // the boxes of each edge's two ends
   BoxTree vertices;  // each vertex as a box of no extent
-  // The edges in the leaf order of `edges`, with their counting planes: what the search of
-  // crossings reads, in the order it reads it. Current with the planes.
-  struct EdgeEntry {
-    Point start;
-    Point end;
-    double a, b, c, d;  // the counting plane
+  // The edges in the leaf order of `edges`, coordinate by coordinate, with their counting
+  // planes: what the search of crossings reads, in the order it reads it. Current with the
+  // planes.
+  struct EdgeColumns {
+    std::vector<double> startX, startY, startZ, endX, endY, endZ;
+    std::vector<double> a, b, c, d;  // the counting planes
   };
-  std::vector<EdgeEntry> edgeEntries;
+  EdgeColumns edgeColumns;
   bool built = false;
   bool onLattice = false;  // every coordinate is on the lattice (see above)
   double maxAbs = 0.0;     // no coordinate is larger in magnitude
