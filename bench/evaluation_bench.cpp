@@ -45,7 +45,7 @@ namespace {
 struct Options {
   std::string project;
   int neighbours = 5;
-  int repeat = 0;  // further evaluations of the identity
+  int repeat = 0;      // further evaluations of the identity
   int reference = -1;  // sequences the reference evaluates; -1: all of them
   int previous = 0;    // sequences the previous fast path evaluates; -1: all of them
   int threads = defaultThreadCount();
@@ -346,11 +346,12 @@ int run(const Options& options) {
     // per warm evaluation, peak MiB, cold CPU s, faces per part (the largest).
     std::size_t faces = 0;
     for (const Part& part : system.parts) faces = std::max(faces, part.faces.size());
-    std::printf("summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f coldcpu %.4f "
-                "faces %zu\n",
-                system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
-                laterCpu / fastTiming.laterCount,
-                static_cast<double>(laterExact) / fastTiming.laterCount, peak, firstCpu, faces);
+    std::printf(
+        "summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f coldcpu %.4f "
+        "faces %zu\n",
+        system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
+        laterCpu / fastTiming.laterCount, static_cast<double>(laterExact) / fastTiming.laterCount,
+        peak, firstCpu, faces);
   }
   return mismatches == 0 && previousMismatches == 0 ? 0 : 1;
 }

@@ -69,10 +69,10 @@ void buildHierarchy(PreparedSolid& solid) {
   lo.clear();
   hi.clear();
   for (const Edge& e : solid.edges) {
-    lo.push_back({std::min(e.start.x, e.end.x), std::min(e.start.y, e.end.y),
-                  std::min(e.start.z, e.end.z)});
-    hi.push_back({std::max(e.start.x, e.end.x), std::max(e.start.y, e.end.y),
-                  std::max(e.start.z, e.end.z)});
+    lo.push_back(
+        {std::min(e.start.x, e.end.x), std::min(e.start.y, e.end.y), std::min(e.start.z, e.end.z)});
+    hi.push_back(
+        {std::max(e.start.x, e.end.x), std::max(e.start.y, e.end.y), std::max(e.start.z, e.end.z)});
   }
   h.edges.build(lo, hi, 16);
   h.vertices.build(solid.vertices, solid.vertices, 8);
@@ -85,8 +85,8 @@ void buildHierarchy(PreparedSolid& solid) {
 void refreshHierarchyPlanes(PreparedSolid& solid) {
   SolidHierarchy::EdgeColumns& c = solid.hierarchy.edgeColumns;
   const std::size_t n = solid.edges.size();
-  for (std::vector<double>* column : {&c.startX, &c.startY, &c.startZ, &c.endX, &c.endY, &c.endZ,
-                                      &c.a, &c.b, &c.c, &c.d})
+  for (std::vector<double>* column :
+       {&c.startX, &c.startY, &c.startZ, &c.endX, &c.endY, &c.endZ, &c.a, &c.b, &c.c, &c.d})
     column->resize(n);
   for (std::uint32_t i = 0; i < n; ++i) {
     const Edge& e = solid.edges[solid.hierarchy.edges.item(i)];
@@ -181,8 +181,7 @@ bool edgesCrossFacesByHierarchy(const PreparedSolid& edgesOf, const PreparedSoli
   for (const bool first : {true, false})
     for (const BoxTree::Node& leaf : fh.faces.nodes())
       for (std::uint32_t j = leaf.first; j < leaf.first + leaf.count; ++j)
-        if (near(fh.faces.itemMin(j), fh.faces.itemMax(j)) == first && faceCrossed(j))
-          return true;
+        if (near(fh.faces.itemMin(j), fh.faces.itemMax(j)) == first && faceCrossed(j)) return true;
   return false;
 }
 

@@ -96,19 +96,7 @@ void voxeliseWith(Polyhedron& part, const PreparedSolid& solid) {
       for (std::size_t i = 0; i < nx; ++i) part.bitmap[j + ny * (i + nx * k)] = row[i];
     }
 
-  [&] {
-    for (std::size_t i = 0; i < nx; ++i)
-      for (std::size_t j = 0; j < ny; ++j)
-        for (std::size_t k = 0; k < nz; ++k)
-          if (part.bitmap[j + ny * (i + nx * k)] != 0) {
-            part.anchorI = static_cast<int>(i);
-            part.anchorJ = static_cast<int>(j);
-            part.anchorK = static_cast<int>(k);
-            return;
-          }
-  }();
-  part.anchorPoint = {part.boxMin.x + c * part.anchorI, part.boxMin.y + c * part.anchorJ,
-                      part.boxMin.z + c * part.anchorK};
+  placeAnchor(part);
 }
 
 }  // namespace

@@ -176,8 +176,7 @@ Probe probeFrom(const Point& q, const PreparedSolid& solid) {
   const Point guide{q.x, q.y + (hi.y - lo.y), q.z};
   probe.counting = planeThrough(q, guide, probe.end);
   probe.dir = minus(probe.end, q);
-  probe.level =
-      probe.counting.a == 0.0 && probe.counting.b == 0.0 && probe.counting.c == -1.0;
+  probe.level = probe.counting.a == 0.0 && probe.counting.b == 0.0 && probe.counting.c == -1.0;
   return probe;
 }
 
@@ -196,8 +195,8 @@ bool insideSolid(const Point& q, const PreparedSolid& solid) {
   const Probe probe = probeFrom(q, solid);
   int crossed = 0;
   // The faces that can cross a level probe, found through the hierarchy (solid_hierarchy.h).
-  if (probe.level && probe.counting.d == q.z && latticeHolds(solid.hierarchy) &&
-      onLattice(q.x) && onLattice(q.y) && onLattice(q.z) && onLattice(probe.end.x)) {
+  if (probe.level && probe.counting.d == q.z && latticeHolds(solid.hierarchy) && onLattice(q.x) &&
+      onLattice(q.y) && onLattice(q.z) && onLattice(probe.end.x)) {
     facesAcross(solid.hierarchy, q.y, q.z, [&](std::uint32_t f) {
       if (probeCrosses(solid, solid.faces[f], probe)) ++crossed;
       return false;

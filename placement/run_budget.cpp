@@ -167,9 +167,9 @@ RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
     const double cells = boxCells(*part);
     largestBitmap = std::max(largestBitmap, cells);
     shapes += saturatingProduct(orientations, static_cast<double>(shapeBytes(*part, grid)));
-    turning += saturatingProduct(orientations, cells * kSecondsPerCell +
-                                                   static_cast<double>(part->faces.size()) *
-                                                       kSecondsPerTurnedFace);
+    turning += saturatingProduct(
+        orientations,
+        cells * kSecondsPerCell + static_cast<double>(part->faces.size()) * kSecondsPerTurnedFace);
   }
   const int workers = std::max(threads, 1);
   f.bitmapBytes = toBytes(largestBitmap * workers);

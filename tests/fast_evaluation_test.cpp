@@ -264,8 +264,7 @@ TEST(FastEvaluation, PublicInstanceParts) {
   EXPECT_EQ(system.placedParts, 5);
   test::restoreParts(system);
   test::Draw draw(5);
-  expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw),
-                             "public five");
+  expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw), "public five");
 }
 
 TEST(FastEvaluation, ASecondSystemWithOtherCellsDropsWhatWasKept) {

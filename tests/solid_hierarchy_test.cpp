@@ -49,8 +49,8 @@ std::vector<Point> probes(const Polyhedron& p, std::size_t limit) {
   std::vector<Point> points;
   for (const Point& v : p.vertices) points.push_back(v);
   for (const Edge& e : p.edges)
-    points.push_back({(e.start.x + e.end.x) / 2, (e.start.y + e.end.y) / 2,
-                      (e.start.z + e.end.z) / 2});
+    points.push_back(
+        {(e.start.x + e.end.x) / 2, (e.start.y + e.end.y) / 2, (e.start.z + e.end.z) / 2});
   const double step = 0.25;
   for (double z = std::floor(p.boxMin.z) - 0.5; z <= p.boxMax.z + 0.5; z += step)
     for (double y = std::floor(p.boxMin.y) - 0.5; y <= p.boxMax.y + 0.5; y += step)
@@ -153,8 +153,8 @@ TEST(SolidHierarchy, RowsMatchPointByPointWhereSamplesTouchFacesEdgesAndCorners)
         bool any = false;
         for (std::size_t i = 0; i < xs.size(); ++i) {
           const bool expected = pointInPolyhedron({xs[i], y, z}, solid);
-          ASSERT_EQ(inside[i] != 0, expected) << solid.name << " row y " << y << " z " << z
-                                              << " at x " << xs[i];
+          ASSERT_EQ(inside[i] != 0, expected)
+              << solid.name << " row y " << y << " z " << z << " at x " << xs[i];
           any = any || expected;
         }
         rowsWithInside += any;
@@ -167,10 +167,10 @@ TEST(SolidHierarchy, VoxeliseFastMatchesVoxeliseOnLatheMeshes) {
   // Whole heights and radii put samples on corners and ring edges; turned copies put them a
   // rounding away.
   const std::vector<Orientation> table = buildOrientations(2);
-  for (const Polyhedron& solid : {squareLathe(), wavyLathe(24, 21, "1k"),
-                                  wavyLathe(64, 40, "5k")}) {
+  for (const Polyhedron& solid :
+       {squareLathe(), wavyLathe(24, 21, "1k"), wavyLathe(64, 40, "5k")}) {
     for (const double cellSide : {0.5, 1.0}) {
-      for (std::size_t k = 0; k < table.size(); k += solid.faces.size() > 2000 ? 7 : 1) {
+      for (std::size_t k = 0; k<table.size(); k += solid.faces.size()> 2000 ? 7 : 1) {
         Polyhedron reference = solid;
         reference.cellSide = cellSide;
         reference.transform(table[k]);
@@ -185,8 +185,11 @@ TEST(SolidHierarchy, VoxeliseFastMatchesVoxeliseOnLatheMeshes) {
 }
 
 TEST(SolidHierarchy, DisjointnessMatchesTheReferenceOnTouchingAndOverlappingPairs) {
-  const std::vector<Polyhedron> solids = {test::cube(1), test::lShape(), test::tetrahedron(),
-                                          squareLathe(), turned(squareLathe(), 2, 7),
+  const std::vector<Polyhedron> solids = {test::cube(1),
+                                          test::lShape(),
+                                          test::tetrahedron(),
+                                          squareLathe(),
+                                          turned(squareLathe(), 2, 7),
                                           turned(wavyLathe(24, 21, "1k"), 3, 40)};
   int apart = 0;
   int interfering = 0;
@@ -202,8 +205,8 @@ TEST(SolidHierarchy, DisjointnessMatchesTheReferenceOnTouchingAndOverlappingPair
             const bool expected = polyhedraDisjoint(solids[i], moved);
             const PreparedSolid b = withHierarchy(moved);
             ASSERT_EQ(solidsDisjoint(a, b), expected)
-                << solids[i].name << " and " << solids[j].name << " moved by (" << dx << ", "
-                << dy << ", " << dz << ")";
+                << solids[i].name << " and " << solids[j].name << " moved by (" << dx << ", " << dy
+                << ", " << dz << ")";
             ASSERT_EQ(solidsDisjoint(b, a), expected);
             (expected ? apart : interfering)++;
           }
@@ -239,8 +242,8 @@ TEST(SolidHierarchy, CrossingsOfFacesFarFromTheEdgeAreKept) {
   // A turned prism and a copy of it moved along one of its own edges: the edge then lies in the
   // copy's face plane, up to rounding, and the reference counts some such edges as crossing
   // faces far from them. Pruning by boxes would lose these answers; the hierarchy must not.
-  const Polyhedron prism = test::prism({{2, 0}, {6, 0}, {8, 3.5}, {6, 7}, {2, 7}, {0, 3.5}}, 0, 6,
-                                       "hexprism");
+  const Polyhedron prism =
+      test::prism({{2, 0}, {6, 0}, {8, 3.5}, {6, 7}, {2, 7}, {0, 3.5}}, 0, 6, "hexprism");
   const std::vector<Orientation> table = buildOrientations(3);
   int far = 0;
   for (std::size_t k = 0; k < table.size(); ++k) {
@@ -249,13 +252,13 @@ TEST(SolidHierarchy, CrossingsOfFacesFarFromTheEdgeAreKept) {
     for (const Edge& along : a.edges) {
       for (const double times : {1.5, 2.5}) {
         Polyhedron b = a;
-        b.translate({times * along.direction.x, times * along.direction.y,
-                     times * along.direction.z});
+        b.translate(
+            {times * along.direction.x, times * along.direction.y, times * along.direction.z});
         const PreparedSolid fastB = withHierarchy(b);
         const bool expected = edgesCrossFaces(a, b);
-        ASSERT_EQ(edgesCrossFacesByHierarchy(fastA, fastB) ||
-                      edgesCrossFacesByHierarchy(fastB, fastA),
-                  expected)
+        ASSERT_EQ(
+            edgesCrossFacesByHierarchy(fastA, fastB) || edgesCrossFacesByHierarchy(fastB, fastA),
+            expected)
             << "orientation " << k;
         far += crossesFarAway(a, b) || crossesFarAway(b, a);
       }

@@ -126,7 +126,8 @@ Polyhedron lathe(const std::vector<std::pair<double, double>>& profile, int step
     const Point& a = p.vertices[t[0]];
     p.volume += (a.x * cross(p.vertices[t[1]], p.vertices[t[2]]).x +
                  a.y * cross(p.vertices[t[1]], p.vertices[t[2]]).y +
-                 a.z * cross(p.vertices[t[1]], p.vertices[t[2]]).z) / 6.0;
+                 a.z * cross(p.vertices[t[1]], p.vertices[t[2]]).z) /
+                6.0;
   }
   p.referencePoint = {0, 0, profile.front().second};
   p.computeBoundingBox();
