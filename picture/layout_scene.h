@@ -6,7 +6,7 @@
 
 #include "model/layout.h"
 #include "model/project.h"
-#include "picture/layout_picture.h"
+#include "picture/scene.h"
 
 namespace tessera {
 

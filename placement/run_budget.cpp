@@ -10,6 +10,7 @@
 
 #include "model/input_error.h"
 #include "model/solid_checks.h"
+#include "placement/box_tree.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
 
@@ -17,14 +18,18 @@ namespace tessera {
 
 namespace {
 
-// Rough costs, for the time estimate only: one corner sample against one face whose extent
-// spans the sample's height while voxelising (faces wholly above or below are passed over at
-// little cost), and one word of a grid row while searching, each with its share of the work
-// around it. Fitted to first evaluations of the bundled examples, the scale projects and a
-// project of imported meshes with 300 to 550 faces a part, on one thread (Release build),
-// which they predict within a factor of two.
-constexpr double kSecondsPerSampleFace = 2.5e-8;
-constexpr double kSecondsPerRowWord = 1e-9;
+// Rough costs, for the time estimate only, each with its share of the work around it: one
+// bitmap cell and one face of a part turned into one orientation (turning, the hierarchies,
+// sampling a row at a time), one word of a grid row while searching, and the exact tests of
+// placing one part, which grow as its face count to the power 1.4 (a face plane is tried
+// against a curve of the other part's edges). Fitted to first evaluations of the bundled
+// examples and of lathe meshes of 1,000 to 100,000 faces on one thread (Release build), which
+// they predict within a factor of two.
+constexpr double kSecondsPerCell = 5e-8;
+constexpr double kSecondsPerTurnedFace = 1e-6;
+constexpr double kSecondsPerRowWord = 2.5e-8;
+constexpr double kSecondsPerPlacedFacePower = 3e-6;
+constexpr double kPlacedFaceExponent = 1.4;
 // Allocation headers and the fixed members of a kept shape beyond its arrays.
 constexpr std::int64_t kShapeOverhead = 512;
 
@@ -32,30 +37,6 @@ std::int64_t mebibytes(std::int64_t bytes) { return (bytes + (1 << 20) - 1) >> 2
 
 // Bitmap cells per axis of the part as loaded: trunc(extent / cellSide) + 1, as voxelise.
 double cellsAlong(double extent, double cellSide) { return std::trunc(extent / cellSide) + 1; }
-
-/// The faces a sample at a random height meets, on average over the three axes: the sum of
-/// the faces' extents over the part's, along each axis.
-double spanningFaces(const Part& part) {
-  double sum = 0.0;
-  for (int axis = 0; axis < 3; ++axis) {
-    const auto along = [axis](const Point& p) { return axis == 0 ? p.x : axis == 1 ? p.y : p.z; };
-    const double extent = along(part.boxMax) - along(part.boxMin);
-    if (!(extent > 0.0)) {
-      sum += static_cast<double>(part.faces.size());
-      continue;
-    }
-    for (const Face& face : part.faces) {
-      if (face.points.empty()) continue;
-      double low = along(face.points[0]), high = low;
-      for (const Point& p : face.points) {
-        low = std::min(low, along(p));
-        high = std::max(high, along(p));
-      }
-      sum += (high - low) / extent;
-    }
-  }
-  return sum / 3.0;
-}
 
 double boxCells(const Part& part) {
   const double c = part.cellSide;
@@ -79,7 +60,14 @@ std::int64_t geometryBytes(const Polyhedron& part) {
                                e * static_cast<std::int64_t>(sizeof(Edge)) +
                                ringPoints * static_cast<std::int64_t>(sizeof(Point)) +
                                f * static_cast<std::int64_t>(sizeof(PreparedFace));
-  return asPolyhedron + asSolid + v * static_cast<std::int64_t>(sizeof(int));
+  // The solid's hierarchies: a box and an index per face, edge and vertex, about two nodes per
+  // leaf (leaves of 4 faces, 16 edges, 8 vertices), the edges again as columns with their
+  // counting planes, and the fixed parts of the many arrays.
+  const auto node = static_cast<std::int64_t>(sizeof(BoxTree::Node));
+  const auto item = static_cast<std::int64_t>(2 * sizeof(Point) + sizeof(std::uint32_t));
+  const std::int64_t hierarchy = (f + e + v) * item + (f / 2 + e / 8 + v / 4 + 3) * node +
+                                 e * 10 * static_cast<std::int64_t>(sizeof(double)) + 1024;
+  return asPolyhedron + asSolid + hierarchy + v * static_cast<std::int64_t>(sizeof(int));
 }
 
 // One kept shape of this part: its geometry twice (record and prepared solid), its bitmap as
@@ -166,12 +154,14 @@ RunFigures runFigures(const Project& project, int threads, int copies) {
   f.geometries = static_cast<int>(kinds.size());
   double largestBitmap = 0.0;
   double shapes = orientations * static_cast<double>(sizeof(Orientation));
-  double sampleFaces = 0.0;
+  double turning = 0.0;
   for (const Part* part : kinds) {
     const double cells = boxCells(*part);
     largestBitmap = std::max(largestBitmap, cells);
     shapes += saturatingProduct(orientations, static_cast<double>(shapeBytes(*part, grid)));
-    sampleFaces += saturatingProduct(orientations, cells * spanningFaces(*part));
+    turning += saturatingProduct(
+        orientations,
+        cells * kSecondsPerCell + static_cast<double>(part->faces.size()) * kSecondsPerTurnedFace);
   }
   const int workers = std::max(threads, 1);
   f.bitmapBytes = toBytes(largestBitmap * workers);
@@ -180,7 +170,12 @@ RunFigures runFigures(const Project& project, int threads, int copies) {
   const double rowWords = static_cast<double>(grid.x) * grid.z * static_cast<double>(words);
   const double searching =
       saturatingProduct(orientations * project.parts.count(), rowWords) * kSecondsPerRowWord;
-  f.evaluationSeconds = (sampleFaces * kSecondsPerSampleFace + searching) / workers;
+  // The slides after each placement, where most exact tests are made, run on one thread.
+  double placing = 0.0;
+  for (const Part& part : project.parts)
+    placing += std::pow(static_cast<double>(part.faces.size()), kPlacedFaceExponent) *
+               kSecondsPerPlacedFacePower;
+  f.evaluationSeconds = (turning + searching) / workers + placing;
   return f;
 }
 

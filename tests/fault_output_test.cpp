@@ -19,6 +19,8 @@
 namespace tessera {
 namespace {
 
+using test::obeyingPermissions;
+
 namespace fs = std::filesystem;
 
 constexpr const char* kSequenceFile = "ID_Type_SequenceForPack.txt";
@@ -38,12 +40,6 @@ std::vector<std::string> entriesOf(const fs::path& folder) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-test::ChildOptions obeyingPermissions() {
-  test::ChildOptions options;
-  options.obeyPermissions = true;
-  return options;
 }
 
 test::ChildOptions limitedTo(long long bytes) {

@@ -20,6 +20,8 @@
 namespace tessera {
 namespace {
 
+using test::obeyingPermissions;
+
 namespace fs = std::filesystem;
 using std::chrono::seconds;
 
@@ -47,12 +49,6 @@ struct Project {
 
   test::ScratchFolder scratch;
 };
-
-test::ChildOptions obeyingPermissions() {
-  test::ChildOptions options;
-  options.obeyPermissions = true;
-  return options;
-}
 
 bool waitUntil(const std::function<bool()>& done, seconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;

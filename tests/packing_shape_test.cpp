@@ -3,7 +3,6 @@
 #include "mesh/packing_shape.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -40,13 +39,11 @@ constexpr const char* kBrokenObj =
     "f 1 4 3 2\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n"
     "v 30 0 0\nv 35 0 0\nv 30 5 0\nv 30 0 5\nf 9 11 10\nf 9 10 12\nf 10 11 12\nf 9 12 11\n";
 
+/// The importer's exit status; log gets what it wrote.
 int runImporter(const fs::path& folder, const std::string& args, std::string& log) {
-  const fs::path importer = fs::path(TESSERA_EXE).parent_path() / "tessera-import";
-  const std::string command =
-      "cd '" + folder.string() + "' && '" + importer.string() + "' " + args + " >import.log 2>&1";
-  const int status = std::system(command.c_str());
-  log = test::readBytes((folder / "import.log").string());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const test::RunResult run = test::runImporter(folder, args);
+  log = run.out + run.err;
+  return run.status;
 }
 
 TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {

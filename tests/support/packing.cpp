@@ -56,4 +56,10 @@ Layout layoutScoring(const Project& project, double e) {
   return layout;
 }
 
+int occupiedCount(const OccupancyGrid& grid) {
+  int n = 0;
+  for (std::uint8_t c : grid.cells) n += c;
+  return n;
+}
+
 }  // namespace tessera::test

@@ -6,6 +6,7 @@
 #include "model/packing_sequence.h"
 #include "model/polyhedron.h"
 #include "model/project.h"
+#include "placement/occupancy_grid.h"
 
 // Projects built in code, in the state loading leaves them.
 namespace tessera::test {
@@ -33,5 +34,8 @@ Project smallProject(int rn);
 
 /// A stand-in for an evaluation: every part parked, the measure's efficiency exactly e.
 Layout layoutScoring(const Project& project, double e);
+
+/// How many cells of the grid are occupied.
+int occupiedCount(const OccupancyGrid& grid);
 
 }  // namespace tessera::test
