@@ -56,6 +56,13 @@ Layout layoutScoring(const Project& project, double e) {
   return layout;
 }
 
+Layout layoutAtSources(const Project& project) {
+  std::vector<PartPlacement> parts;
+  for (int id = 0; id < project.parts.count(); ++id)
+    parts.push_back(posedPlacement(project, id, -1, {0, 0, 0}));
+  return makeLayout(project, std::move(parts));
+}
+
 int occupiedCount(const OccupancyGrid& grid) {
   int n = 0;
   for (std::uint8_t c : grid.cells) n += c;

@@ -35,6 +35,9 @@ Project smallProject(int rn);
 /// A stand-in for an evaluation: every part parked, the measure's efficiency exactly e.
 Layout layoutScoring(const Project& project, double e);
 
+/// Every part placed where its part file has it: turned by nothing, moved by (0, 0, 0).
+Layout layoutAtSources(const Project& project);
+
 /// How many cells of the grid are occupied.
 int occupiedCount(const OccupancyGrid& grid);
 
