@@ -49,16 +49,15 @@ TEST(TypeSequence, MapsIdsThroughPartNamesAndKeepsEfficiency) {
             (std::vector<std::int32_t>{1, 0, 0, 1, 0}));
   EXPECT_EQ(toTypeSequence(project, sequenceOf({3, 0, 1, 4, 2}, 0.25)).efficiency, 0.25);
 
-  // The part is found by id wherever it stands in the list, and a duplicated type name
-  // resolves to its first type.
+  // Each part's type is settled when the parts are made: a type name listed twice resolves to
+  // its first type, and an id sequence maps through that table.
   Project moved = test::projectWithTypes({1, 1, 1});
-  PartList reversed;
-  for (const Part& p : moved.parts) reversed.pushFront(p);
-  moved.parts = reversed;
-  EXPECT_EQ(toTypeSequence(moved, sequenceOf({0, 1, 2})).items,
-            (std::vector<std::int32_t>{0, 1, 2}));
+  EXPECT_EQ(toTypeSequence(moved, sequenceOf({2, 1, 0})).items,
+            (std::vector<std::int32_t>{2, 1, 0}));
   moved.partTypes[2].name = "T0";
-  moved.parts[0].name = "T0";  // the part with id 2
+  moved.sources[2].name = "T0";
+  parkParts(moved, {0, 1, 2});
+  EXPECT_EQ(moved.typeOfPart, (std::vector<int>{0, 1, 0}));
   EXPECT_EQ(toTypeSequence(moved, sequenceOf({2, 1, 0})).items,
             (std::vector<std::int32_t>{0, 1, 0}));
 }
