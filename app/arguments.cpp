@@ -186,7 +186,8 @@ std::string usageText() {
   const AnnealingDefaults& several = kSeveralChainsDefaults;
   const auto name = [](RunFileRole role) { return runFileName(role); };
   std::ostringstream out;
-  out << "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] [--no-picture]\n"
+  out << "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] "
+         "[--no-picture]\n"
          "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]\n"
          "               [--export-shapes]]\n"
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"

@@ -20,21 +20,21 @@ std::vector<ExtraLayoutFile> layoutExtrasFor(const Arguments& arguments, const F
                         writeLayoutPictureFile(project, layout, path);
                       }});
     const RunFile& page = runFile(RunFileRole::page);
-    extras.push_back({page.pauseSuffix, atEnd.page ? page.name : "", false,
-                      [progress](const Project& project, const Layout& layout,
-                                 const std::string& path) {
-                        writeLayoutPageFile(project, layout, path,
-                                            progress ? progress->progress() : SearchProgress());
-                      }});
+    extras.push_back(
+        {page.pauseSuffix, atEnd.page ? page.name : "", false,
+         [progress](const Project& project, const Layout& layout, const std::string& path) {
+           writeLayoutPageFile(project, layout, path,
+                               progress ? progress->progress() : SearchProgress());
+         }});
   }
   if (arguments.exportPath) {
     const ExportContent content{arguments.exportContainer, sources.get(), arguments.exportShapes};
-    extras.push_back({std::filesystem::path(*arguments.exportPath).extension().string(),
-                      *arguments.exportPath, true,
-                      [content, sources](const Project& project, const Layout& layout,
-                                         const std::string& path) {
-                        writeLayoutExport(project, layout, path, content);
-                      }});
+    extras.push_back(
+        {std::filesystem::path(*arguments.exportPath).extension().string(), *arguments.exportPath,
+         true,
+         [content, sources](const Project& project, const Layout& layout, const std::string& path) {
+           writeLayoutExport(project, layout, path, content);
+         }});
   }
   return extras;
 }

@@ -39,9 +39,9 @@ struct FinalExtras {
 /// turned off; the page shows the search so far as progress has followed it) and, with
 /// --export, the mesh export with the export's extension, where parts with originals appear
 /// as them.
-std::vector<ExtraLayoutFile> layoutExtrasFor(const Arguments& arguments,
-                                             const FinalExtras& atEnd = {},
-                                             std::shared_ptr<const PageProgress> progress = nullptr,
-                                             std::shared_ptr<const ExportSources> sources = nullptr);
+std::vector<ExtraLayoutFile> layoutExtrasFor(
+    const Arguments& arguments, const FinalExtras& atEnd = {},
+    std::shared_ptr<const PageProgress> progress = nullptr,
+    std::shared_ptr<const ExportSources> sources = nullptr);
 
 }  // namespace tessera

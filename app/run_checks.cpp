@@ -113,7 +113,8 @@ void refuseWhenBusy(const platform::FolderLock& lock) {
   const std::string holder =
       lock.holder() > 0 ? "进程号 " + std::to_string(lock.holder()) : "进程号未知";
   throw InputError("另一个 tessera 进程 (" + holder + ") 正在这个项目文件夹中运行 (锁文件 \"" +
-                       lockName + "\"): 同一文件夹中的两次运行会互相覆盖结果; "
+                       lockName +
+                       "\"): 同一文件夹中的两次运行会互相覆盖结果; "
                        "请等它结束后再运行。",
                    InputError::Channel::StandardError);
 }
@@ -143,8 +144,8 @@ FinalExtras checkOutputs(const Arguments& arguments, platform::Console& console)
     std::error_code error;
     const bool exists = std::filesystem::exists(output.name, error);
     // The log is appended to, not replaced: an existing one only has to take more lines.
-    const std::string why = output.name == logName && exists ? whyNotAppendable(output.name)
-                                                             : replaceable(output.name);
+    const std::string why =
+        output.name == logName && exists ? whyNotAppendable(output.name) : replaceable(output.name);
     // The sequence file is read before it is replaced: what is no file is refused as input.
     if (!why.empty() && exists && output.name == sequenceName &&
         !std::filesystem::is_regular_file(output.name, error))
@@ -160,8 +161,8 @@ FinalExtras checkOutputs(const Arguments& arguments, platform::Console& console)
       const RunFile& file = runFile(role);
       const std::string why = replaceable(file.name);
       if (!why.empty())
-        console.writeError(std::string("警告: ") + file.what + " \"" + file.name +
-                           "\" 无法写入 (" + why + "); 本次运行不写它, 其余输出照常。\n");
+        console.writeError(std::string("警告: ") + file.what + " \"" + file.name + "\" 无法写入 (" +
+                           why + "); 本次运行不写它, 其余输出照常。\n");
       return why.empty();
     };
     extras.picture = extra(RunFileRole::picture);

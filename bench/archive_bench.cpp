@@ -6,10 +6,10 @@
 // Run it in the project's folder. The file (default "archive-bench.txt") is written there and
 // removed at the end.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <fstream>
 #include <string>

@@ -16,7 +16,6 @@
 //
 // Run it in the project's folder: the paths inside a project are relative to it.
 #include <sys/resource.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -29,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/project_loader.h"
 #include "bench/previous_fast_evaluation.h"
+#include "formats/project_loader.h"
 #include "model/layout.h"
 #include "model/project.h"
 #include "placement/evaluation.h"

@@ -1,9 +1,9 @@
 #include "formats/dxf_writer.h"
 
-#include "geometry/assert.h"
 #include "formats/atomic_file.h"
 #include "formats/number_format.h"
 #include "formats/run_files.h"
+#include "geometry/assert.h"
 #include "model/input_error.h"
 
 namespace tessera {

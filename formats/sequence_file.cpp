@@ -10,10 +10,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "geometry/assert.h"
 #include "formats/atomic_file.h"
 #include "formats/number_format.h"
 #include "formats/run_files.h"
+#include "geometry/assert.h"
 #include "model/input_error.h"
 
 namespace tessera {
@@ -196,8 +196,7 @@ void writeSequenceFile(const Project& project, const TypeSequenceArchive& archiv
   AtomicFile file(fileName);
   writeSequenceFile(file.stream(), project, archive, best);
   if (!file.commit())
-    throw InputError(runFile(RunFileRole::sequence).failure,
-                     InputError::Channel::StandardError);
+    throw InputError(runFile(RunFileRole::sequence).failure, InputError::Channel::StandardError);
 }
 
 SequenceFileContents readSequenceFile(const Project& project, std::istream& in) {

@@ -1,20 +1,19 @@
 #include "mesh/import_project.h"
 
-#include "formats/number_format.h"
-
 #include <algorithm>
 #include <charconv>
-#include <iterator>
-#include <memory>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <ostream>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string_view>
 
 #include "formats/file_group.h"
+#include "formats/number_format.h"
 #include "formats/run_files.h"
 #include "formats/same_file.h"
 #include "geometry/orientations.h"

@@ -74,7 +74,7 @@ MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name) {
 }
 
 std::vector<MeshObject> layoutObjects(const Project& project, const Layout& layout,
-                                     const ExportContent& content) {
+                                      const ExportContent& content) {
   const OriginalMeshes* originals = content.sources ? &content.sources->originals : nullptr;
   std::vector<MeshObject> objects;
   for (int id = 0; id < static_cast<int>(layout.parts.size()); ++id) {
@@ -91,7 +91,8 @@ std::vector<MeshObject> layoutObjects(const Project& project, const Layout& layo
     for (const Point& v : original->second.vertices)
       moved.vertices.push_back(applyMotion(motion, project.orientationTable, v));
     objects.push_back(std::move(moved));
-    if (content.shapes) objects.push_back(meshObjectOf(placedSolid(project, layout, id), name + " shape"));
+    if (content.shapes)
+      objects.push_back(meshObjectOf(placedSolid(project, layout, id), name + " shape"));
   }
   if (content.container && content.sources && content.sources->buildVolume) {
     const Point& volume = *content.sources->buildVolume;

@@ -35,7 +35,7 @@ struct ExportContent {
 /// name has an original is that original carried along the part's motion, vertex by vertex,
 /// by the arithmetic that moved the part. Then what content asks for besides.
 std::vector<MeshObject> layoutObjects(const Project& project, const Layout& layout,
-                                     const ExportContent& content);
+                                      const ExportContent& content);
 
 /// Writes layoutObjects to path in the format its extension names (STL as ASCII), replacing
 /// any file there all at once. Throws InputError (standard error) naming the path when the

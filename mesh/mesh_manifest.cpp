@@ -76,8 +76,8 @@ void checkAgainstPart(const std::string& manifestPath, const ManifestEntry& entr
   // Moves keep the order of coordinates, so an original inside its shape stays inside it.
   for (const std::vector<int>& face : original.faces)
     for (const int corner : face) {
-      const Point p = applyMotion(parking, orientations,
-                                  original.vertices[static_cast<std::size_t>(corner)]);
+      const Point p =
+          applyMotion(parking, orientations, original.vertices[static_cast<std::size_t>(corner)]);
       if (p.x < part.boxMin.x || p.y < part.boxMin.y || p.z < part.boxMin.z ||
           p.x > part.boxMax.x || p.y > part.boxMax.y || p.z > part.boxMax.z)
         throw notThePart(meshFileOf(manifestPath, entry),

@@ -58,7 +58,8 @@ HeightOf heightOf(const Project& project) { return parkedLayout(project).measure
 namespace {
 
 Polyhedron sourceOf(const Project& project, int id) {
-  Polyhedron solid = project.sources[static_cast<std::size_t>(project.sourceOfPart[static_cast<std::size_t>(id)])];
+  Polyhedron solid =
+      project.sources[static_cast<std::size_t>(project.sourceOfPart[static_cast<std::size_t>(id)])];
   const Part& part = project.parts[id];
   solid.cellSide = part.cellSide;
   solid.id = part.id;

@@ -30,7 +30,8 @@ struct Project {
   PartList parts;
   std::vector<int> typeOfPart;    // by id: typeIndex of the first part type named like it
   std::vector<int> sourceOfPart;  // by id: its part file, an index into sources
-  std::vector<Point> parkOffset;  // by id: the move that took its file's solid to where it is parked
+  std::vector<Point>
+      parkOffset;  // by id: the move that took its file's solid to where it is parked
   int sequenceLength = 0;
   double PBSL = 0.0;
   int RN = 0;

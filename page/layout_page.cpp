@@ -121,8 +121,8 @@ std::string layoutJson(const Project& project, const Layout& layout, const std::
     if (i > 0) out.push_back(',');
     out += "{\"name\":";
     jsonString(out, project.partTypes[i].name);
-    out += ",\"colour\":\"" + colourText(static_cast<int>(i)) + "\",\"count\":" +
-           std::to_string(measure.copiesPerType[i]) + "}";
+    out += ",\"colour\":\"" + colourText(static_cast<int>(i)) +
+           "\",\"count\":" + std::to_string(measure.copiesPerType[i]) + "}";
   }
   out += "],\"parts\":[";
   for (int i = 0; i < static_cast<int>(layout.parts.size()); ++i) {
@@ -131,8 +131,7 @@ std::string layoutJson(const Project& project, const Layout& layout, const std::
     if (i > 0) out.push_back(',');
     out += "{\"name\":";
     jsonString(out, part.name);
-    out += ",\"id\":" + std::to_string(part.id) +
-           ",\"type\":" + std::to_string(placement.type) +
+    out += ",\"id\":" + std::to_string(part.id) + ",\"type\":" + std::to_string(placement.type) +
            ",\"placed\":" + (placement.placed ? "true" : "false") + ",\"position\":";
     jsonPoint(out, placement.boxMin);
     out += ",\"volume\":";

@@ -436,9 +436,8 @@ bool FastEvaluator::State::sameContext(const Project& p) const {
     return false;
   if (!sameDoubles(&pbsl, &p.PBSL, 1)) return false;
   if (table.size() != p.orientationTable.size()) return false;
-  return table.empty() ||
-         std::memcmp(table.data(), p.orientationTable.data(), table.size() * sizeof(Orientation)) ==
-             0;
+  return table.empty() || std::memcmp(table.data(), p.orientationTable.data(),
+                                      table.size() * sizeof(Orientation)) == 0;
 }
 
 void FastEvaluator::State::adopt(const Project& p) {

@@ -22,8 +22,8 @@ struct OccupancyGrid {
   int gridY = 0;
   int gridZ = 0;
   std::vector<std::uint8_t> cells;
-  Point origin;        // the container's box minimum
-  double pbsl = 0.0;   // the cell edge
+  Point origin;       // the container's box minimum
+  double pbsl = 0.0;  // the cell edge
 
   bool exists() const { return gridX > 0 && gridY > 0 && gridZ > 0; }
   std::size_t index(int x, int y, int z) const {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/project.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
 
 namespace tessera {
 

@@ -155,13 +155,13 @@ class Reader {
   std::size_t at_ = 0;
 };
 
-void checkSequence(const Reader& in, const PackingSequence& s, int n, int below,
-                   const char* what) {
+void checkSequence(const Reader& in, const PackingSequence& s, int n, int below, const char* what) {
   if (s.count() != n)
     in.refuse(std::string(what) + " of " + std::to_string(s.count()) + " items, not " +
               std::to_string(n));
   for (const std::int32_t item : s.items)
-    if (item < 0 || item >= below) in.refuse(std::string(what) + " holding " + std::to_string(item));
+    if (item < 0 || item >= below)
+      in.refuse(std::string(what) + " holding " + std::to_string(item));
 }
 
 void checkChain(const Reader& in, const AnnealingChain& chain, const WireLimits& limits) {

@@ -78,7 +78,8 @@ ChainSet::ChainSet(const Project& project, const AnnealingChain& start,
   const int mine = chainsInProcess(k, processes, rank);
   workers_ = std::max(1, std::min(mine, settings.threads));
   for (int c = 0; c < k; ++c) {
-    auto member = std::make_unique<Member>(Member{c, start, {}, Random(), {}, {}, nullptr, {}, false});
+    auto member =
+        std::make_unique<Member>(Member{c, start, {}, Random(), {}, {}, nullptr, {}, false});
     if (c % processes == rank) {
       // Threads left over once every chain has one go to the first chains' evaluations.
       const int own = static_cast<int>(local_.size());

@@ -157,8 +157,8 @@ SearchResult optimize(const Project& project, SearchServices services,
     current.efficiency = evaluate(project, current).measure.efficiency();
     archive.insertSorted(toTypeSequence(project, current));
   } else {
-    recheckResumedBest(project, console, evaluate, options.placementRule,
-                       options.sequenceFileName, current, archive);
+    recheckResumedBest(project, console, evaluate, options.placementRule, options.sequenceFileName,
+                       current, archive);
   }
   const HeightOf height = heightOf(project);
 

@@ -15,7 +15,8 @@ namespace {
 /// The file a pause under baseName would replace although it must not, or an empty string.
 std::string clashOf(const SearchOptions& options, const std::string& baseName) {
   std::vector<std::string> written;
-  for (const RunFileRole role : {RunFileRole::drawing, RunFileRole::finalReport, RunFileRole::sequence})
+  for (const RunFileRole role :
+       {RunFileRole::drawing, RunFileRole::finalReport, RunFileRole::sequence})
     written.push_back(baseName + runFile(role).pauseSuffix);
   for (const ExtraLayoutFile& extra : options.extras) written.push_back(baseName + extra.suffix);
   std::vector<std::string> kept = options.protectedFiles;
@@ -83,8 +84,7 @@ bool pauseCheck(const Project& project, SearchServices services, const SearchOpt
       if (!baseName.empty()) {
         const double elapsed =
             secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
-        writeInterimOutput(project, services, options, baseName, archive, iteration, best,
-                           elapsed);
+        writeInterimOutput(project, services, options, baseName, archive, iteration, best, elapsed);
       }
       break;
     }

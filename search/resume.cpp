@@ -38,8 +38,9 @@ Backup backUp(const std::string& fileName) {
 /// Called once the console has said why the file is kept.
 void refuseWithoutBackup(const Backup& backup) {
   if (backup.error)
-    throw InputError("无法保存排样序列文件的备份 \"" + backup.name + "\": " + backup.error.message(),
-                     InputError::Channel::StandardError);
+    throw InputError(
+        "无法保存排样序列文件的备份 \"" + backup.name + "\": " + backup.error.message(),
+        InputError::Channel::StandardError);
 }
 
 InputError unreadableSequenceFile(const std::string& fileName, const std::string& reason) {

@@ -24,9 +24,9 @@ std::string text(const Values&... values) {
 }
 
 InputError logFailure(const std::string& fileName, const std::string& reason) {
-  return InputError("report2 file open error!\n日志文件 \"" + fileName + "\" 写入失败 (" + reason +
-                        ")",
-                    InputError::Channel::StandardError);
+  return InputError(
+      "report2 file open error!\n日志文件 \"" + fileName + "\" 写入失败 (" + reason + ")",
+      InputError::Channel::StandardError);
 }
 
 }  // namespace
@@ -42,7 +42,8 @@ SearchLog::SearchLog(platform::Console& console, std::string fileName)
       fd_ = -1;
     }
     if (fd_ < 0)
-      throw logFailure(fileName_, "它是指向文件的符号链接; 日志不会经由链接写入别的文件, 请删除该链接");
+      throw logFailure(fileName_,
+                       "它是指向文件的符号链接; 日志不会经由链接写入别的文件, 请删除该链接");
     ::fcntl(fd_, F_SETFL, O_APPEND);
   }
   if (fd_ < 0) throw logFailure(fileName_, std::strerror(errno));
@@ -106,8 +107,9 @@ void SearchLog::stopped(SearchStop stop, double timeLimitSeconds) {
                 " 秒: 本次迭代已完成, 搜索结束并写出全部结果。"));
       break;
     case SearchStop::interrupted:  // the console's own: the log records the search only
-      console_.line("收到中断 (Ctrl-C): 本次迭代已完成, 搜索正常结束并写出全部结果。"
-                    "再按一次 Ctrl-C 将立即退出。");
+      console_.line(
+          "收到中断 (Ctrl-C): 本次迭代已完成, 搜索正常结束并写出全部结果。"
+          "再按一次 Ctrl-C 将立即退出。");
       break;
     case SearchStop::none:
     case SearchStop::paused:
@@ -119,11 +121,11 @@ void SearchLog::finished(const FinishRecord& r) {
   console_.line(text("Total Computing time =", r.totalSeconds, "s."));
   console_.line(text("Pausing time =", r.pauseSeconds, "s."));
   line(text("  本次计划迭代", r.planned, "次迭代,实际完成", r.completed, "次迭代."));
-  line(text("  本次模拟退火算法实际耗费时间:", r.computingTimeText, ", 目前最优排样高度=",
-            r.bestHeight, ", 最优排样效率=", r.bestEfficiency));
+  line(text("  本次模拟退火算法实际耗费时间:", r.computingTimeText,
+            ", 目前最优排样高度=", r.bestHeight, ", 最优排样效率=", r.bestEfficiency));
   if (r.completed > 0) {
-    line(text("  最低排样效率=", r.minimum, ", 最高排样效率=", r.maximum, ", 平均排样效率=",
-              r.average));
+    line(text("  最低排样效率=", r.minimum, ", 最高排样效率=", r.maximum,
+              ", 平均排样效率=", r.average));
   } else {
     line("  最低排样效率=无, 最高排样效率=无, 平均排样效率=无");
   }

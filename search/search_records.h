@@ -33,7 +33,7 @@ struct IterationRecord {
 
 /// A meeting of several chains: the best of all after it.
 struct ExchangeRecord {
-  int exchange = 0;   // counted from 1
+  int exchange = 0;  // counted from 1
   int chains = 0;
   int completed = 0;  // iterations each chain has done
   double bestEfficiency = 0.0;

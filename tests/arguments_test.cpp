@@ -89,10 +89,9 @@ TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
   EXPECT_EQ(two.startTemperature, 0.003);
   EXPECT_EQ(two.exchangeEvery, 10);
   // Given options win, in any order.
-  const SearchOptions given =
-      searchOptionsOf(parse({"--placement", "lowest-point", "--max-swaps", "7",
-                             "--start-temperature", "0.5", "--chains=3", "--exchange-every", "4",
-                             "--seed", "9", "--threads", "2"}));
+  const SearchOptions given = searchOptionsOf(
+      parse({"--placement", "lowest-point", "--max-swaps", "7", "--start-temperature", "0.5",
+             "--chains=3", "--exchange-every", "4", "--seed", "9", "--threads", "2"}));
   EXPECT_EQ(given.placementRule, PlacementRule::lowestPoint);
   EXPECT_EQ(given.maxSwaps, 7);
   EXPECT_EQ(given.startTemperature, 0.5);

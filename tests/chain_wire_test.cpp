@@ -81,8 +81,8 @@ TEST(ChainWire, WhatOneProcessWritesTheOtherReadsBackBitForBit) {
   EXPECT_EQ(decodeRound(encodeRound(10)), 10);
   EXPECT_EQ(commandOf(encodeEnd()), ChainCommand::end);
 
-  const std::vector<ChainReport> reports = decodeReports(encodeReports(reportsOfRankOne()),
-                                                         kLimits, 1);
+  const std::vector<ChainReport> reports =
+      decodeReports(encodeReports(reportsOfRankOne()), kLimits, 1);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(reports[0].index, 1);
   EXPECT_TRUE(reports[0].exhausted);

@@ -1,9 +1,11 @@
 // Several annealing chains side by side: a result that depends on the seed and the chain count
 // only, the exchanges, the time limit and resuming from what the chains archived.
+#include "search/chains.h"
+
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -15,7 +17,6 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/encoding.h"
-#include "search/chains.h"
 #include "search/optimizer.h"
 #include "search/random.h"
 #include "search/sequences.h"

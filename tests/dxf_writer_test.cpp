@@ -80,8 +80,8 @@ TEST(DxfWriter, FacesKeepRingOrderAndPartsTheirTypeLayer) {
   Part cubeB = cubeA;
   cubeB.translate({5, 0, 0});
   Part pentagon = test::prism({{0, 0}, {2, 0}, {3, 1}, {1, 2}, {-1, 1}}, 0, 1, "pentagon");
-  const Project project = test::loadedProject(test::cube(30.0, "container"),
-                                              {tetra, cubeA, cubeB, pentagon}, 1, 1);
+  const Project project =
+      test::loadedProject(test::cube(30.0, "container"), {tetra, cubeA, cubeB, pentagon}, 1, 1);
   ASSERT_EQ(project.partTypes.size(), 3u);
 
   const std::vector<Entity> entities = entitiesOf(drawing(project));

@@ -1,3 +1,5 @@
+#include "placement/fast_evaluation.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +10,6 @@
 #include "formats/project_loader.h"
 #include "model/project.h"
 #include "placement/evaluation.h"
-#include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "placement/placement.h"
 #include "search/random.h"
@@ -32,8 +33,8 @@ struct Outcome {
 
 /// Adds a failure naming the sequence and the first part that differs.
 void expectSame(const Outcome& expected, const Outcome& actual, const std::string& where) {
-  EXPECT_TRUE(test::sameBits(expected.layout.measure.efficiency(),
-                             actual.layout.measure.efficiency()))
+  EXPECT_TRUE(
+      test::sameBits(expected.layout.measure.efficiency(), actual.layout.measure.efficiency()))
       << where << ": efficiency " << actual.layout.measure.efficiency() << ", reference "
       << expected.layout.measure.efficiency();
   ASSERT_EQ(expected.solids.size(), actual.solids.size()) << where;
@@ -78,9 +79,9 @@ void expectFastMatchesReference(const Project& project,
   for (int threads : threadCounts) {
     FastEvaluator fast(threads, rule);
     for (std::size_t i = 0; i < sequences.size(); ++i) {
-      expectSame(expected[i], fastOutcome(fast, project, sequences[i]),
-                 name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) +
-                     " thread(s)");
+      expectSame(
+          expected[i], fastOutcome(fast, project, sequences[i]),
+          name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) + " thread(s)");
       if (testing::Test::HasFailure()) return;
     }
   }
@@ -206,9 +207,9 @@ TEST(FastEvaluation, ContainerAwayFromTheOriginAndPartsThatFitNowhere) {
   const Polyhedron container = test::box({-3.25, 1.5, 2}, {1.75, 6.5, 6}, "container");
   Project project =
       test::makeProject(container,
-                       {test::box({0, 0, 0}, {1, 1, 7}, "pole"), test::lShape(), test::lShape(),
-                        test::cube(1.5), test::tetrahedron(), test::tetrahedron()},
-                       0.7, 2);
+                        {test::box({0, 0, 0}, {1, 1, 7}, "pole"), test::lShape(), test::lShape(),
+                         test::cube(1.5), test::tetrahedron(), test::tetrahedron()},
+                        0.7, 2);
   test::Draw draw(99);
   expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 5, draw), "offset");
 }
@@ -270,9 +271,9 @@ TEST(FastEvaluation, PublicInstanceParts) {
   loadProject(project, "project.txt");
   buildOrientations(project);
   FastEvaluator probe(1);
-  EXPECT_EQ(probe.evaluate(project, test::identitySequence(project.sequenceLength))
-                .measure.placedCount,
-            5);
+  EXPECT_EQ(
+      probe.evaluate(project, test::identitySequence(project.sequenceLength)).measure.placedCount,
+      5);
   test::Draw draw(5);
   expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 3, draw), "public five");
 }

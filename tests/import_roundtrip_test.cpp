@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "mesh/import_project.h"
-#include "mesh/layout_export.h"
 #include "formats/polyhedron_reader.h"
 #include "formats/project_loader.h"
+#include "mesh/import_project.h"
+#include "mesh/layout_export.h"
 #include "placement/evaluation.h"
 #include "placement/invariants.h"
 #include "placement/occupancy_grid.h"

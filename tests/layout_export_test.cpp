@@ -120,7 +120,7 @@ Lib3mfView readWithLib3mf(std::string bytes) {
 
 TEST(LayoutExport, OneObjectPerPartNamedByIdAndTheContainerOnlyWhenAsked) {
   const Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}, "box"),
-                                                {test::lShape("bracket"), test::cube(1)}, 1, 1);
+                                            {test::lShape("bracket"), test::cube(1)}, 1, 1);
   const std::vector<std::string> parts{"bracket#0", "cube#1"};
   const Exports without(project, false);
   const Exports with(project, true);
@@ -189,8 +189,7 @@ TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
 }
 
 TEST(LayoutExport, UnwritableTargetIsBadOutputNamingTheFile) {
-  const Project project =
-      test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
+  const Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
   test::ScratchFolder folder;
   for (const std::string& path : {folder.path("missing/layout.3mf"), folder.path("layout.ply")}) {
     try {
@@ -241,7 +240,8 @@ TEST(LayoutExport, AGbkNamedPartIsNamedInUtf8InEveryFormat) {
   const Exports exports(project, false);
   for (const auto* objects : {&exports.obj, &exports.stl, &exports.threeMf})
     EXPECT_EQ(namesOf(*objects), std::vector<std::string>{utf8 + "#0"});
-  const Lib3mfView view = readWithLib3mf(threeMfPackage(layoutObjects(project, parkedLayout(project), {})));
+  const Lib3mfView view =
+      readWithLib3mf(threeMfPackage(layoutObjects(project, parkedLayout(project), {})));
   ASSERT_TRUE(view.read);
   EXPECT_EQ(view.warnings, 0u);
   EXPECT_EQ(view.names, std::vector<std::string>{utf8 + "#0"});

@@ -46,12 +46,11 @@ bool isUtf8(const std::string& text) {
 // Two parts of two types: the first placed in the container's corner, the second still parked.
 struct TwoParts {
   explicit TwoParts(const std::string& secondName)
-      : project(test::makeProject(test::box({0, 0, 0}, {5, 5, 8}, "container"),
-                                  {test::box({0, 0, 0}, {3, 2, 1}, "slab"),
-                                   test::cube(1.5, secondName)},
-                                  1, 1)),
-        layout(makeLayout(project, {posedPlacement(project, 0, -1, {0, 0, 0}),
-                                    parkedPlacement(project, 1)})) {}
+      : project(test::makeProject(
+            test::box({0, 0, 0}, {5, 5, 8}, "container"),
+            {test::box({0, 0, 0}, {3, 2, 1}, "slab"), test::cube(1.5, secondName)}, 1, 1)),
+        layout(makeLayout(
+            project, {posedPlacement(project, 0, -1, {0, 0, 0}), parkedPlacement(project, 1)})) {}
   Project project;
   Layout layout;
 };

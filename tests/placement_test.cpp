@@ -53,9 +53,9 @@ TEST(Placement, EqualScoresKeepTheEarlierOrientation) {
     Polyhedron cube = test::cube(2);
     cube.referencePoint = {1, 1, 1};  // the centre: both orientations score alike
     Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {cube}, 1, 1);
-    project.orientationTable = identityFirst
-                                   ? std::vector<Orientation>{identityTransform(), halfTurnAboutZ()}
-                                   : std::vector<Orientation>{halfTurnAboutZ(), identityTransform()};
+    project.orientationTable =
+        identityFirst ? std::vector<Orientation>{identityTransform(), halfTurnAboutZ()}
+                      : std::vector<Orientation>{halfTurnAboutZ(), identityTransform()};
     PlacementState state(project);
     ASSERT_TRUE(placePart(state, 0));
     EXPECT_EQ(state.placements[0].orientation, 0);  // the earlier entry of the table
@@ -145,7 +145,7 @@ TEST(Placement, SlideStopsAtContactAndDoesNotMoveAPartAlreadyThere) {
   EXPECT_LT(falling.boxMin.z, resting.boxMax.z + 0.01);
   EXPECT_EQ(falling.boxMin.x, 1.5);
   EXPECT_GT(state.placements[1].motion.size(), steps);  // every stride taken is in its motion
-  slide(state, 1, {-1, 0, 0});  // the first cube lies wholly below: nothing in the way
+  slide(state, 1, {-1, 0, 0});       // the first cube lies wholly below: nothing in the way
   EXPECT_EQ(falling.boxMin.x, 0.0);  // vertices on the container's face x = 0 count as inside
   EXPECT_EQ(interferingPair(state.solids, {0, 1}), "");
 }

@@ -59,11 +59,11 @@ TEST(ReportWriter, HeightCountsEveryPartFromTheContainerBottomAndNeverBelowIt) {
 }
 
 TEST(ReportWriter, WithoutPartsTheDensityIsNan) {
-  EXPECT_EQ(finalReportLines(measureOf(test::box({0, 0, 0}, {30, 31, 40}, "container"), {}),
-                             "0.00 秒"),
-            (std::vector<std::string>{"Calculating Time:0.00 秒", "Volume of All Parts:0",
-                                      "Length of Container:30", "Width of Container:31",
-                                      "Packing Height:0", "Packing Density:nan%"}));
+  EXPECT_EQ(
+      finalReportLines(measureOf(test::box({0, 0, 0}, {30, 31, 40}, "container"), {}), "0.00 秒"),
+      (std::vector<std::string>{"Calculating Time:0.00 秒", "Volume of All Parts:0",
+                                "Length of Container:30", "Width of Container:31",
+                                "Packing Height:0", "Packing Density:nan%"}));
 }
 
 TEST(ReportWriter, InterimReportHasIterationAndSeconds) {

@@ -58,8 +58,7 @@ TEST(RunBudget, PartsWhoseSlideWouldNeverEndAreFoundHoweverTheyStand) {
 
 TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const Project project =
-      test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
+  const Project project = test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
   const RunFigures figures = runFigures(project, 2);
   EXPECT_EQ(figures.gridX, 1001);
   EXPECT_EQ(figures.gridY, 1034);
@@ -86,8 +85,7 @@ TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
 
 TEST(RunBudget, EveryCopyOfSeveralChainsIsCounted) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const Project fine =
-      test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
+  const Project fine = test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
   const RunFigures one = runFigures(fine, 2);
   const RunFigures five = runFigures(fine, 2, 5);
   EXPECT_EQ(five.totalGridBytes(), 5 * (one.gridBytes + one.bitmapBytes));

@@ -49,10 +49,10 @@ struct SearchRun {
       return test::layoutScoring(p, 0.4 + 0.01 * at);
     };
     // Written at a pause only: no name at the end of the run.
-    options.extras.push_back({"", "", false, [this](const Project&, const Layout&,
-                                                     const std::string& baseName) {
-                                extras.push_back(baseName);
-                              }});
+    options.extras.push_back(
+        {"", "", false, [this](const Project&, const Layout&, const std::string& baseName) {
+           extras.push_back(baseName);
+         }});
     Random random(seed);
     computingTimeText = optimize(project, {console, clock, random}, options).computingTimeText;
   }

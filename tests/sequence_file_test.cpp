@@ -150,8 +150,8 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
   }
 
   // A comma after the last item closes the line, as the writer never puts it: the same file.
-  const SequenceFileContents closed =
-      read(project, replaced(replaced(text, "3,0,1,4,2", "3,0,1,4,2,"), "0,0,0,1,1", "0,0,0,1,1, "));
+  const SequenceFileContents closed = read(
+      project, replaced(replaced(text, "3,0,1,4,2", "3,0,1,4,2,"), "0,0,0,1,1", "0,0,0,1,1, "));
   EXPECT_EQ(checkSequenceFile(project, closed).value_or("fits"), "fits");
   EXPECT_EQ(closed.idSequence.items, read(project, text).idSequence.items);
   EXPECT_EQ(closed.archive.count(), 2);

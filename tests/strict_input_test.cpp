@@ -318,14 +318,17 @@ TEST(StrictInput, PolyhedraThatAreNotSolidsAndFlatContainersAreRefused) {
   LoadedFiles degenerate({kContainer, projectOf({"a.txt"}), {"a.txt", flat}});
   EXPECT_EQ(degenerate.error(), "文件\"a.txt\": 多面体的面围不出体积 (面都退化了), 不是实体");
 
-  LoadedFiles thin({{"container.txt", boxText("box", 10, 0, 12, "1")}, projectOf({"a.txt"}),
-                {"a.txt", boxText("a", 2, 2, 2)}});
+  LoadedFiles thin({{"container.txt", boxText("box", 10, 0, 12, "1")},
+                    projectOf({"a.txt"}),
+                    {"a.txt", boxText("a", 2, 2, 2)}});
   EXPECT_EQ(thin.error(), "文件\"container.txt\": 容器在 y 方向的尺寸为 0: 容器必须有长、宽、高");
 }
 
 TEST(StrictInput, TwoShapesUnderOneNameAreRefusedNamingBothFiles) {
-  LoadedFiles clash({kContainer, projectOf({"a.txt", "b.txt"}), {"a.txt", boxText("part", 2, 2, 2)},
-                 {"b.txt", boxText("part", 2, 2, 3)}});
+  LoadedFiles clash({kContainer,
+                     projectOf({"a.txt", "b.txt"}),
+                     {"a.txt", boxText("part", 2, 2, 2)},
+                     {"b.txt", boxText("part", 2, 2, 3)}});
   EXPECT_EQ(clash.error(),
             "文件\"b.txt\": 与文件\"a.txt\"的名称行相同 (\"part\"), 形状却不同; "
             "不同的零件须有不同的名称");
@@ -348,16 +351,18 @@ TEST(StrictInput, TwoShapesUnderOneNameAreRefusedNamingBothFiles) {
     reordered.replace(reordered.find(face), renumbered.size(), renumbered);
   }
   LoadedFiles permuted({kContainer,
-                    projectOf({"a.txt", "b.txt"}),
-                    {"a.txt", boxText("part", 2, 2, 2)},
-                    {"b.txt", reordered}});
+                        projectOf({"a.txt", "b.txt"}),
+                        {"a.txt", boxText("part", 2, 2, 2)},
+                        {"b.txt", reordered}});
   EXPECT_EQ(permuted.error(), "(no error)") << reordered;
   EXPECT_EQ(permuted.project.partTypes.size(), 2u);
   EXPECT_EQ(permuted.project.parts.count(), 2);
 
   // The same shape twice (one file listed twice, or a copy of it) is one type, as always.
-  LoadedFiles same({kContainer, projectOf({"a.txt", "b.txt", "a.txt"}),
-                {"a.txt", boxText("part", 2, 2, 2)}, {"b.txt", boxText("part", 2, 2, 2)}});
+  LoadedFiles same({kContainer,
+                    projectOf({"a.txt", "b.txt", "a.txt"}),
+                    {"a.txt", boxText("part", 2, 2, 2)},
+                    {"b.txt", boxText("part", 2, 2, 2)}});
   same.load();
   EXPECT_EQ(same.project.parts.count(), 3);
 }
@@ -456,11 +461,11 @@ TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
 
 TEST(StrictInput, ANegativeCopyCountListsTheTypeAndMakesNoPart) {
   LoadedFiles loaded({kContainer,
-                   {"project.txt",
-                    "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"a.txt\"\n"
-                    "Copies\n-2\n----\nPart\n\"b.txt\"\nCopies\n2\n----\n#EndFile\n"},
-                   {"a.txt", boxText("a", 2, 2, 2)},
-                   {"b.txt", boxText("b", 2, 2, 3)}});
+                      {"project.txt",
+                       "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"a.txt\"\n"
+                       "Copies\n-2\n----\nPart\n\"b.txt\"\nCopies\n2\n----\n#EndFile\n"},
+                      {"a.txt", boxText("a", 2, 2, 2)},
+                      {"b.txt", boxText("b", 2, 2, 3)}});
   const std::vector<std::string> warnings = loaded.load();
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0],

@@ -107,8 +107,7 @@ TEST(Voxelise, LongThinPartsWithSmallBitmapsAreAccepted) {
   // A 1300 x 1 x 1 rod: its box diagonal bounds a cube of 1302^3 cells, beyond the budget,
   // but its bitmaps in the upright orientations are 1301 x 2 x 2 cells at most.
   const Polyhedron container = test::box({0, 0, 0}, {1400, 10, 10});
-  Project rod =
-      test::makeProject(container, {test::box({0, 0, 0}, {1300, 1, 1}, "rod")}, 1, 1);
+  Project rod = test::makeProject(container, {test::box({0, 0, 0}, {1300, 1, 1}, "rod")}, 1, 1);
   EXPECT_NO_THROW(checkCellBudget(rod));
   buildOrientations(rod);
   for (const Orientation& orientation : rod.orientationTable) {

@@ -21,8 +21,8 @@ Project loadedProject(const Polyhedron& container, const std::vector<Polyhedron>
   return project;
 }
 
-Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                    double pbsl, int rn) {
+Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts, double pbsl,
+                    int rn) {
   Project project = loadedProject(container, parts, pbsl, rn);
   buildOrientations(project);
   return project;

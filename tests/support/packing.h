@@ -15,8 +15,8 @@ namespace tessera::test {
 /// one part type per name in the order names first appear; every part gets cellSide PBSL, is
 /// parked (box minimum on the container's box maximum) and numbered 0..n-1 in list order. The
 /// parts are not sorted. The orientation table is built.
-Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                    double pbsl, int rn);
+Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts, double pbsl,
+                    int rn);
 /// The same without the orientation table, as loading leaves it: nothing large is made.
 Project loadedProject(const Polyhedron& container, const std::vector<Polyhedron>& parts,
                       double pbsl, int rn);
