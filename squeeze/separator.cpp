@@ -1,0 +1,398 @@
+#include "squeeze/separator.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "geometry/assert.h"
+
+namespace tessera {
+
+namespace {
+
+double& axis(Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
+double axis(const Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
+double largest(const Point& p) { return std::max({p.x, p.y, p.z}); }
+Point centreOf(const PreparedSolid& s) {
+  return {0.5 * (s.boxMin.x + s.boxMax.x), 0.5 * (s.boxMin.y + s.boxMax.y),
+          0.5 * (s.boxMin.z + s.boxMax.z)};
+}
+
+}  // namespace
+
+Separator::Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes,
+                     const SeparatorOptions& options)
+    : problem_(problem), shapes_(shapes), options_(options), n_(problem.partCount()) {
+  const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
+  overlap_.assign(cells, 0.0);
+  weight_.assign(cells, 1.0);
+  collisions_.assign(static_cast<std::size_t>(n_), 0);
+  boxMin_.resize(static_cast<std::size_t>(n_));
+  boxMax_.resize(static_cast<std::size_t>(n_));
+  solids_.resize(static_cast<std::size_t>(n_));
+}
+
+void Separator::realise(int i, const Pose& pose, PreparedSolid& out) const {
+  const int type = problem_.partType[static_cast<std::size_t>(i)];
+  out = shapes_.shape(type, pose.orientation).solid;
+  translateSolid(out, pose.translation);
+  refreshPlanes(out);
+}
+
+double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
+                              Scratch& scratch) {
+  const Point& t = pose.translation;
+  const auto uj = static_cast<std::size_t>(j);
+  const int typeI = problem_.partType[static_cast<std::size_t>(i)];
+  const int typeJ = problem_.partType[uj];
+  const TurnedShape& other = shapes_.shape(typeJ, poses_[uj].orientation);
+  const Point off = minus(t, poses_[uj].translation);
+  const double eps =
+      options_.decayShare * std::min(shapes_.poleScale(typeI), shapes_.poleScale(typeJ));
+  double sum = 0.0;
+  bool certain = false;
+  for (const Sphere& a : shape.poles) {
+    const Point ca = plus(a.centre, off);
+    for (const Sphere& b : other.poles) {
+      const double dx = ca.x - b.centre.x;
+      const double dy = ca.y - b.centre.y;
+      const double dz = ca.z - b.centre.z;
+      const double depth = a.radius + b.radius - std::sqrt(dx * dx + dy * dy + dz * dz);
+      if (depth > 0.0) certain = true;
+      sum += depth >= eps ? depth : eps * eps / (2.0 * eps - depth);
+    }
+  }
+  if (!certain) {
+    if (scratch.realised == nullptr) {
+      realise(i, pose, scratch.solid);
+      scratch.realised = &scratch.solid;
+    }
+    ++counters_.exactTests;
+    if (solidsDisjoint(*scratch.realised, solids_[uj])) return 0.0;
+  }
+  return std::max(sum, 0.1 * eps);
+}
+
+double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch) {
+  ++counters_.evaluations;
+  scratch.realised = nullptr;
+  const int type = problem_.partType[static_cast<std::size_t>(i)];
+  const TurnedShape& shape = shapes_.shape(type, pose.orientation);
+  const Point lo = plus(shape.solid.boxMin, pose.translation);
+  const Point hi = plus(shape.solid.boxMax, pose.translation);
+  const double* weights = weight_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n_);
+  double total = 0.0;
+  for (int j = 0; j < n_; ++j) {
+    if (j == i) continue;
+    const auto uj = static_cast<std::size_t>(j);
+    if (!boxesOverlap(lo, hi, boxMin_[uj], boxMax_[uj])) continue;
+    const double ov = pairOverlap(i, pose, shape, j, scratch);
+    if (ov == 0.0) continue;
+    total += weights[uj] * ov;
+    if (total > cutoff) return total;
+  }
+  return total;
+}
+
+void Separator::place(int i, const Pose& pose) {
+  const auto ui = static_cast<std::size_t>(i);
+  const int type = problem_.partType[ui];
+  const TurnedShape& shape = shapes_.shape(type, pose.orientation);
+  poses_[ui] = pose;
+  boxMin_[ui] = plus(shape.solid.boxMin, pose.translation);
+  boxMax_[ui] = plus(shape.solid.boxMax, pose.translation);
+  realise(i, pose, solids_[ui]);
+  Scratch scratch;
+  scratch.realised = &solids_[ui];
+  for (int j = 0; j < n_; ++j) {
+    if (j == i) continue;
+    const auto uj = static_cast<std::size_t>(j);
+    double ov = 0.0;
+    if (boxesOverlap(boxMin_[ui], boxMax_[ui], boxMin_[uj], boxMax_[uj]))
+      ov = pairOverlap(i, pose, shape, j, scratch);
+    double& mine = overlap_[ui * static_cast<std::size_t>(n_) + uj];
+    const bool was = mine > 0.0;
+    const bool is = ov > 0.0;
+    if (was != is) {
+      collisions_[ui] += is ? 1 : -1;
+      collisions_[uj] += is ? 1 : -1;
+    }
+    mine = ov;
+    overlap_[uj * static_cast<std::size_t>(n_) + ui] = ov;
+  }
+}
+
+void Separator::rescoreAll() {
+  for (int i = 0; i < n_; ++i) {
+    const auto ui = static_cast<std::size_t>(i);
+    const TurnedShape& shape = shapes_.shape(problem_.partType[ui], poses_[ui].orientation);
+    boxMin_[ui] = plus(shape.solid.boxMin, poses_[ui].translation);
+    boxMax_[ui] = plus(shape.solid.boxMax, poses_[ui].translation);
+    realise(i, poses_[ui], solids_[ui]);
+  }
+  std::fill(overlap_.begin(), overlap_.end(), 0.0);
+  std::fill(collisions_.begin(), collisions_.end(), 0);
+  Scratch scratch;
+  for (int i = 0; i < n_; ++i) {
+    const auto ui = static_cast<std::size_t>(i);
+    const TurnedShape& shape = shapes_.shape(problem_.partType[ui], poses_[ui].orientation);
+    for (int j = i + 1; j < n_; ++j) {
+      const auto uj = static_cast<std::size_t>(j);
+      if (!boxesOverlap(boxMin_[ui], boxMax_[ui], boxMin_[uj], boxMax_[uj])) continue;
+      scratch.realised = &solids_[ui];
+      const double ov = pairOverlap(i, poses_[ui], shape, j, scratch);
+      if (ov == 0.0) continue;
+      overlap_[ui * static_cast<std::size_t>(n_) + uj] = ov;
+      overlap_[uj * static_cast<std::size_t>(n_) + ui] = ov;
+      ++collisions_[ui];
+      ++collisions_[uj];
+    }
+  }
+}
+
+void Separator::load(const std::vector<Pose>& poses, const Strip& strip) {
+  TESSERA_ASSERT(static_cast<int>(poses.size()) == n_);
+  strip_ = strip;
+  poses_ = poses;
+  for (int i = 0; i < n_; ++i) poses_[static_cast<std::size_t>(i)] = clamped(i, poses_[static_cast<std::size_t>(i)]);
+  rescoreAll();
+}
+
+bool Separator::fitsStrip(int type, int orientation) const {
+  const Point& e = shapes_.shape(type, orientation).extent;
+  return e.x <= strip_.high.x - strip_.low.x && e.y <= strip_.high.y - strip_.low.y &&
+         e.z <= strip_.high.z - strip_.low.z;
+}
+
+Pose Separator::clamped(int i, Pose pose) const {
+  const int type = problem_.partType[static_cast<std::size_t>(i)];
+  const TurnedShape& shape = shapes_.shape(type, pose.orientation);
+  for (int a = 0; a < 3; ++a) {
+    const double low = axis(strip_.low, a) - axis(shape.solid.boxMin, a);
+    const double high = axis(strip_.high, a) - axis(shape.solid.boxMax, a);
+    double& t = axis(pose.translation, a);
+    if (t > high) t = high;
+    if (t < low) t = low;
+  }
+  return pose;
+}
+
+void Separator::shrink(double top) {
+  const double bottom = problem_.container.boxMin.z;
+  const double ratio = (top - bottom) / (strip_.high.z - bottom);
+  strip_.high.z = top;
+  for (int i = 0; i < n_; ++i) {
+    const auto ui = static_cast<std::size_t>(i);
+    Pose pose = poses_[ui];
+    const int type = problem_.partType[ui];
+    if (!fitsStrip(type, pose.orientation)) {
+      // The part no longer stands in this orientation: the lowest allowed one, centre kept.
+      int lowest = pose.orientation;
+      for (int o : problem_.allowedOrientations[static_cast<std::size_t>(type)])
+        if (shapes_.shape(type, o).extent.z < shapes_.shape(type, lowest).extent.z) lowest = o;
+      const Point from = centreOf(shapes_.shape(type, pose.orientation).solid);
+      const Point to = centreOf(shapes_.shape(type, lowest).solid);
+      pose = {lowest, plus(pose.translation, minus(from, to))};
+    }
+    const double lowZ = boxMin_[ui].z;
+    pose.translation.z += bottom + (lowZ - bottom) * ratio - lowZ;
+    poses_[ui] = clamped(i, pose);
+  }
+  rescoreAll();
+}
+
+void Separator::swap(int a, int b) {
+  const auto ua = static_cast<std::size_t>(a);
+  const auto ub = static_cast<std::size_t>(b);
+  const Point ca{0.5 * (boxMin_[ua].x + boxMax_[ua].x), 0.5 * (boxMin_[ua].y + boxMax_[ua].y),
+                 0.5 * (boxMin_[ua].z + boxMax_[ua].z)};
+  const Point cb{0.5 * (boxMin_[ub].x + boxMax_[ub].x), 0.5 * (boxMin_[ub].y + boxMax_[ub].y),
+                 0.5 * (boxMin_[ub].z + boxMax_[ub].z)};
+  Pose pa = poses_[ua];
+  Pose pb = poses_[ub];
+  pa.translation = plus(pa.translation, minus(cb, ca));
+  pb.translation = plus(pb.translation, minus(ca, cb));
+  place(a, clamped(a, pa));
+  place(b, clamped(b, pb));
+}
+
+Pose Separator::globalSample(int i, SqueezeRandom& random) const {
+  const int type = problem_.partType[static_cast<std::size_t>(i)];
+  const std::vector<int>& allowed = problem_.allowedOrientations[static_cast<std::size_t>(type)];
+  int orientation = poses_[static_cast<std::size_t>(i)].orientation;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const int o = allowed[static_cast<std::size_t>(random.below(static_cast<int>(allowed.size())))];
+    if (fitsStrip(type, o)) {
+      orientation = o;
+      break;
+    }
+  }
+  const TurnedShape& shape = shapes_.shape(type, orientation);
+  Pose pose{orientation, {}};
+  for (int a = 0; a < 3; ++a) {
+    const double low = axis(strip_.low, a) - axis(shape.solid.boxMin, a);
+    const double high = axis(strip_.high, a) - axis(shape.solid.boxMax, a);
+    axis(pose.translation, a) = random.between(low, high);
+  }
+  return clamped(i, pose);
+}
+
+Pose Separator::localSample(int i, const Pose& around, SqueezeRandom& random) const {
+  const int type = problem_.partType[static_cast<std::size_t>(i)];
+  Pose pose = around;
+  if (random.unit() < options_.turnShare) {
+    const std::vector<int>& allowed = problem_.allowedOrientations[static_cast<std::size_t>(type)];
+    const int o = allowed[static_cast<std::size_t>(random.below(static_cast<int>(allowed.size())))];
+    if (fitsStrip(type, o)) {
+      const Point from = centreOf(shapes_.shape(type, around.orientation).solid);
+      const Point to = centreOf(shapes_.shape(type, o).solid);
+      pose = {o, plus(around.translation, minus(from, to))};
+    }
+  }
+  const Point& e = shapes_.shape(type, pose.orientation).extent;
+  for (int a = 0; a < 3; ++a) {
+    const double reach = options_.localReach * axis(e, a);
+    axis(pose.translation, a) += random.between(-reach, reach);
+  }
+  return clamped(i, pose);
+}
+
+void Separator::moveBest(int i, SqueezeRandom& random) {
+  const auto ui = static_cast<std::size_t>(i);
+  Scratch scratch;
+  const Pose current = poses_[ui];
+  Pose best = current;
+  double bestCost = cost(i, best, std::numeric_limits<double>::infinity(), scratch);
+  auto consider = [&](const Pose& pose) {
+    if (bestCost == 0.0) return;
+    const double c = cost(i, pose, bestCost, scratch);
+    if (c < bestCost) {
+      best = pose;
+      bestCost = c;
+    }
+  };
+  for (int k = 0; k < options_.globalSamples; ++k) consider(globalSample(i, random));
+  for (int k = 0; k < options_.localSamples; ++k) consider(localSample(i, current, random));
+  const int type = problem_.partType[ui];
+  const double size = largest(shapes_.shape(type, best.orientation).extent);
+  double step = options_.descentStart * size;
+  while (bestCost > 0.0 && step >= options_.descentEnd * size) {
+    bool improved = false;
+    for (int a = 0; a < 3; ++a) {
+      for (int sign = -1; sign <= 1; sign += 2) {
+        Pose next = best;
+        axis(next.translation, a) += sign * step;
+        next = clamped(i, next);
+        if (next == best) continue;
+        const Pose before = best;
+        consider(next);
+        improved = improved || !(best == before);
+      }
+    }
+    if (!improved) step *= 0.5;
+  }
+  ++counters_.moves;
+  if (!(best == current)) place(i, best);
+}
+
+void Separator::updateWeights() {
+  double deepest = 0.0;
+  for (double ov : overlap_) deepest = std::max(deepest, ov);
+  const auto n = static_cast<std::size_t>(n_);
+  for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t j = i + 1; j < n; ++j) {
+      const double ov = overlap_[i * n + j];
+      double w = weight_[i * n + j];
+      if (ov > 0.0) {
+        w *= options_.weightGrowthLow +
+             (options_.weightGrowthHigh - options_.weightGrowthLow) * (ov / deepest);
+      } else {
+        w = std::max(1.0, w * options_.weightDecay);
+      }
+      weight_[i * n + j] = w;
+      weight_[j * n + i] = w;
+    }
+  }
+}
+
+bool Separator::collisionFree() const {
+  return std::all_of(collisions_.begin(), collisions_.end(), [](int c) { return c == 0; });
+}
+
+double Separator::totalOverlap() const {
+  const auto n = static_cast<std::size_t>(n_);
+  double total = 0.0;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = i + 1; j < n; ++j) total += overlap_[i * n + j];
+  return total;
+}
+
+std::vector<double> Separator::tops() const {
+  std::vector<double> tops;
+  tops.reserve(boxMax_.size());
+  for (const Point& p : boxMax_) tops.push_back(p.z);
+  return tops;
+}
+
+Separator::Snapshot Separator::snapshot() const { return {poses_, overlap_}; }
+
+void Separator::restore(const Snapshot& s) {
+  for (int i = 0; i < n_; ++i) {
+    const auto ui = static_cast<std::size_t>(i);
+    if (poses_[ui] == s.poses[ui]) continue;
+    poses_[ui] = s.poses[ui];
+    const TurnedShape& shape = shapes_.shape(problem_.partType[ui], poses_[ui].orientation);
+    boxMin_[ui] = plus(shape.solid.boxMin, poses_[ui].translation);
+    boxMax_[ui] = plus(shape.solid.boxMax, poses_[ui].translation);
+    realise(i, poses_[ui], solids_[ui]);
+  }
+  overlap_ = s.overlap;
+  const auto n = static_cast<std::size_t>(n_);
+  std::fill(collisions_.begin(), collisions_.end(), 0);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j)
+      if (overlap_[i * n + j] > 0.0) ++collisions_[i];
+}
+
+bool Separator::separate(SqueezeRandom& random, const std::function<bool()>& stop) {
+  if (collisionFree()) return true;
+  Snapshot best = snapshot();
+  double bestTotal = totalOverlap();
+  int strikes = 0;
+  std::vector<int> order;
+  while (strikes < options_.strikes) {
+    const double strikeStart = bestTotal;
+    int idle = 0;
+    while (idle < options_.passesWithoutImprovement) {
+      order.clear();
+      for (int i = 0; i < n_; ++i)
+        if (collisions_[static_cast<std::size_t>(i)] > 0) order.push_back(i);
+      for (std::size_t k = order.size(); k > 1; --k)
+        std::swap(order[k - 1], order[static_cast<std::size_t>(random.below(static_cast<int>(k)))]);
+      for (int i : order) {
+        if (collisions_[static_cast<std::size_t>(i)] > 0) moveBest(i, random);
+        if (stop()) {
+          if (collisionFree()) return true;
+          restore(best);
+          return false;
+        }
+      }
+      ++counters_.passes;
+      if (collisionFree()) return true;
+      updateWeights();
+      const double total = totalOverlap();
+      if (total < bestTotal) {
+        bestTotal = total;
+        best = snapshot();
+        idle = 0;
+      } else {
+        ++idle;
+      }
+    }
+    restore(best);
+    strikes = bestTotal < strikeStart ? 0 : strikes + 1;
+  }
+  return false;
+}
+
+}  // namespace tessera

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "placement/prepared_solid.h"
+#include "squeeze/problem.h"
+#include "squeeze/random.h"
+#include "squeeze/shapes.h"
+
+// The repair of a layout whose parts overlap, inside a strip of fixed height: each colliding
+// part in turn moves to the best of many sampled poses, scored by the weighted overlap proxy,
+// and pairs that keep colliding weigh more and more (guided local search).
+namespace tessera {
+
+struct SeparatorOptions {
+  int globalSamples = 50;        // poses anywhere in the strip, any allowed orientation
+  int localSamples = 25;         // poses near the part's current one
+  double localReach = 0.25;      // local offsets up to this share of the part's extent
+  double turnShare = 0.2;        // share of local samples that take another orientation
+  double descentStart = 0.1;     // first step of the refinement, share of the part's extent
+  double descentEnd = 0.002;     // the refinement ends below this share
+  int passesWithoutImprovement = 50;  // a strike ends after this many
+  int strikes = 3;               // strikes in a row without improvement end the repair
+  double weightGrowthLow = 1.2;  // a colliding pair's weight grows by a factor in this range,
+  double weightGrowthHigh = 2.0; // the more the deeper it overlaps
+  double weightDecay = 0.95;     // a separated pair's weight falls back towards 1
+  double decayShare = 0.05;      // the proxy's smoothing length, share of the smaller pole scale
+};
+
+/// The box every part's box must lie in: the container's footprint, from just above the floor
+/// up to the height limit.
+struct Strip {
+  Point low;
+  Point high;
+};
+
+struct SeparatorCounters {
+  std::uint64_t moves = 0;        // parts moved to their best sampled pose
+  std::uint64_t evaluations = 0;  // poses scored
+  std::uint64_t exactTests = 0;   // solid-disjointness tests
+  std::uint64_t passes = 0;       // rounds over the colliding parts
+};
+
+class Separator {
+ public:
+  Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes,
+            const SeparatorOptions& options);
+
+  /// Takes the poses and the strip, and scores every pair afresh.
+  void load(const std::vector<Pose>& poses, const Strip& strip);
+  /// Lowers the strip's top: every part's height above the floor scales by the ratio of the
+  /// new limit to the old, and parts still above the limit come down to it.
+  void shrink(double top);
+  /// Exchanges the places of two parts (box centres; each keeps its orientation).
+  void swap(int a, int b);
+
+  /// Repairs until no pair collides (true) or the strikes run out or stop() says so (false);
+  /// a repair that gives up leaves the least overlapping layout it saw.
+  bool separate(SqueezeRandom& random, const std::function<bool()>& stop);
+
+  bool collisionFree() const;
+  double totalOverlap() const;
+  const std::vector<Pose>& poses() const { return poses_; }
+  /// Box tops of the parts, for heightOverTops.
+  std::vector<double> tops() const;
+  const Strip& strip() const { return strip_; }
+  const SeparatorCounters& counters() const { return counters_; }
+
+ private:
+  struct Scratch {
+    PreparedSolid solid;                      // the candidate pose realised on demand
+    const PreparedSolid* realised = nullptr;  // the candidate's realised solid, once there
+  };
+
+  struct Snapshot {
+    std::vector<Pose> poses;
+    std::vector<double> overlap;
+  };
+
+  double pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j, Scratch& scratch);
+  double cost(int i, const Pose& pose, double cutoff, Scratch& scratch);
+  void place(int i, const Pose& pose);
+  void moveBest(int i, SqueezeRandom& random);
+  Pose globalSample(int i, SqueezeRandom& random) const;
+  Pose localSample(int i, const Pose& around, SqueezeRandom& random) const;
+  Pose clamped(int i, Pose pose) const;
+  bool fitsStrip(int type, int orientation) const;
+  void realise(int i, const Pose& pose, PreparedSolid& out) const;
+  void rescoreAll();
+  void updateWeights();
+  Snapshot snapshot() const;
+  void restore(const Snapshot& s);
+
+  const SqueezeProblem& problem_;
+  const ShapeCatalogue& shapes_;
+  SeparatorOptions options_;
+  int n_ = 0;
+  Strip strip_;
+  std::vector<Pose> poses_;
+  std::vector<Point> boxMin_;
+  std::vector<Point> boxMax_;
+  std::vector<PreparedSolid> solids_;  // realised, planes current
+  std::vector<double> overlap_;        // n x n, the proxy of each colliding pair, else 0
+  std::vector<double> weight_;         // n x n, at least 1
+  std::vector<int> collisions_;        // per part, partners it collides with
+  SeparatorCounters counters_;
+};
+
+}  // namespace tessera

@@ -1,0 +1,175 @@
+#include "squeeze/squeeze.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "geometry/assert.h"
+#include "squeeze/layout_check.h"
+#include "squeeze/shapes.h"
+
+namespace tessera {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The lowest top any layout can have: the tallest part in its lowest allowed orientation.
+double lowestTop(const SqueezeProblem& problem, const ShapeCatalogue& shapes, double floor) {
+  double tallest = 0.0;
+  for (int t = 0; t < problem.typeCount(); ++t) {
+    double lowest = INFINITY;
+    for (int o : problem.allowedOrientations[static_cast<std::size_t>(t)])
+      lowest = std::min(lowest, shapes.shape(t, o).extent.z);
+    tallest = std::max(tallest, lowest);
+  }
+  return floor + tallest;
+}
+
+class Search {
+ public:
+  Search(const SqueezeProblem& problem, const SqueezeOptions& options,
+         const SqueezeObserver& observer)
+      : problem_(problem),
+        options_(options),
+        observer_(observer),
+        shapes_(problem, options.poles),
+        separator_(problem, shapes_, options.separator),
+        random_(options.seed),
+        started_(Clock::now()) {
+    TESSERA_ASSERT(options.timeLimit > 0.0 || options.moveBudget > 0);
+    const Polyhedron& c = problem.container;
+    const Point e = minus(c.boxMax, c.boxMin);
+    // Keeps boxes off the walls and the floor, on which the containment test counts some
+    // points as outside.
+    const double gap = 1e-9 * std::max({e.x, e.y, e.z});
+    strip_ = {{c.boxMin.x + gap, c.boxMin.y + gap, c.boxMin.z + gap},
+              {c.boxMax.x - gap, c.boxMax.y - gap, c.boxMax.z - gap}};
+    lowestTop_ = lowestTop(problem, shapes_, strip_.low.z);
+  }
+
+  SqueezeResult run(const std::vector<Pose>& start) {
+    SqueezeResult result;
+    result.poses = start;
+    const LayoutCheck check = checkLayout(problem_, start);
+    result.feasible = check.feasible();
+    bestHeight_ = check.height;
+    Strip strip = strip_;
+    strip.high.z = std::min(strip_.high.z, problem_.container.boxMin.z + check.height);
+    separator_.load(start, strip);
+    if (!result.feasible) {
+      // Repair the start first; its height is the first limit.
+      while (!stopNow()) {
+        ++repairs_;
+        if (separator_.separate(random_, [this] { return stopNow(); }) && accept(result, true))
+          break;
+      }
+    }
+    while (result.feasible && !stopNow()) {
+      const bool exploring = progress() < options_.explorationShare;
+      const double top = problem_.container.boxMin.z + bestHeight_ * (1.0 - ratio(exploring));
+      if (!(top > lowestTop_)) break;
+      separator_.shrink(top);
+      bool found = repair();
+      for (int retry = 0; exploring && !found && retry < options_.explorationRetries && !stopNow();
+           ++retry) {
+        disrupt();
+        found = repair();
+      }
+      if (found && accept(result, false)) continue;
+      strip.high.z = problem_.container.boxMin.z + bestHeight_;
+      separator_.load(result.poses, strip);
+    }
+    result.progress = progressRecord();
+    return result;
+  }
+
+ private:
+  bool repair() {
+    ++repairs_;
+    return separator_.separate(random_, [this] { return stopNow(); });
+  }
+
+  // The separator's layout, when the exact check accepts it and it is lower than the best.
+  bool accept(SqueezeResult& result, bool first) {
+    const std::vector<Pose>& poses = separator_.poses();
+    const LayoutCheck check = checkLayout(problem_, poses);
+    if (!check.feasible()) return false;
+    if (!first && !(check.height < bestHeight_)) return false;
+    result.poses = poses;
+    result.feasible = true;
+    bestHeight_ = check.height;
+    ++improvements_;
+    if (observer_) observer_(result.poses, progressRecord());
+    return true;
+  }
+
+  // Two parts of different types exchange places.
+  void disrupt() {
+    const int n = problem_.partCount();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      const int a = random_.below(n);
+      const int b = random_.below(n);
+      if (problem_.partType[static_cast<std::size_t>(a)] ==
+          problem_.partType[static_cast<std::size_t>(b)])
+        continue;
+      separator_.swap(a, b);
+      return;
+    }
+  }
+
+  double ratio(bool exploring) const {
+    if (exploring) return options_.explorationRatio;
+    const double share = options_.explorationShare;
+    const double f = std::clamp((progress() - share) / (1.0 - share), 0.0, 1.0);
+    return options_.compressionRatioHigh *
+           std::pow(options_.compressionRatioLow / options_.compressionRatioHigh, f);
+  }
+
+  double seconds() const {
+    return std::chrono::duration<double>(Clock::now() - started_).count();
+  }
+
+  double progress() const {
+    if (options_.moveBudget > 0)
+      return static_cast<double>(separator_.counters().moves) /
+             static_cast<double>(options_.moveBudget);
+    return seconds() / options_.timeLimit;
+  }
+
+  bool stopNow() const {
+    if (options_.stop != nullptr && options_.stop->load()) return true;
+    if (options_.moveBudget > 0 && separator_.counters().moves >= options_.moveBudget) return true;
+    return options_.timeLimit > 0.0 && seconds() >= options_.timeLimit;
+  }
+
+  SqueezeProgress progressRecord() const {
+    const SeparatorCounters& c = separator_.counters();
+    return {bestHeight_, seconds(), c.moves, c.evaluations, c.exactTests, repairs_,
+            improvements_};
+  }
+
+  const SqueezeProblem& problem_;
+  const SqueezeOptions& options_;
+  const SqueezeObserver& observer_;
+  ShapeCatalogue shapes_;
+  Separator separator_;
+  SqueezeRandom random_;
+  Clock::time_point started_;
+  Strip strip_;
+  double lowestTop_ = 0.0;
+  double bestHeight_ = 0.0;
+  std::uint64_t repairs_ = 0;
+  std::uint64_t improvements_ = 0;
+};
+
+}  // namespace
+
+SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pose>& start,
+                            const SqueezeOptions& options, const SqueezeObserver& observer) {
+  TESSERA_ASSERT(containerRefusal(problem).empty());
+  Search search(problem, options, observer);
+  return search.run(start);
+}
+
+}  // namespace tessera

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "squeeze/poles.h"
+#include "squeeze/problem.h"
+#include "squeeze/separator.h"
+
+// The squeeze: from a feasible layout, lower the height limit a little, repair the overlaps
+// that makes, keep the layout when the exact check accepts it, and again; first in larger
+// steps (exploration), at the end in ever smaller ones (compression).
+namespace tessera {
+
+struct SqueezeOptions {
+  std::uint64_t seed = 1;
+  double timeLimit = 0.0;        // seconds of wall-clock time; 0: none
+  std::uint64_t moveBudget = 0;  // moves in all; 0: none. The phases follow this budget when
+                                 // it is given, the time limit otherwise; one must be given.
+  double explorationShare = 0.8;       // of the budget spent exploring
+  double explorationRatio = 0.005;     // the height limit falls by this share per step
+  double compressionRatioHigh = 5e-4;  // compression's share falls from this
+  double compressionRatioLow = 1e-5;   // to this at the end of the budget
+  int explorationRetries = 3;          // disruptions of a failed repair before going back
+  SeparatorOptions separator;
+  PoleOptions poles;
+  const std::atomic<bool>* stop = nullptr;  // set from outside to end the search early
+};
+
+struct SqueezeProgress {
+  double height = 0.0;   // of the best feasible layout
+  double seconds = 0.0;  // since the search began
+  std::uint64_t moves = 0;
+  std::uint64_t evaluations = 0;
+  std::uint64_t exactTests = 0;
+  std::uint64_t repairs = 0;       // repairs started
+  std::uint64_t improvements = 0;  // feasible layouts lower than the best before
+};
+
+/// Called with every new best feasible layout.
+using SqueezeObserver = std::function<void(const std::vector<Pose>&, const SqueezeProgress&)>;
+
+struct SqueezeResult {
+  std::vector<Pose> poses;  // the best feasible layout; the start when none was found
+  bool feasible = false;    // whether poses passed checkLayout
+  SqueezeProgress progress;
+};
+
+/// Squeezes the layout start (of every part of the problem) until the budget is spent. The
+/// container must be a box (containerRefusal). Deterministic: the same problem, start and
+/// options give the same result under a move budget.
+SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pose>& start,
+                            const SqueezeOptions& options, const SqueezeObserver& observer = {});
+
+}  // namespace tessera
