@@ -135,6 +135,7 @@ int run(const Options& o) {
 
   SqueezeOptions options;
   options.seed = o.seed;
+  options.threads = o.threads;
   options.timeLimit = o.seconds;
   options.moveBudget = o.moves;
   const auto began = std::chrono::steady_clock::now();

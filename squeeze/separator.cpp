@@ -1,10 +1,12 @@
 #include "squeeze/separator.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 
 #include "geometry/assert.h"
+#include "squeeze/gjk.h"
 
 namespace tessera {
 
@@ -13,6 +15,12 @@ namespace {
 double& axis(Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
 double axis(const Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
 double largest(const Point& p) { return std::max({p.x, p.y, p.z}); }
+double squaredDistance(const Point& a, const Point& b) {
+  const double dx = a.x - b.x;
+  const double dy = a.y - b.y;
+  const double dz = a.z - b.z;
+  return dx * dx + dy * dy + dz * dz;
+}
 Point centreOf(const PreparedSolid& s) {
   return {0.5 * (s.boxMin.x + s.boxMax.x), 0.5 * (s.boxMin.y + s.boxMax.y),
           0.5 * (s.boxMin.z + s.boxMax.z)};
@@ -21,8 +29,13 @@ Point centreOf(const PreparedSolid& s) {
 }  // namespace
 
 Separator::Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes,
-                     const SeparatorOptions& options)
-    : problem_(problem), shapes_(shapes), options_(options), n_(problem.partCount()) {
+                     const SeparatorOptions& options, WorkerPool& pool)
+    : problem_(problem),
+      shapes_(shapes),
+      options_(options),
+      n_(problem.partCount()),
+      pool_(pool),
+      scratch_(static_cast<std::size_t>(pool.size())) {
   const auto cells = static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_);
   overlap_.assign(cells, 0.0);
   weight_.assign(cells, 1.0);
@@ -30,17 +43,17 @@ Separator::Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes
   boxMin_.resize(static_cast<std::size_t>(n_));
   boxMax_.resize(static_cast<std::size_t>(n_));
   solids_.resize(static_cast<std::size_t>(n_));
+  const Point e = minus(problem.container.boxMax, problem.container.boxMin);
+  separationMargin_ = 1e-9 * largest(e);
 }
 
 void Separator::realise(int i, const Pose& pose, PreparedSolid& out) const {
   const int type = problem_.partType[static_cast<std::size_t>(i)];
-  out = shapes_.shape(type, pose.orientation).solid;
-  translateSolid(out, pose.translation);
-  refreshPlanes(out);
+  realiseShape(shapes_.shape(type, pose.orientation), pose.translation, out);
 }
 
 double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
-                              Scratch& scratch) {
+                              Scratch& scratch) const {
   const Point& t = pose.translation;
   const auto uj = static_cast<std::size_t>(j);
   const int typeI = problem_.partType[static_cast<std::size_t>(i)];
@@ -51,30 +64,45 @@ double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape,
       options_.decayShare * std::min(shapes_.poleScale(typeI), shapes_.poleScale(typeJ));
   double sum = 0.0;
   bool certain = false;
-  for (const Sphere& a : shape.poles) {
-    const Point ca = plus(a.centre, off);
-    for (const Sphere& b : other.poles) {
-      const double dx = ca.x - b.centre.x;
-      const double dy = ca.y - b.centre.y;
-      const double dz = ca.z - b.centre.z;
-      const double depth = a.radius + b.radius - std::sqrt(dx * dx + dy * dy + dz * dz);
-      if (depth > 0.0) certain = true;
-      sum += depth >= eps ? depth : eps * eps / (2.0 * eps - depth);
+  // Pole pairs further apart than eps add nothing, so whole shapes and single poles far from
+  // the other's poles are passed over.
+  const Sphere& boundB = other.poleBound;
+  const Point cA = plus(shape.poleBound.centre, off);
+  const double reachAll = shape.poleBound.radius + boundB.radius + eps;
+  if (squaredDistance(cA, boundB.centre) < reachAll * reachAll) {
+    for (const Sphere& a : shape.poles) {
+      const Point ca = plus(a.centre, off);
+      const double reach = a.radius + boundB.radius + eps;
+      if (squaredDistance(ca, boundB.centre) >= reach * reach) continue;
+      for (const Sphere& b : other.poles) {
+        const double limit = a.radius + b.radius + eps;
+        const double d2 = squaredDistance(ca, b.centre);
+        if (d2 >= limit * limit) continue;
+        const double depth = a.radius + b.radius - std::sqrt(d2);
+        if (depth > 0.0) certain = true;
+        sum += depth >= eps ? depth : (depth + eps) * (depth + eps) / (4.0 * eps);
+      }
     }
+  }
+  if (!certain) {
+    const Hulls hulls = compareHulls(shape.solid.vertices, minus(t, poses_[uj].translation),
+                                     other.solid.vertices, separationMargin_);
+    if (hulls == Hulls::apart) return 0.0;
+    if (hulls == Hulls::overlap && shape.convex && other.convex) certain = true;
   }
   if (!certain) {
     if (scratch.realised == nullptr) {
       realise(i, pose, scratch.solid);
       scratch.realised = &scratch.solid;
     }
-    ++counters_.exactTests;
+    ++scratch.exactTests;
     if (solidsDisjoint(*scratch.realised, solids_[uj])) return 0.0;
   }
   return std::max(sum, 0.1 * eps);
 }
 
-double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch) {
-  ++counters_.evaluations;
+double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const {
+  ++scratch.evaluations;
   scratch.realised = nullptr;
   const int type = problem_.partType[static_cast<std::size_t>(i)];
   const TurnedShape& shape = shapes_.shape(type, pose.orientation);
@@ -120,6 +148,7 @@ void Separator::place(int i, const Pose& pose) {
     mine = ov;
     overlap_[uj * static_cast<std::size_t>(n_) + ui] = ov;
   }
+  counters_.exactTests += scratch.exactTests;
 }
 
 void Separator::rescoreAll() {
@@ -148,6 +177,7 @@ void Separator::rescoreAll() {
       ++collisions_[uj];
     }
   }
+  counters_.exactTests += scratch.exactTests;
 }
 
 void Separator::load(const std::vector<Pose>& poses, const Strip& strip) {
@@ -257,41 +287,76 @@ Pose Separator::localSample(int i, const Pose& around, SqueezeRandom& random) co
   return clamped(i, pose);
 }
 
-void Separator::moveBest(int i, SqueezeRandom& random) {
-  const auto ui = static_cast<std::size_t>(i);
-  Scratch scratch;
-  const Pose current = poses_[ui];
-  Pose best = current;
-  double bestCost = cost(i, best, std::numeric_limits<double>::infinity(), scratch);
-  auto consider = [&](const Pose& pose) {
-    if (bestCost == 0.0) return;
-    const double c = cost(i, pose, bestCost, scratch);
-    if (c < bestCost) {
-      best = pose;
-      bestCost = c;
+std::pair<std::size_t, double> Separator::bestOf(int i, const std::vector<Pose>& poses) {
+  struct Best {
+    std::size_t index = 0;
+    double cost = std::numeric_limits<double>::infinity();
+  };
+  std::vector<Best> best(scratch_.size());
+  std::atomic<std::size_t> next{0};
+  // Each thread takes the poses in rising index order and cuts a score off once it exceeds the
+  // thread's best so far. A cut score exceeds the lowest score of all, and a pose with the lowest
+  // score is never cut, so the winner (lowest score, then lowest index) is the same for every
+  // thread count and schedule.
+  auto work = [&](int thread) {
+    Scratch& scratch = scratch_[static_cast<std::size_t>(thread)];
+    Best& mine = best[static_cast<std::size_t>(thread)];
+    for (std::size_t k = next++; k < poses.size(); k = next++) {
+      if (mine.cost == 0.0) break;
+      const double c = cost(i, poses[k], mine.cost, scratch);
+      if (c < mine.cost) mine = {k, c};
     }
   };
-  for (int k = 0; k < options_.globalSamples; ++k) consider(globalSample(i, random));
-  for (int k = 0; k < options_.localSamples; ++k) consider(localSample(i, current, random));
+  if (poses.size() < 8 || pool_.size() == 1) {
+    work(0);
+  } else {
+    pool_.runOnAll(work);
+  }
+  Best winner;
+  for (const Best& b : best)
+    if (b.cost < winner.cost || (b.cost == winner.cost && b.index < winner.index)) winner = b;
+  return {winner.index, winner.cost};
+}
+
+void Separator::moveBest(int i, SqueezeRandom& random) {
+  const auto ui = static_cast<std::size_t>(i);
+  const Pose current = poses_[ui];
+  samples_.clear();
+  samples_.push_back(current);
+  for (int k = 0; k < options_.globalSamples; ++k) samples_.push_back(globalSample(i, random));
+  for (int k = 0; k < options_.localSamples; ++k)
+    samples_.push_back(localSample(i, current, random));
+  const auto [index, lowest] = bestOf(i, samples_);
+  Pose best = samples_[index];
+  double bestCost = lowest;
+  Scratch& scratch = scratch_[0];
   const int type = problem_.partType[ui];
   const double size = largest(shapes_.shape(type, best.orientation).extent);
   double step = options_.descentStart * size;
   while (bestCost > 0.0 && step >= options_.descentEnd * size) {
     bool improved = false;
-    for (int a = 0; a < 3; ++a) {
-      for (int sign = -1; sign <= 1; sign += 2) {
+    for (int a = 0; a < 3 && bestCost > 0.0; ++a) {
+      for (int sign = -1; sign <= 1 && bestCost > 0.0; sign += 2) {
         Pose next = best;
         axis(next.translation, a) += sign * step;
         next = clamped(i, next);
         if (next == best) continue;
-        const Pose before = best;
-        consider(next);
-        improved = improved || !(best == before);
+        const double c = cost(i, next, bestCost, scratch);
+        if (c < bestCost) {
+          best = next;
+          bestCost = c;
+          improved = true;
+        }
       }
     }
     if (!improved) step *= 0.5;
   }
   ++counters_.moves;
+  for (Scratch& s : scratch_) {
+    counters_.evaluations += s.evaluations;
+    counters_.exactTests += s.exactTests;
+    s.evaluations = s.exactTests = 0;
+  }
   if (!(best == current)) place(i, best);
 }
 

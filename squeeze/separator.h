@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "placement/prepared_solid.h"
+#include "placement/worker_pool.h"
 #include "squeeze/problem.h"
 #include "squeeze/random.h"
 #include "squeeze/shapes.h"
@@ -45,8 +46,10 @@ struct SeparatorCounters {
 
 class Separator {
  public:
+  /// Poses sampled for one move are scored on the pool's threads; what the separator does
+  /// depends on its inputs and the random stream only, never on the number of threads.
   Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes,
-            const SeparatorOptions& options);
+            const SeparatorOptions& options, WorkerPool& pool);
 
   /// Takes the poses and the strip, and scores every pair afresh.
   void load(const std::vector<Pose>& poses, const Strip& strip);
@@ -72,6 +75,8 @@ class Separator {
   struct Scratch {
     PreparedSolid solid;                      // the candidate pose realised on demand
     const PreparedSolid* realised = nullptr;  // the candidate's realised solid, once there
+    std::uint64_t evaluations = 0;
+    std::uint64_t exactTests = 0;
   };
 
   struct Snapshot {
@@ -79,8 +84,11 @@ class Separator {
     std::vector<double> overlap;
   };
 
-  double pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j, Scratch& scratch);
-  double cost(int i, const Pose& pose, double cutoff, Scratch& scratch);
+  double pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
+                     Scratch& scratch) const;
+  double cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const;
+  /// The index of the lowest-scoring pose (the first of equal ones) and its score.
+  std::pair<std::size_t, double> bestOf(int i, const std::vector<Pose>& poses);
   void place(int i, const Pose& pose);
   void moveBest(int i, SqueezeRandom& random);
   Pose globalSample(int i, SqueezeRandom& random) const;
@@ -105,6 +113,10 @@ class Separator {
   std::vector<double> overlap_;        // n x n, the proxy of each colliding pair, else 0
   std::vector<double> weight_;         // n x n, at least 1
   std::vector<int> collisions_;        // per part, partners it collides with
+  double separationMargin_ = 0.0;  // a face plane proves two parts apart beyond this
+  WorkerPool& pool_;
+  std::vector<Scratch> scratch_;  // one per thread of the pool
+  std::vector<Pose> samples_;
   SeparatorCounters counters_;
 };
 

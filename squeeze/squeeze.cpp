@@ -34,7 +34,8 @@ class Search {
         options_(options),
         observer_(observer),
         shapes_(problem, options.poles),
-        separator_(problem, shapes_, options.separator),
+        pool_(std::max(1, options.threads)),
+        separator_(problem, shapes_, options.separator, pool_),
         random_(options.seed),
         started_(Clock::now()) {
     TESSERA_ASSERT(options.timeLimit > 0.0 || options.moveBudget > 0);
@@ -153,6 +154,7 @@ class Search {
   const SqueezeOptions& options_;
   const SqueezeObserver& observer_;
   ShapeCatalogue shapes_;
+  WorkerPool pool_;
   Separator separator_;
   SqueezeRandom random_;
   Clock::time_point started_;
