@@ -5,40 +5,6 @@
 
 namespace tessera {
 
-namespace {
-
-// The planes of the convex hull's facets, each with every vertex on or inside it: by trying
-// every plane through three vertices, which is quick for the small solids parts are.
-std::vector<Plane> hullPlanes(const std::vector<Point>& vertices, double tolerance) {
-  std::vector<Plane> planes;
-  const std::size_t n = vertices.size();
-  if (n > 160) return planes;
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j)
-      for (std::size_t k = j + 1; k < n; ++k) {
-        Plane p = planeThrough(vertices[i], vertices[j], vertices[k]);
-        if (!std::isfinite(p.a + p.b + p.c + p.d)) continue;
-        bool below = true;
-        bool above = true;
-        for (const Point& v : vertices) {
-          const double value = p.value(v);
-          below = below && value <= tolerance;
-          above = above && value >= -tolerance;
-        }
-        if (!below && !above) continue;
-        if (!below) p = {-p.a, -p.b, -p.c, -p.d};
-        bool known = false;
-        for (const Plane& q : planes)
-          known = known || (std::fabs(q.a - p.a) + std::fabs(q.b - p.b) + std::fabs(q.c - p.c) <
-                                1e-9 &&
-                            std::fabs(q.d - p.d) <= tolerance);
-        if (!known) planes.push_back(p);
-      }
-  return planes;
-}
-
-}  // namespace
-
 ShapeCatalogue::ShapeCatalogue(const SqueezeProblem& problem, const PoleOptions& poleOptions)
     : orientationCount_(static_cast<int>(problem.orientations.size())) {
   shapes_.resize(static_cast<std::size_t>(problem.typeCount() * orientationCount_));
@@ -74,7 +40,6 @@ ShapeCatalogue::ShapeCatalogue(const SqueezeProblem& problem, const PoleOptions&
         shape.poleBound = {c, r};
       }
       const double tolerance = 1e-12 * size_.back();
-      shape.supporting = hullPlanes(shape.solid.vertices, tolerance);
       shape.convex = true;
       for (const PreparedFace& f : shape.solid.faces)
         for (const Point& v : shape.solid.vertices)
@@ -87,33 +52,6 @@ void realiseShape(const TurnedShape& shape, const Point& translation, PreparedSo
   out = shape.solid;
   translateSolid(out, translation);
   refreshPlanes(out);
-}
-
-namespace {
-
-// Some supporting plane of a, moved by ta, has every vertex of b, moved by tb, beyond margin.
-bool faceSeparates(const TurnedShape& a, const Point& ta, const TurnedShape& b, const Point& tb,
-                   double margin) {
-  const Point shift = minus(tb, ta);
-  for (const Plane& p : a.supporting) {
-    const double offset = p.d + p.a * shift.x + p.b * shift.y + p.c * shift.z - margin;
-    bool apart = true;
-    for (const Point& v : b.solid.vertices) {
-      if (p.a * v.x + p.b * v.y + p.c * v.z + offset <= 0.0) {
-        apart = false;
-        break;
-      }
-    }
-    if (apart) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool separatedByFace(const TurnedShape& a, const Point& ta, const TurnedShape& b,
-                     const Point& tb, double margin) {
-  return faceSeparates(a, ta, b, tb, margin) || faceSeparates(b, tb, a, ta, margin);
 }
 
 }  // namespace tessera

@@ -15,7 +15,6 @@ struct TurnedShape {
   PreparedSolid solid;           // Polyhedron::transform of the type's geometry, not moved
   std::vector<Sphere> poles;     // the type's poles turned the same way
   Sphere poleBound;              // a sphere around every pole
-  std::vector<Plane> supporting; // the convex hull's facet planes, the solid on their inner side
   Point extent;                  // box extents
   bool convex = false;           // every face plane supports the solid
 };
@@ -23,12 +22,6 @@ struct TurnedShape {
 /// The shape moved by translation: with the turned shape's solid, bit for bit the solid of
 /// realisePart (Polyhedron::transform, then Polyhedron::translate).
 void realiseShape(const TurnedShape& shape, const Point& translation, PreparedSolid& out);
-
-/// Whether some supporting plane of one shape has every vertex of the other strictly
-/// beyond it by more than margin, the shapes moved by ta and tb: a certain proof that the
-/// two are apart, for most pairs far cheaper than the exact test.
-bool separatedByFace(const TurnedShape& a, const Point& ta, const TurnedShape& b,
-                     const Point& tb, double margin);
 
 class ShapeCatalogue {
  public:
