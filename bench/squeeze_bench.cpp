@@ -2,12 +2,13 @@
 // against the greedy start, with the final layout checked again by the exact predicates.
 //
 //   tessera-squeeze-bench PROJECT SECONDS [--seed S] [--threads N] [--moves M]
-//                         [--sequence FILE] [--best-known H] [--quiet]
+//                         [--sequence FILE] [--best-known H] [--quiet] [--set NAME=VALUE]...
 //
 // The greedy start is the fast evaluation of the identity sequence, or of the best sequence of
 // a sequence file (--sequence, e.g. one a search left). --moves M gives a move budget instead
 // of the wall-clock limit (SECONDS then only bounds the run). PROJECT's part files are read
-// relative to its folder.
+// relative to its folder. --set changes one setting of the squeeze by its name, for tuning.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -42,12 +43,13 @@ struct Options {
   std::string sequence;
   double bestKnown = 0.0;
   bool quiet = false;
+  std::vector<std::string> settings;  // name=value, for tuning
 };
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr,
                "%s\nUsage: tessera-squeeze-bench PROJECT SECONDS [--seed S] [--threads N] "
-               "[--moves M] [--sequence FILE] [--best-known H] [--quiet]\n",
+               "[--moves M] [--sequence FILE] [--best-known H] [--quiet] [--set NAME=VALUE]...\n",
                message);
   std::exit(2);
 }
@@ -71,6 +73,8 @@ Options parse(int argc, char** argv) {
       o.sequence = std::filesystem::absolute(value()).string();
     } else if (arg == "--best-known") {
       o.bestKnown = std::atof(value().c_str());
+    } else if (arg == "--set") {
+      o.settings.push_back(value());
     } else if (arg == "--quiet") {
       o.quiet = true;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -84,6 +88,52 @@ Options parse(int argc, char** argv) {
   o.seconds = std::atof(positional[1].c_str());
   if (!(o.seconds > 0.0)) usage("SECONDS must be positive");
   return o;
+}
+
+// Tuning: one setting of the squeeze by its name.
+void applySetting(SqueezeOptions& options, const std::string& setting) {
+  const std::size_t eq = setting.find('=');
+  if (eq == std::string::npos) usage(("--set needs name=value: " + setting).c_str());
+  const std::string name = setting.substr(0, eq);
+  const double v = std::atof(setting.c_str() + eq + 1);
+  SeparatorOptions& s = options.separator;
+  if (name == "shrinkScales" || name == "settle") {
+    (name == "settle" ? options.settle : options.shrinkScales) = v != 0.0;
+    return;
+  }
+  struct Entry {
+    const char* name;
+    double* real;
+    int* whole;
+  };
+  const Entry entries[] = {
+      {"explorationShare", &options.explorationShare, nullptr},
+      {"explorationRatio", &options.explorationRatio, nullptr},
+      {"compressionRatioHigh", &options.compressionRatioHigh, nullptr},
+      {"compressionRatioLow", &options.compressionRatioLow, nullptr},
+      {"globalSamples", nullptr, &s.globalSamples},
+      {"localSamples", nullptr, &s.localSamples},
+      {"localReach", &s.localReach, nullptr},
+      {"turnShare", &s.turnShare, nullptr},
+      {"descentStart", &s.descentStart, nullptr},
+      {"descentEnd", &s.descentEnd, nullptr},
+      {"passesWithoutImprovement", nullptr, &s.passesWithoutImprovement},
+      {"strikes", nullptr, &s.strikes},
+      {"weightGrowthLow", &s.weightGrowthLow, nullptr},
+      {"weightGrowthHigh", &s.weightGrowthHigh, nullptr},
+      {"weightDecay", &s.weightDecay, nullptr},
+      {"decayShare", &s.decayShare, nullptr},
+      {"fieldNodes", nullptr, &options.fields.maxNodes},
+      {"fieldCells", nullptr, &options.fields.cellsAcross},
+      {"fieldSamples", nullptr, &options.fields.samples},
+  };
+  for (const Entry& e : entries) {
+    if (name != e.name) continue;
+    if (e.real != nullptr) *e.real = v;
+    if (e.whole != nullptr) *e.whole = static_cast<int>(v);
+    return;
+  }
+  usage(("unknown setting " + name).c_str());
 }
 
 // Each part type's polyhedron as its file holds it, in the order the project lists them.
@@ -138,6 +188,7 @@ int run(const Options& o) {
   options.threads = o.threads;
   options.timeLimit = o.seconds;
   options.moveBudget = o.moves;
+  for (const std::string& setting : o.settings) applySetting(options, setting);
   const auto began = std::chrono::steady_clock::now();
   SqueezeObserver observer = [&](const std::vector<Pose>&, const SqueezeProgress& p) {
     if (o.quiet) return;
@@ -150,14 +201,18 @@ int run(const Options& o) {
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
 
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec) + 1e-6 * static_cast<double>(usage.ru_utime.tv_usec);
   const LayoutCheck final = checkLayout(problem, result.poses);
   const SqueezeProgress& p = result.progress;
   std::printf("moves %llu in %.1f s: %.0f moves/s, %.0f poses scored/s, %.0f exact tests/s\n",
               static_cast<unsigned long long>(p.moves), elapsed,
               static_cast<double>(p.moves) / elapsed, static_cast<double>(p.evaluations) / elapsed,
               static_cast<double>(p.exactTests) / elapsed);
-  std::printf("repairs %llu, improvements %llu\n", static_cast<unsigned long long>(p.repairs),
-              static_cast<unsigned long long>(p.improvements));
+  std::printf("repairs %llu, improvements %llu, processor time %.1f s (%.0f moves per processor second)\n",
+              static_cast<unsigned long long>(p.repairs),
+              static_cast<unsigned long long>(p.improvements), cpu, static_cast<double>(p.moves) / cpu);
   std::printf("final height %.4f against greedy %.4f (%+.1f%%)", final.height, startCheck.height,
               100.0 * (final.height / startCheck.height - 1.0));
   if (o.bestKnown > 0.0)

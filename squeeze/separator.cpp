@@ -15,12 +15,6 @@ namespace {
 double& axis(Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
 double axis(const Point& p, int a) { return a == 0 ? p.x : (a == 1 ? p.y : p.z); }
 double largest(const Point& p) { return std::max({p.x, p.y, p.z}); }
-double squaredDistance(const Point& a, const Point& b) {
-  const double dx = a.x - b.x;
-  const double dy = a.y - b.y;
-  const double dz = a.z - b.z;
-  return dx * dx + dy * dy + dz * dz;
-}
 Point centreOf(const PreparedSolid& s) {
   return {0.5 * (s.boxMin.x + s.boxMax.x), 0.5 * (s.boxMin.y + s.boxMax.y),
           0.5 * (s.boxMin.z + s.boxMax.z)};
@@ -52,71 +46,106 @@ void Separator::realise(int i, const Pose& pose, PreparedSolid& out) const {
   realiseShape(shapes_.shape(type, pose.orientation), pose.translation, out);
 }
 
-double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
-                              Scratch& scratch) const {
-  const Point& t = pose.translation;
+namespace {
+
+// How deep the points of shape a (moved by ta) lie in shape b (moved by tb), read from b's field:
+// each point within reach of b adds its weight times a smooth penetration, equal to the depth
+// beyond one decay length and falling to 0 a decay length outside b. certain is set when a point
+// inside a lies surely inside b.
+void addDepths(const TurnedShape& a, const Point& ta, const TurnedShape& b, const Point& tb,
+               const DistanceField& field, double decay, double& value, bool& certain) {
+  const Point lo = plus(b.solid.boxMin, tb);
+  const Point hi = plus(b.solid.boxMax, tb);
+  // Interpolation is off by at most spacing * sqrt(3): deeper than that, a point is inside.
+  const double sure = field.spacing * 1.7320508075688772;
+  for (const InsidePoint& p : a.points) {
+    const Point w = plus(p.at, ta);
+    if (w.x < lo.x - decay || w.x > hi.x + decay || w.y < lo.y - decay || w.y > hi.y + decay ||
+        w.z < lo.z - decay || w.z > hi.z + decay)
+      continue;
+    const Point d = minus(w, tb);
+    const Point local{b.back[0][0] * d.x + b.back[0][1] * d.y + b.back[0][2] * d.z,
+                      b.back[1][0] * d.x + b.back[1][1] * d.y + b.back[1][2] * d.z,
+                      b.back[2][0] * d.x + b.back[2][1] * d.y + b.back[2][2] * d.z};
+    const double s = field.at(local);
+    if (s <= -decay) continue;
+    value += p.weight * (s >= decay ? s : (s + decay) * (s + decay) / (4.0 * decay));
+    if (s > sure) certain = true;
+  }
+}
+
+}  // namespace
+
+Separator::Proxy Separator::proxyOf(int i, const Pose& pose, const TurnedShape& shape,
+                                    int j) const {
   const auto uj = static_cast<std::size_t>(j);
   const int typeI = problem_.partType[static_cast<std::size_t>(i)];
   const int typeJ = problem_.partType[uj];
   const TurnedShape& other = shapes_.shape(typeJ, poses_[uj].orientation);
-  const Point off = minus(t, poses_[uj].translation);
-  const double eps =
-      options_.decayShare * std::min(shapes_.poleScale(typeI), shapes_.poleScale(typeJ));
-  double sum = 0.0;
-  bool certain = false;
-  // Pole pairs further apart than eps add nothing, so whole shapes and single poles far from
-  // the other's poles are passed over.
-  const Sphere& boundB = other.poleBound;
-  const Point cA = plus(shape.poleBound.centre, off);
-  const double reachAll = shape.poleBound.radius + boundB.radius + eps;
-  if (squaredDistance(cA, boundB.centre) < reachAll * reachAll) {
-    for (const Sphere& a : shape.poles) {
-      const Point ca = plus(a.centre, off);
-      const double reach = a.radius + boundB.radius + eps;
-      if (squaredDistance(ca, boundB.centre) >= reach * reach) continue;
-      for (const Sphere& b : other.poles) {
-        const double limit = a.radius + b.radius + eps;
-        const double d2 = squaredDistance(ca, b.centre);
-        if (d2 >= limit * limit) continue;
-        const double depth = a.radius + b.radius - std::sqrt(d2);
-        if (depth > 0.0) certain = true;
-        sum += depth >= eps ? depth : (depth + eps) * (depth + eps) / (4.0 * eps);
-      }
-    }
+  const Point& tj = poses_[uj].translation;
+  const DistanceField& fieldI = shapes_.field(typeI);
+  const DistanceField& fieldJ = shapes_.field(typeJ);
+  Proxy proxy;
+  addDepths(shape, pose.translation, other, tj, fieldJ, options_.decayShare * fieldJ.spacing,
+            proxy.value, proxy.certain);
+  addDepths(other, tj, shape, pose.translation, fieldI, options_.decayShare * fieldI.spacing,
+            proxy.value, proxy.certain);
+  // A collision that no point sees still costs something.
+  const double floor =
+      0.05 * std::min(shape.points.empty() ? 0.0 : shape.points[0].weight * fieldJ.spacing,
+                      other.points.empty() ? 0.0 : other.points[0].weight * fieldI.spacing);
+  proxy.value = std::max(proxy.value, floor);
+  return proxy;
+}
+
+bool Separator::collides(int i, const Pose& pose, const TurnedShape& shape, int j,
+                         Scratch& scratch) const {
+  const auto uj = static_cast<std::size_t>(j);
+  const TurnedShape& other = shapes_.shape(problem_.partType[uj], poses_[uj].orientation);
+  const Hulls hulls = compareHulls(shape.solid.vertices, minus(pose.translation, poses_[uj].translation),
+                                   other.solid.vertices, separationMargin_);
+  if (hulls == Hulls::apart) return false;
+  if (hulls == Hulls::overlap && shape.convex && other.convex) return true;
+  if (scratch.realised == nullptr) {
+    realise(i, pose, scratch.solid);
+    scratch.realised = &scratch.solid;
   }
-  if (!certain) {
-    const Hulls hulls = compareHulls(shape.solid.vertices, minus(t, poses_[uj].translation),
-                                     other.solid.vertices, separationMargin_);
-    if (hulls == Hulls::apart) return 0.0;
-    if (hulls == Hulls::overlap && shape.convex && other.convex) certain = true;
-  }
-  if (!certain) {
-    if (scratch.realised == nullptr) {
-      realise(i, pose, scratch.solid);
-      scratch.realised = &scratch.solid;
-    }
-    ++scratch.exactTests;
-    if (solidsDisjoint(*scratch.realised, solids_[uj])) return 0.0;
-  }
-  return std::max(sum, 0.1 * eps);
+  ++scratch.exactTests;
+  return !solidsDisjoint(*scratch.realised, solids_[uj]);
+}
+
+double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
+                              Scratch& scratch) const {
+  const Proxy proxy = proxyOf(i, pose, shape, j);
+  return proxy.certain || collides(i, pose, shape, j, scratch) ? proxy.value : 0.0;
 }
 
 double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const {
   ++scratch.evaluations;
   scratch.realised = nullptr;
+  scratch.pending.clear();
   const int type = problem_.partType[static_cast<std::size_t>(i)];
   const TurnedShape& shape = shapes_.shape(type, pose.orientation);
   const Point lo = plus(shape.solid.boxMin, pose.translation);
   const Point hi = plus(shape.solid.boxMax, pose.translation);
   const double* weights = weight_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n_);
+  // Collisions the proxy is sure of first: a pose they already rule out needs no exact test.
   double total = 0.0;
   for (int j = 0; j < n_; ++j) {
     if (j == i) continue;
     const auto uj = static_cast<std::size_t>(j);
     if (!boxesOverlap(lo, hi, boxMin_[uj], boxMax_[uj])) continue;
-    const double ov = pairOverlap(i, pose, shape, j, scratch);
-    if (ov == 0.0) continue;
-    total += weights[uj] * ov;
+    const Proxy proxy = proxyOf(i, pose, shape, j);
+    if (!proxy.certain) {
+      scratch.pending.push_back({j, proxy.value});
+      continue;
+    }
+    total += weights[uj] * proxy.value;
+    if (total > cutoff) return total;
+  }
+  for (const auto& [j, value] : scratch.pending) {
+    if (!collides(i, pose, shape, j, scratch)) continue;
+    total += weights[static_cast<std::size_t>(j)] * value;
     if (total > cutoff) return total;
   }
   return total;
@@ -207,9 +236,9 @@ Pose Separator::clamped(int i, Pose pose) const {
   return pose;
 }
 
-void Separator::shrink(double top) {
+void Separator::shrink(double top, bool scale) {
   const double bottom = problem_.container.boxMin.z;
-  const double ratio = (top - bottom) / (strip_.high.z - bottom);
+  const double ratio = scale ? (top - bottom) / (strip_.high.z - bottom) : 1.0;
   strip_.high.z = top;
   for (int i = 0; i < n_; ++i) {
     const auto ui = static_cast<std::size_t>(i);
@@ -229,6 +258,40 @@ void Separator::shrink(double top) {
     poses_[ui] = clamped(i, pose);
   }
   rescoreAll();
+}
+
+void Separator::settle() {
+  std::vector<int> order(static_cast<std::size_t>(n_));
+  for (int i = 0; i < n_; ++i) order[static_cast<std::size_t>(i)] = i;
+  std::sort(order.begin(), order.end(), [this](int a, int b) {
+    return boxMin_[static_cast<std::size_t>(a)].z < boxMin_[static_cast<std::size_t>(b)].z ||
+           (boxMin_[static_cast<std::size_t>(a)].z == boxMin_[static_cast<std::size_t>(b)].z &&
+            a < b);
+  });
+  Scratch& scratch = scratch_[0];
+  for (int i : order) {
+    const auto ui = static_cast<std::size_t>(i);
+    Pose low = clamped(i, {poses_[ui].orientation, {poses_[ui].translation.x,
+                                                     poses_[ui].translation.y, -INFINITY}});
+    Pose high = poses_[ui];
+    if (cost(i, low, 0.0, scratch) == 0.0) {
+      high = low;
+    } else {
+      for (int k = 0; k < 24; ++k) {
+        Pose middle = high;
+        middle.translation.z = 0.5 * (low.translation.z + high.translation.z);
+        if (cost(i, middle, 0.0, scratch) == 0.0) {
+          high = middle;
+        } else {
+          low = middle;
+        }
+      }
+    }
+    if (!(high == poses_[ui])) place(i, high);
+  }
+  counters_.evaluations += scratch.evaluations;
+  counters_.exactTests += scratch.exactTests;
+  scratch.evaluations = scratch.exactTests = 0;
 }
 
 void Separator::swap(int a, int b) {

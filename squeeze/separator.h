@@ -27,7 +27,7 @@ struct SeparatorOptions {
   double weightGrowthLow = 1.2;  // a colliding pair's weight grows by a factor in this range,
   double weightGrowthHigh = 2.0; // the more the deeper it overlaps
   double weightDecay = 0.95;     // a separated pair's weight falls back towards 1
-  double decayShare = 0.05;      // the proxy's smoothing length, share of the smaller pole scale
+  double decayShare = 1.0;       // the proxy's smoothing length, in spacings of the field read
 };
 
 /// The box every part's box must lie in: the container's footprint, from just above the floor
@@ -53,9 +53,12 @@ class Separator {
 
   /// Takes the poses and the strip, and scores every pair afresh.
   void load(const std::vector<Pose>& poses, const Strip& strip);
-  /// Lowers the strip's top: every part's height above the floor scales by the ratio of the
-  /// new limit to the old, and parts still above the limit come down to it.
-  void shrink(double top);
+  /// Lowers the strip's top: with scale, every part's height above the floor scales by the
+  /// ratio of the new limit to the old; parts still above the limit come down to it.
+  void shrink(double top, bool scale);
+  /// In a layout without collisions, moves each part, lowest first, as far down as it goes
+  /// without colliding (by halving steps).
+  void settle();
   /// Exchanges the places of two parts (box centres; each keeps its orientation).
   void swap(int a, int b);
 
@@ -77,6 +80,12 @@ class Separator {
     const PreparedSolid* realised = nullptr;  // the candidate's realised solid, once there
     std::uint64_t evaluations = 0;
     std::uint64_t exactTests = 0;
+    std::vector<std::pair<int, double>> pending;  // partners the proxy is unsure of
+  };
+
+  struct Proxy {
+    double value = 0.0;    // what the pair costs when it collides
+    bool certain = false;  // the proxy alone proves the collision
   };
 
   struct Snapshot {
@@ -84,6 +93,11 @@ class Separator {
     std::vector<double> overlap;
   };
 
+  Proxy proxyOf(int i, const Pose& pose, const TurnedShape& shape, int j) const;
+  /// Whether the pair collides, for a pair the proxy is unsure of: hull proofs, then the
+  /// exact test.
+  bool collides(int i, const Pose& pose, const TurnedShape& shape, int j, Scratch& scratch) const;
+  /// The pair's proxy when it collides, else 0.
   double pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
                      Scratch& scratch) const;
   double cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const;

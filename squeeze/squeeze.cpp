@@ -33,7 +33,7 @@ class Search {
       : problem_(problem),
         options_(options),
         observer_(observer),
-        shapes_(problem, options.poles),
+        shapes_(problem, options.fields),
         pool_(std::max(1, options.threads)),
         separator_(problem, shapes_, options.separator, pool_),
         random_(options.seed),
@@ -66,20 +66,48 @@ class Search {
           break;
       }
     }
+    // Exploration stays at a limit it failed to reach, working on the least overlapping
+    // layouts it kept there, disrupted; compression goes back to the best layout each time.
+    bool atLimit = false;
+    bool explored = true;
+    std::vector<std::pair<double, std::vector<Pose>>> kept;
     while (result.feasible && !stopNow()) {
       const bool exploring = progress() < options_.explorationShare;
-      const double top = problem_.container.boxMin.z + bestHeight_ * (1.0 - ratio(exploring));
-      if (!(top > lowestTop_)) break;
-      separator_.shrink(top);
-      bool found = repair();
-      for (int retry = 0; exploring && !found && retry < options_.explorationRetries && !stopNow();
-           ++retry) {
-        disrupt();
-        found = repair();
+      if (explored && !exploring) {
+        strip.high.z = problem_.container.boxMin.z + bestHeight_;
+        separator_.load(result.poses, strip);
+        atLimit = false;
+        kept.clear();
       }
-      if (found && accept(result, false)) continue;
-      strip.high.z = problem_.container.boxMin.z + bestHeight_;
-      separator_.load(result.poses, strip);
+      explored = exploring;
+      if (!atLimit) {
+        const double current = problem_.container.boxMin.z + bestHeight_;
+        // No layout is lower than its tallest part: the limit stops just above that.
+        const double floor = lowestTop_ + 1e-9 * bestHeight_;
+        if (!(current > floor)) break;
+        const double top = std::max(floor, current - bestHeight_ * ratio(exploring));
+        separator_.shrink(top, options_.shrinkScales);
+        atLimit = true;
+      }
+      if (repair() && accept(result, false)) {
+        atLimit = false;
+        kept.clear();
+        continue;
+      }
+      if (exploring) {
+        keep(kept, separator_.totalOverlap(), separator_.poses());
+        // Rank-biased: the least overlapping layouts are taken up most often.
+        const double u = random_.unit();
+        const auto& from = kept[static_cast<std::size_t>(u * u * static_cast<double>(kept.size()))];
+        Strip limit = strip_;
+        limit.high.z = separator_.strip().high.z;
+        separator_.load(from.second, limit);
+        disrupt();
+      } else {
+        strip.high.z = problem_.container.boxMin.z + bestHeight_;
+        separator_.load(result.poses, strip);
+        atLimit = false;
+      }
     }
     result.progress = progressRecord();
     return result;
@@ -93,6 +121,7 @@ class Search {
 
   // The separator's layout, when the exact check accepts it and it is lower than the best.
   bool accept(SqueezeResult& result, bool first) {
+    if (options_.settle) separator_.settle();
     const std::vector<Pose>& poses = separator_.poses();
     const LayoutCheck check = checkLayout(problem_, poses);
     if (!check.feasible()) return false;
@@ -103,6 +132,15 @@ class Search {
     ++improvements_;
     if (observer_) observer_(result.poses, progressRecord());
     return true;
+  }
+
+  static void keep(std::vector<std::pair<double, std::vector<Pose>>>& kept, double overlap,
+                   const std::vector<Pose>& poses) {
+    constexpr std::size_t kKept = 8;
+    auto at = std::upper_bound(kept.begin(), kept.end(), overlap,
+                               [](double o, const auto& entry) { return o < entry.first; });
+    kept.insert(at, {overlap, poses});
+    if (kept.size() > kKept) kept.pop_back();
   }
 
   // Two parts of different types exchange places.

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "squeeze/poles.h"
+#include "squeeze/distance_field.h"
 #include "squeeze/problem.h"
 #include "squeeze/separator.h"
 
@@ -24,9 +24,10 @@ struct SqueezeOptions {
   double explorationRatio = 0.005;     // the height limit falls by this share per step
   double compressionRatioHigh = 5e-4;  // compression's share falls from this
   double compressionRatioLow = 1e-5;   // to this at the end of the budget
-  int explorationRetries = 3;          // disruptions of a failed repair before going back
+  bool shrinkScales = true;             // a lower limit scales every part's height
+  bool settle = false;                  // parts of a new best layout drop as far as they go
   SeparatorOptions separator;
-  PoleOptions poles;
+  FieldOptions fields;
   const std::atomic<bool>* stop = nullptr;  // set from outside to end the search early
 };
 

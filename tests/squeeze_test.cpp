@@ -10,7 +10,7 @@
 #include "placement/prepared_solid.h"
 #include "squeeze/gjk.h"
 #include "squeeze/layout_check.h"
-#include "squeeze/poles.h"
+#include "squeeze/distance_field.h"
 #include "squeeze/problem.h"
 #include "squeeze/shapes.h"
 #include "squeeze/squeeze.h"
@@ -126,29 +126,57 @@ TEST(SqueezeProblem, PacksIntoBoxesOnly) {
   EXPECT_NE(containerRefusal(problem).find("not a box"), std::string::npos);
 }
 
-TEST(SqueezePoles, LieInsideTheirSolidAndApart) {
+TEST(SqueezeField, DistancesInsidePointsAndWinding) {
   EXPECT_DOUBLE_EQ(distanceToBoundary({0.5, 1, 1}, test::cube(2)), 0.5);
   EXPECT_DOUBLE_EQ(distanceToBoundary({3, 0.5, 0.5}, test::cube(1)), 2.0);
   EXPECT_DOUBLE_EQ(distanceToBoundary({0.3, 0.3, 0.5}, test::lShape()), 0.3);
   // Beyond the notch the nearest boundary point is a corner of the ring, (2, 1) or (1, 2).
   EXPECT_DOUBLE_EQ(distanceToBoundary({2.5, 2.5, 0.5}, test::lShape()), std::sqrt(2.5));
+  EXPECT_FALSE(insideByWinding({0.5, 0.5, 0.5}, test::tetrahedron()));
+  EXPECT_TRUE(insideByWinding({0.2, 0.2, 0.2}, test::tetrahedron()));
+  // Square faces split along a diagonal: a ray from the centre along x meets the face x = 1
+  // exactly on its diagonal, which the winding number does not mind.
+  Polyhedron split = test::cube(1);
+  std::vector<Face> triangles;
+  for (const Face& f : split.faces) {
+    Face t;
+    t.setPoints({f.points[0], f.points[1], f.points[2]});
+    triangles.push_back(t);
+    t.setPoints({f.points[0], f.points[2], f.points[3]});
+    triangles.push_back(t);
+  }
+  split.faces = triangles;
+  EXPECT_TRUE(insideByWinding({0.5, 0.5, 0.5}, split));
+  EXPECT_FALSE(insideByWinding({0.5, 0.5, 1.5}, split));
+  EXPECT_FALSE(insideByWinding({1.5, 1.5, 0.5}, test::lShape()));
+  EXPECT_TRUE(insideByWinding({0.5, 1.5, 0.5}, test::lShape()));
+  EXPECT_TRUE(insideByWinding({0.5, 1.5, 0.5}, test::reversedRings(test::lShape())));
+
   for (const Polyhedron& solid : {test::cube(2), test::lShape(), test::tetrahedron(), pyramid()}) {
-    const std::vector<Sphere> poles = inscribedSpheres(solid);
-    ASSERT_FALSE(poles.empty()) << solid.name;
-    for (std::size_t k = 0; k < poles.size(); ++k) {
-      EXPECT_TRUE(pointInPolyhedron(poles[k].centre, solid)) << solid.name;
-      EXPECT_LE(poles[k].radius, distanceToBoundary(poles[k].centre, solid)) << solid.name;
-      EXPECT_GT(poles[k].radius, 0.0);
-      for (std::size_t m = 0; m < k; ++m) {
-        const Point d = minus(poles[k].centre, poles[m].centre);
-        EXPECT_GE(std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z),
-                  poles[k].radius + poles[m].radius - 1e-12)
-            << solid.name;
-      }
+    const SolidField sf = solidField(solid);
+    const DistanceField& f = sf.field;
+    ASSERT_FALSE(sf.points.empty()) << solid.name;
+    double weights = 0.0;
+    for (const InsidePoint& p : sf.points) {
+      EXPECT_TRUE(insideByWinding(p.at, solid)) << solid.name;
+      EXPECT_NEAR(p.depth, distanceToBoundary(p.at, solid), 1e-6) << solid.name;
+      weights += p.weight;
+    }
+    EXPECT_NEAR(weights, solid.volume, 1e-9 * solid.volume) << solid.name;
+    // The field reads within its interpolation error of the true signed distance.
+    const double error = f.spacing * std::sqrt(3.0);
+    for (int k = 0; k < 200; ++k) {
+      const Point q{solid.boxMin.x + (solid.boxMax.x - solid.boxMin.x) * ((k * 37) % 101) / 100.0,
+                    solid.boxMin.y + (solid.boxMax.y - solid.boxMin.y) * ((k * 59) % 103) / 102.0,
+                    solid.boxMin.z + (solid.boxMax.z - solid.boxMin.z) * ((k * 71) % 107) / 106.0};
+      const double d = distanceToBoundary(q, solid);
+      const double truth = insideByWinding(q, solid) ? d : -d;
+      EXPECT_NEAR(f.at(q), truth, error) << solid.name << " at " << q.x << " " << q.y << " " << q.z;
     }
   }
-  // The largest sphere in a cube of side 2 has radius 1, less the margin against rounding.
-  EXPECT_NEAR(inscribedSpheres(test::cube(2)).front().radius, 1.0, 0.01);
+  // Far outside the grid the field reads as outside.
+  const SolidField cube = solidField(test::cube(2));
+  EXPECT_LT(cube.field.at({50, 50, 50}), 0.0);
 }
 
 // Against the exact predicate on many relative positions: a proof that the hulls lie apart must
