@@ -37,6 +37,8 @@ Separator::Separator(const SqueezeProblem& problem, const ShapeCatalogue& shapes
   boxMin_.resize(static_cast<std::size_t>(n_));
   boxMax_.resize(static_cast<std::size_t>(n_));
   solids_.resize(static_cast<std::size_t>(n_));
+  outside_.assign(static_cast<std::size_t>(n_), 0);
+  prepareSolid(problem.container, container_);
   const Point e = minus(problem.container.boxMax, problem.container.boxMin);
   separationMargin_ = 1e-9 * largest(e);
 }
@@ -116,8 +118,17 @@ bool Separator::collides(int i, const Pose& pose, const TurnedShape& shape, int 
 
 double Separator::pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
                               Scratch& scratch) const {
-  const Proxy proxy = proxyOf(i, pose, shape, j);
-  return proxy.certain || collides(i, pose, shape, j, scratch) ? proxy.value : 0.0;
+  // The layout's own collisions are the exact test's alone, so that a layout without them is
+  // one the check accepts.
+  ++scratch.exactTests;
+  if (solidsDisjoint(*scratch.realised, solids_[static_cast<std::size_t>(j)])) return 0.0;
+  return proxyOf(i, pose, shape, j).value;
+}
+
+bool Separator::outsideContainer(int i) const {
+  for (const Point& v : solids_[static_cast<std::size_t>(i)].vertices)
+    if (!insideSolid(v, container_)) return true;
+  return false;
 }
 
 double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const {
@@ -159,6 +170,7 @@ void Separator::place(int i, const Pose& pose) {
   boxMin_[ui] = plus(shape.solid.boxMin, pose.translation);
   boxMax_[ui] = plus(shape.solid.boxMax, pose.translation);
   realise(i, pose, solids_[ui]);
+  outside_[ui] = outsideContainer(i);
   Scratch scratch;
   scratch.realised = &solids_[ui];
   for (int j = 0; j < n_; ++j) {
@@ -187,6 +199,7 @@ void Separator::rescoreAll() {
     boxMin_[ui] = plus(shape.solid.boxMin, poses_[ui].translation);
     boxMax_[ui] = plus(shape.solid.boxMax, poses_[ui].translation);
     realise(i, poses_[ui], solids_[ui]);
+    outside_[ui] = outsideContainer(i);
   }
   std::fill(overlap_.begin(), overlap_.end(), 0.0);
   std::fill(collisions_.begin(), collisions_.end(), 0);
@@ -389,6 +402,8 @@ void Separator::moveBest(int i, SqueezeRandom& random) {
   for (int k = 0; k < options_.globalSamples; ++k) samples_.push_back(globalSample(i, random));
   for (int k = 0; k < options_.localSamples; ++k)
     samples_.push_back(localSample(i, current, random));
+  // A part the containment test refuses must leave its pose, whatever it costs there.
+  if (outside_[ui] != 0) samples_.erase(samples_.begin());
   const auto [index, lowest] = bestOf(i, samples_);
   Pose best = samples_[index];
   double bestCost = lowest;
@@ -444,7 +459,13 @@ void Separator::updateWeights() {
 }
 
 bool Separator::collisionFree() const {
-  return std::all_of(collisions_.begin(), collisions_.end(), [](int c) { return c == 0; });
+  return std::all_of(collisions_.begin(), collisions_.end(), [](int c) { return c == 0; }) &&
+         std::none_of(outside_.begin(), outside_.end(), [](char o) { return o != 0; });
+}
+
+bool Separator::inTrouble(int i) const {
+  const auto ui = static_cast<std::size_t>(i);
+  return collisions_[ui] > 0 || outside_[ui] != 0;
 }
 
 double Separator::totalOverlap() const {
@@ -473,6 +494,7 @@ void Separator::restore(const Snapshot& s) {
     boxMin_[ui] = plus(shape.solid.boxMin, poses_[ui].translation);
     boxMax_[ui] = plus(shape.solid.boxMax, poses_[ui].translation);
     realise(i, poses_[ui], solids_[ui]);
+    outside_[ui] = outsideContainer(i);
   }
   overlap_ = s.overlap;
   const auto n = static_cast<std::size_t>(n_);
@@ -494,11 +516,11 @@ bool Separator::separate(SqueezeRandom& random, const std::function<bool()>& sto
     while (idle < options_.passesWithoutImprovement) {
       order.clear();
       for (int i = 0; i < n_; ++i)
-        if (collisions_[static_cast<std::size_t>(i)] > 0) order.push_back(i);
+        if (inTrouble(i)) order.push_back(i);
       for (std::size_t k = order.size(); k > 1; --k)
         std::swap(order[k - 1], order[static_cast<std::size_t>(random.below(static_cast<int>(k)))]);
       for (int i : order) {
-        if (collisions_[static_cast<std::size_t>(i)] > 0) moveBest(i, random);
+        if (inTrouble(i)) moveBest(i, random);
         if (stop()) {
           if (collisionFree()) return true;
           restore(best);

@@ -97,13 +97,16 @@ class Separator {
   /// Whether the pair collides, for a pair the proxy is unsure of: hull proofs, then the
   /// exact test.
   bool collides(int i, const Pose& pose, const TurnedShape& shape, int j, Scratch& scratch) const;
-  /// The pair's proxy when it collides, else 0.
+  /// The pair's proxy when the exact test finds it colliding, else 0; scratch.realised must
+  /// hold part i in the pose.
   double pairOverlap(int i, const Pose& pose, const TurnedShape& shape, int j,
                      Scratch& scratch) const;
   double cost(int i, const Pose& pose, double cutoff, Scratch& scratch) const;
   /// The index of the lowest-scoring pose (the first of equal ones) and its score.
   std::pair<std::size_t, double> bestOf(int i, const std::vector<Pose>& poses);
   void place(int i, const Pose& pose);
+  bool outsideContainer(int i) const;
+  bool inTrouble(int i) const;
   void moveBest(int i, SqueezeRandom& random);
   Pose globalSample(int i, SqueezeRandom& random) const;
   Pose localSample(int i, const Pose& around, SqueezeRandom& random) const;
@@ -127,6 +130,8 @@ class Separator {
   std::vector<double> overlap_;        // n x n, the proxy of each colliding pair, else 0
   std::vector<double> weight_;         // n x n, at least 1
   std::vector<int> collisions_;        // per part, partners it collides with
+  std::vector<char> outside_;          // per part, refused by the containment test
+  PreparedSolid container_;
   double separationMargin_ = 0.0;  // a face plane proves two parts apart beyond this
   WorkerPool& pool_;
   std::vector<Scratch> scratch_;  // one per thread of the pool
