@@ -273,6 +273,20 @@ TEST(Squeeze, FeasibleLayoutsOnlyAndNeverHigherThanTheStart) {
   EXPECT_LT(final.height, 0.5 * startCheck.height);
 }
 
+TEST(Squeeze, RepairsAStartTheExactTestsRefuse) {
+  // The greedy layout as poses differs from the placed parts by rounding: parts slid onto the
+  // floor or against each other come out a hair outside or into each other.
+  const test::LoadedExample scale = test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/scale/50");
+  const LayoutCheck start = checkLayout(scale.problem, scale.start);
+  ASSERT_FALSE(start.feasible());
+  ASSERT_FALSE(start.outside.empty());
+  const SqueezeResult result = squeezeLayout(scale.problem, scale.start, budget(400, 2));
+  ASSERT_TRUE(result.feasible);
+  const LayoutCheck check = checkLayout(scale.problem, result.poses);
+  EXPECT_TRUE(check.feasible());
+  EXPECT_LE(check.height, start.height);
+}
+
 TEST(Squeeze, SameSeedSamePosesOnOneTwoAndFourThreads) {
   const test::LoadedExample quick = test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/quick");
   const SqueezeResult one = squeezeLayout(quick.problem, quick.start, budget(800, 1));
