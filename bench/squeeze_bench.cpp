@@ -172,7 +172,7 @@ int run(const Options& o) {
   const double efficiency = evaluator.evaluate(system, startSequence(system, o.sequence));
 
   const SqueezeProblem problem = makeProblem(system, typeGeometry(projectFile));
-  if (const std::string refusal = containerRefusal(problem); !refusal.empty()) {
+  if (const std::string refusal = squeezeRefusal(problem); !refusal.empty()) {
     std::fprintf(stderr, "%s: %s\n", o.project.c_str(), refusal.c_str());
     return 1;
   }

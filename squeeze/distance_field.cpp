@@ -62,27 +62,6 @@ double solidAngle(const Point& a, const Point& b, const Point& c) {
 
 }  // namespace
 
-double DistanceField::at(const Point& q) const {
-  const double fx = (q.x - origin.x) / spacing;
-  const double fy = (q.y - origin.y) / spacing;
-  const double fz = (q.z - origin.z) / spacing;
-  if (!(fx >= 0.0 && fy >= 0.0 && fz >= 0.0 && fx < nx - 1 && fy < ny - 1 && fz < nz - 1))
-    return -spacing;
-  const int i = static_cast<int>(fx), j = static_cast<int>(fy), k = static_cast<int>(fz);
-  const double u = fx - i, v = fy - j, w = fz - k;
-  const std::size_t sx = 1, sy = static_cast<std::size_t>(nx),
-                    sz = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
-  const float* c = values.data() + static_cast<std::size_t>(i) + sy * static_cast<std::size_t>(j) +
-                   sz * static_cast<std::size_t>(k);
-  const double c00 = c[0] + u * (c[sx] - c[0]);
-  const double c10 = c[sy] + u * (c[sy + sx] - c[sy]);
-  const double c01 = c[sz] + u * (c[sz + sx] - c[sz]);
-  const double c11 = c[sz + sy] + u * (c[sz + sy + sx] - c[sz + sy]);
-  const double c0 = c00 + v * (c10 - c00);
-  const double c1 = c01 + v * (c11 - c01);
-  return c0 + w * (c1 - c0);
-}
-
 double distanceToBoundary(const Point& q, const Polyhedron& solid) {
   double best = std::numeric_limits<double>::infinity();
   for (const Face& face : solid.faces) best = std::min(best, faceDistance(q, face));
@@ -113,6 +92,7 @@ SolidField solidField(const Polyhedron& solid, const FieldOptions& options) {
   SolidField result;
   DistanceField& f = result.field;
   f.spacing = h;
+  f.perSpacing = 1.0 / h;
   f.nx = static_cast<int>(std::ceil(e.x / h)) + 3;
   f.ny = static_cast<int>(std::ceil(e.y / h)) + 3;
   f.nz = static_cast<int>(std::ceil(e.z / h)) + 3;

@@ -13,6 +13,7 @@ namespace tessera {
 struct DistanceField {
   Point origin;          // node (0, 0, 0)
   double spacing = 0.0;  // between neighbouring nodes
+  double perSpacing = 0.0;  // 1 / spacing
   int nx = 0;
   int ny = 0;
   int nz = 0;
@@ -20,7 +21,26 @@ struct DistanceField {
 
   /// Trilinear interpolation of the nodes; -spacing outside the grid. Within the grid it differs
   /// from the true signed distance by at most spacing * sqrt(3).
-  double at(const Point& q) const;
+  double at(const Point& q) const {
+    const double fx = (q.x - origin.x) * perSpacing;
+    const double fy = (q.y - origin.y) * perSpacing;
+    const double fz = (q.z - origin.z) * perSpacing;
+    if (!(fx >= 0.0 && fy >= 0.0 && fz >= 0.0 && fx < nx - 1 && fy < ny - 1 && fz < nz - 1))
+      return -spacing;
+    const int i = static_cast<int>(fx), j = static_cast<int>(fy), k = static_cast<int>(fz);
+    const double u = fx - i, v = fy - j, w = fz - k;
+    const std::size_t sy = static_cast<std::size_t>(nx);
+    const std::size_t sz = sy * static_cast<std::size_t>(ny);
+    const float* c = values.data() + static_cast<std::size_t>(i) + sy * static_cast<std::size_t>(j) +
+                     sz * static_cast<std::size_t>(k);
+    const double c00 = c[0] + u * (c[1] - c[0]);
+    const double c10 = c[sy] + u * (c[sy + 1] - c[sy]);
+    const double c01 = c[sz] + u * (c[sz + 1] - c[sz]);
+    const double c11 = c[sz + sy] + u * (c[sz + sy + 1] - c[sz + sy]);
+    const double c0 = c00 + v * (c10 - c00);
+    const double c1 = c01 + v * (c11 - c01);
+    return c0 + w * (c1 - c0);
+  }
 };
 
 struct FieldOptions {

@@ -240,13 +240,47 @@ Pose Separator::clamped(int i, Pose pose) const {
   const int type = problem_.partType[static_cast<std::size_t>(i)];
   const TurnedShape& shape = shapes_.shape(type, pose.orientation);
   for (int a = 0; a < 3; ++a) {
-    const double low = axis(strip_.low, a) - axis(shape.solid.boxMin, a);
-    const double high = axis(strip_.high, a) - axis(shape.solid.boxMax, a);
+    const double boxLow = axis(shape.solid.boxMin, a);
+    const double boxHigh = axis(shape.solid.boxMax, a);
+    const double stripLow = axis(strip_.low, a);
+    const double stripHigh = axis(strip_.high, a);
     double& t = axis(pose.translation, a);
-    if (t > high) t = high;
-    if (t < low) t = low;
+    if (t > stripHigh - boxHigh) t = stripHigh - boxHigh;
+    if (t < stripLow - boxLow) t = stripLow - boxLow;
+    // The moved box is rounded as realisePart rounds it: nudge it into the strip by units of
+    // the last place. The top wins when the part cannot fit.
+    for (int k = 0; k < 8 && boxLow + t < stripLow; ++k) t = std::nextafter(t, INFINITY);
+    for (int k = 0; k < 8 && boxHigh + t > stripHigh; ++k) t = std::nextafter(t, -INFINITY);
   }
   return pose;
+}
+
+Strip containerStrip(const SqueezeProblem& problem) {
+  const Polyhedron& c = problem.container;
+  PreparedSolid container;
+  prepareSolid(c, container);
+  Strip strip{c.boxMin, c.boxMax};
+  for (int a = 0; a < 3; ++a) {
+    for (int side = 0; side < 2; ++side) {
+      // A wall on which the containment test accepts points lets parts touch it; off the
+      // others parts keep a unit of the last place.
+      bool touching = true;
+      for (double u : {0.25, 0.5, 0.75}) {
+        for (double v : {0.25, 0.5, 0.75}) {
+          Point q;
+          const int b = (a + 1) % 3, d = (a + 2) % 3;
+          axis(q, a) = side == 0 ? axis(c.boxMin, a) : axis(c.boxMax, a);
+          axis(q, b) = axis(c.boxMin, b) + u * (axis(c.boxMax, b) - axis(c.boxMin, b));
+          axis(q, d) = axis(c.boxMin, d) + v * (axis(c.boxMax, d) - axis(c.boxMin, d));
+          touching = touching && insideSolid(q, container);
+        }
+      }
+      if (touching) continue;
+      double& bound = side == 0 ? axis(strip.low, a) : axis(strip.high, a);
+      bound = std::nextafter(bound, side == 0 ? INFINITY : -INFINITY);
+    }
+  }
+  return strip;
 }
 
 void Separator::shrink(double top, bool scale) {

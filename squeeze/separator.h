@@ -30,12 +30,16 @@ struct SeparatorOptions {
   double decayShare = 1.0;       // the proxy's smoothing length, in spacings of the field read
 };
 
-/// The box every part's box must lie in: the container's footprint, from just above the floor
-/// up to the height limit.
+/// The box every part's box must lie in: the container's footprint, from the floor up to the
+/// height limit.
 struct Strip {
   Point low;
   Point high;
 };
+
+/// The container's box shrunk by a unit of the last place on the walls where the containment
+/// test refuses points: a part whose box lies in it is inside the container.
+Strip containerStrip(const SqueezeProblem& problem);
 
 struct SeparatorCounters {
   std::uint64_t moves = 0;        // parts moved to their best sampled pose

@@ -39,13 +39,7 @@ class Search {
         random_(options.seed),
         started_(Clock::now()) {
     TESSERA_ASSERT(options.timeLimit > 0.0 || options.moveBudget > 0);
-    const Polyhedron& c = problem.container;
-    const Point e = minus(c.boxMax, c.boxMin);
-    // Keeps boxes off the walls and the floor, on which the containment test counts some
-    // points as outside.
-    const double gap = 1e-9 * std::max({e.x, e.y, e.z});
-    strip_ = {{c.boxMin.x + gap, c.boxMin.y + gap, c.boxMin.z + gap},
-              {c.boxMax.x - gap, c.boxMax.y - gap, c.boxMax.z - gap}};
+    strip_ = containerStrip(problem);
     lowestTop_ = lowestTop(problem, shapes_, strip_.low.z);
   }
 
@@ -205,9 +199,42 @@ class Search {
 
 }  // namespace
 
+std::string squeezeRefusal(const SqueezeProblem& problem) {
+  if (std::string refusal = containerRefusal(problem); !refusal.empty()) return refusal;
+  const Strip strip = containerStrip(problem);
+  const Point room = minus(strip.high, strip.low);
+  std::string refusing;
+  const char* names[3] = {"x", "y", "z"};
+  const Polyhedron& c = problem.container;
+  for (int a = 0; a < 3; ++a) {
+    const double lows[3] = {strip.low.x, strip.low.y, strip.low.z};
+    const double highs[3] = {strip.high.x, strip.high.y, strip.high.z};
+    const double boxLows[3] = {c.boxMin.x, c.boxMin.y, c.boxMin.z};
+    const double boxHighs[3] = {c.boxMax.x, c.boxMax.y, c.boxMax.z};
+    if (lows[a] != boxLows[a]) refusing += std::string(refusing.empty() ? "" : ", ") + "least " + names[a];
+    if (highs[a] != boxHighs[a])
+      refusing += std::string(refusing.empty() ? "" : ", ") + "largest " + names[a];
+  }
+  for (int t = 0; t < problem.typeCount(); ++t) {
+    bool fits = false;
+    for (int o : problem.allowedOrientations[static_cast<std::size_t>(t)]) {
+      Polyhedron turned = problem.types[static_cast<std::size_t>(t)];
+      turned.transform(problem.orientations[static_cast<std::size_t>(o)]);
+      const Point e = minus(turned.boxMax, turned.boxMin);
+      fits = fits || (e.x <= room.x && e.y <= room.y && e.z <= room.z);
+    }
+    if (!fits)
+      return "part type \"" + problem.types[static_cast<std::size_t>(t)].name +
+             "\" fits in no orientation into a box the containment test accepts (it refuses "
+             "points on the container's walls at its " +
+             refusing + ")";
+  }
+  return {};
+}
+
 SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pose>& start,
                             const SqueezeOptions& options, const SqueezeObserver& observer) {
-  TESSERA_ASSERT(containerRefusal(problem).empty());
+  TESSERA_ASSERT(squeezeRefusal(problem).empty());
   Search search(problem, options, observer);
   return search.run(start);
 }

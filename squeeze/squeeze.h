@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "squeeze/distance_field.h"
@@ -50,8 +51,14 @@ struct SqueezeResult {
   SqueezeProgress progress;
 };
 
+/// Why the squeeze cannot pack the problem, empty when it can: a container that is no box
+/// (containerRefusal), or a part type whose box, turned into any allowed orientation, fits no
+/// box the containment test accepts (a part exactly as wide as the container along y, where
+/// the wall refuses points on it, is one).
+std::string squeezeRefusal(const SqueezeProblem& problem);
+
 /// Squeezes the layout start (of every part of the problem) until the budget is spent. The
-/// container must be a box (containerRefusal). Deterministic: the same problem, start and
+/// problem must pass squeezeRefusal. Deterministic: the same problem, start and
 /// options give the same result under a move budget.
 SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pose>& start,
                             const SqueezeOptions& options, const SqueezeObserver& observer = {});

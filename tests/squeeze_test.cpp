@@ -12,6 +12,7 @@
 #include "squeeze/layout_check.h"
 #include "squeeze/distance_field.h"
 #include "squeeze/problem.h"
+#include "squeeze/separator.h"
 #include "squeeze/shapes.h"
 #include "squeeze/squeeze.h"
 #include "support/solids.h"
@@ -119,11 +120,27 @@ TEST(SqueezeCheck, RefusesOverlapsAndPartsOutsideAndMeasuresTheHeight) {
   EXPECT_EQ(check.outside, (std::vector<int>{1, 2}));
 }
 
-TEST(SqueezeProblem, PacksIntoBoxesOnly) {
+TEST(SqueezeProblem, PacksIntoBoxesOnlyAndPartsThatFitAsPoses) {
   SqueezeProblem problem = test::problemInCode({10, 10, 10}, {test::cube(1)}, {1}, 1);
-  EXPECT_EQ(containerRefusal(problem), "");
+  EXPECT_EQ(squeezeRefusal(problem), "");
   problem.container = test::lShape("container");
-  EXPECT_NE(containerRefusal(problem).find("not a box"), std::string::npos);
+  EXPECT_NE(squeezeRefusal(problem).find("not a box"), std::string::npos);
+  // The containment test accepts points on the walls at the least and largest x and refuses
+  // them on the wall at the largest y: a part exactly as long as the container along x fits,
+  // one exactly as wide along y does not (the identity of RN 1 is no exact identity, so RN 2).
+  const Strip strip = containerStrip(test::problemInCode({12, 10, 30}, {test::cube(1)}, {1}, 2));
+  EXPECT_EQ(strip.low.x, 0.0);
+  EXPECT_EQ(strip.high.x, 12.0);
+  EXPECT_EQ(strip.low.y, 0.0);
+  EXPECT_LT(strip.high.y, 10.0);
+  EXPECT_GT(strip.low.z, 0.0);
+  EXPECT_EQ(squeezeRefusal(test::problemInCode({12, 10, 30}, {test::box({0, 0, 0}, {12, 3, 3})},
+                                               {1}, 2)),
+            "");
+  const std::string refusal = squeezeRefusal(
+      test::problemInCode({12, 10, 30}, {test::box({0, 0, 0}, {11, 10, 11}, "wide")}, {1}, 2));
+  EXPECT_NE(refusal.find("\"wide\" fits in no orientation"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("largest y"), std::string::npos) << refusal;
 }
 
 TEST(SqueezeField, DistancesInsidePointsAndWinding) {
