@@ -97,6 +97,10 @@ void applySetting(SqueezeOptions& options, const std::string& setting) {
   const std::string name = setting.substr(0, eq);
   const double v = std::atof(setting.c_str() + eq + 1);
   SeparatorOptions& s = options.separator;
+  if (name == "exchangeEvery") {
+    options.exchangeEvery = static_cast<std::uint64_t>(v);
+    return;
+  }
   if (name == "shrinkScales" || name == "settle") {
     (name == "settle" ? options.settle : options.shrinkScales) = v != 0.0;
     return;
@@ -107,6 +111,7 @@ void applySetting(SqueezeOptions& options, const std::string& setting) {
     int* whole;
   };
   const Entry entries[] = {
+      {"workers", nullptr, &options.workers},
       {"explorationShare", &options.explorationShare, nullptr},
       {"explorationRatio", &options.explorationRatio, nullptr},
       {"compressionRatioHigh", &options.compressionRatioHigh, nullptr},

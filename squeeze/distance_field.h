@@ -46,7 +46,7 @@ struct DistanceField {
 struct FieldOptions {
   int maxNodes = 40000;      // the spacing grows until the grid has no more nodes than this
   int cellsAcross = 10;      // and is at most the solid's smallest extent over this
-  int samples = 64;          // points spread through the inside
+  int samples = 32;          // points spread through the inside
 };
 
 /// A point inside the solid, how deep (its distance to the boundary), and the share of the

@@ -304,22 +304,31 @@ TEST(Squeeze, RepairsAStartTheExactTestsRefuse) {
   EXPECT_LE(check.height, start.height);
 }
 
+void expectSamePoses(const std::vector<Pose>& a, const std::vector<Pose>& b, const char* what) {
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].orientation, b[i].orientation) << what << " part " << i;
+    EXPECT_TRUE(sameBits(a[i].translation, b[i].translation)) << what << " part " << i;
+  }
+}
+
 TEST(Squeeze, SameSeedSamePosesOnOneTwoAndFourThreads) {
   const test::LoadedExample quick = test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/quick");
-  const SqueezeResult one = squeezeLayout(quick.problem, quick.start, budget(800, 1));
-  const SqueezeResult two = squeezeLayout(quick.problem, quick.start, budget(800, 2));
-  const SqueezeResult four = squeezeLayout(quick.problem, quick.start, budget(800, 4));
-  ASSERT_TRUE(one.feasible);
-  EXPECT_EQ(one.progress.moves, 800u);
-  for (std::size_t i = 0; i < one.poses.size(); ++i) {
-    EXPECT_EQ(one.poses[i].orientation, two.poses[i].orientation);
-    EXPECT_TRUE(sameBits(one.poses[i].translation, two.poses[i].translation)) << i;
-    EXPECT_EQ(one.poses[i].orientation, four.poses[i].orientation);
-    EXPECT_TRUE(sameBits(one.poses[i].translation, four.poses[i].translation)) << i;
+  for (int workers : {1, 2}) {
+    SqueezeOptions options = budget(800, 1);
+    options.workers = workers;
+    options.exchangeEvery = 150;
+    const SqueezeResult one = squeezeLayout(quick.problem, quick.start, options);
+    ASSERT_TRUE(one.feasible);
+    EXPECT_GE(one.progress.moves, 800u);
+    options.threads = 2;
+    expectSamePoses(one.poses, squeezeLayout(quick.problem, quick.start, options).poses, "2");
+    options.threads = 4;
+    expectSamePoses(one.poses, squeezeLayout(quick.problem, quick.start, options).poses, "4");
+    // Another seed takes another path.
+    options.seed = 8;
+    EXPECT_NE(squeezeLayout(quick.problem, quick.start, options).poses, one.poses);
   }
-  // Another seed takes another path.
-  const SqueezeResult other = squeezeLayout(quick.problem, quick.start, budget(800, 2, 8));
-  EXPECT_NE(other.poses, one.poses);
 }
 
 }  // namespace
