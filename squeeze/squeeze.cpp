@@ -78,15 +78,18 @@ SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pos
   budget.stop = options.stop;
 
   const ShapeCatalogue shapes(problem, options.fields);
-  WorkerPool pool(std::max(1, options.threads));
-  // With one worker the pool scores its sampled poses; with several each worker runs on a
-  // thread of the pool and scores its own poses.
-  WorkerPool single(1);
+  // Each worker runs on a thread of the pool; threads beyond one per worker score the sampled
+  // poses of a worker together with it.
+  const int threads = std::max(1, options.threads);
+  WorkerPool pool(std::min(threads, options.workers));
+  std::vector<std::unique_ptr<WorkerPool>> scorers;
   std::vector<std::unique_ptr<SqueezeWorker>> workers;
-  for (int w = 0; w < options.workers; ++w)
+  for (int w = 0; w < options.workers; ++w) {
+    scorers.push_back(std::make_unique<WorkerPool>(std::max(1, threads / options.workers)));
     workers.push_back(std::make_unique<SqueezeWorker>(
-        problem, shapes, options, budget, options.workers == 1 ? pool : single,
+        problem, shapes, options, budget, *scorers.back(),
         w == 0 ? options.seed : SqueezeRandom::mix(options.seed, static_cast<std::uint64_t>(w))));
+  }
 
   const LayoutCheck check = checkLayout(problem, start);
   for (auto& w : workers) w->start(start, check.feasible(), check.height);

@@ -18,7 +18,7 @@ namespace tessera {
 struct SqueezeOptions {
   std::uint64_t seed = 1;
   int threads = 1;               // the result is the same for every count
-  int workers = 1;               // paths searched side by side, one per thread at most
+  int workers = 2;               // paths searched side by side, one per thread at most
   std::uint64_t exchangeEvery = 2000;  // moves of each worker between exchanges of the best
   double timeLimit = 0.0;        // seconds of wall-clock time; 0: none
   std::uint64_t moveBudget = 0;  // moves in all; 0: none. The phases follow this budget when
