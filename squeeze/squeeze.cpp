@@ -116,11 +116,11 @@ SqueezeResult squeezeLayout(const SqueezeProblem& problem, const std::vector<Pos
   if (workers.size() == 1) {
     workers[0]->work(UINT64_MAX, gather);
   } else {
-    const auto threads = static_cast<std::size_t>(pool.size());
+    const auto stride = static_cast<std::size_t>(pool.size());
     for (std::uint64_t round = 1;; ++round) {
       const std::uint64_t limit = round * options.exchangeEvery;
       pool.runOnAll([&](int thread) {
-        for (std::size_t w = static_cast<std::size_t>(thread); w < workers.size(); w += threads)
+        for (std::size_t w = static_cast<std::size_t>(thread); w < workers.size(); w += stride)
           workers[w]->work(limit, [] {});
       });
       gather();
