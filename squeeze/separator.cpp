@@ -341,6 +341,33 @@ void Separator::settle() {
   scratch.evaluations = scratch.exactTests = 0;
 }
 
+void Separator::nudge() {
+  Scratch& scratch = scratch_[0];
+  for (int i = 0; i < n_; ++i) {
+    if (!inTrouble(i)) continue;
+    const auto ui = static_cast<std::size_t>(i);
+    const Pose from = poses_[ui];
+    bool freed = false;
+    for (double step = separationMargin_; step <= 1e4 * separationMargin_ && !freed; step *= 10) {
+      for (int k = 0; k < 27 && !freed; ++k) {
+        if (k == 13) continue;  // no offset
+        Pose pose = from;
+        pose.translation.x += step * (k % 3 - 1);
+        pose.translation.y += step * (k / 3 % 3 - 1);
+        pose.translation.z += step * (k / 9 - 1);
+        pose = clamped(i, pose);
+        if (pose == from || cost(i, pose, 0.0, scratch) > 0.0) continue;
+        place(i, pose);
+        freed = !inTrouble(i);
+        if (!freed) place(i, from);
+      }
+    }
+  }
+  counters_.evaluations += scratch.evaluations;
+  counters_.exactTests += scratch.exactTests;
+  scratch.evaluations = scratch.exactTests = 0;
+}
+
 void Separator::swap(int a, int b) {
   const auto ua = static_cast<std::size_t>(a);
   const auto ub = static_cast<std::size_t>(b);
@@ -432,15 +459,25 @@ void Separator::moveBest(int i, SqueezeRandom& random) {
   const auto ui = static_cast<std::size_t>(i);
   const Pose current = poses_[ui];
   samples_.clear();
-  samples_.push_back(current);
   for (int k = 0; k < options_.globalSamples; ++k) samples_.push_back(globalSample(i, random));
   for (int k = 0; k < options_.localSamples; ++k)
     samples_.push_back(localSample(i, current, random));
-  // A part the containment test refuses must leave its pose, whatever it costs there.
-  if (outside_[ui] != 0) samples_.erase(samples_.begin());
-  const auto [index, lowest] = bestOf(i, samples_);
+  auto [index, lowest] = bestOf(i, samples_);
   Pose best = samples_[index];
   double bestCost = lowest;
+  // The current pose costs what the layout's exact collisions say (a sampled pose is scored
+  // with the proxy's proofs, which the exact test may not share), and keeps ties. A part the
+  // containment test refuses must leave it, whatever it costs there.
+  if (outside_[ui] == 0) {
+    const double* weights = weight_.data() + ui * static_cast<std::size_t>(n_);
+    const double* overlaps = overlap_.data() + ui * static_cast<std::size_t>(n_);
+    double here = 0.0;
+    for (int j = 0; j < n_; ++j) here += weights[j] * overlaps[j];
+    if (here <= bestCost) {
+      best = current;
+      bestCost = here;
+    }
+  }
   Scratch& scratch = scratch_[0];
   const int type = problem_.partType[ui];
   const double size = largest(shapes_.shape(type, best.orientation).extent);

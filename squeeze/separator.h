@@ -63,6 +63,10 @@ class Separator {
   /// In a layout without collisions, moves each part, lowest first, as far down as it goes
   /// without colliding (by halving steps).
   void settle();
+  /// Moves each part in collision or refused by the containment test by the smallest offset
+  /// (units of about 1e-9 of the container's size, growing to 1e-5) that frees it: a layout
+  /// whose faults are rounding, as the greedy layout's are as poses, comes out whole.
+  void nudge();
   /// Exchanges the places of two parts (box centres; each keeps its orientation).
   void swap(int a, int b);
 

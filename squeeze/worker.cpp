@@ -58,6 +58,7 @@ void SqueezeWorker::start(const std::vector<Pose>& poses, bool feasible, double 
   Strip strip = strip_;
   strip.high.z = std::min(strip_.high.z, problem_.container.boxMin.z + height);
   separator_.load(poses, strip);
+  if (!feasible) separator_.nudge();
 }
 
 void SqueezeWorker::adopt(const std::vector<Pose>& poses, double height) {
