@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "formats/same_file.h"
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
 #include "mesh/mesh_reader_3mf.h"
 #include "platform/interrupt.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -136,7 +138,8 @@ int run(const std::vector<std::string>& args) {
     for (const std::string& m : meshes)
       if (is3mfPath(parsePartRequest(m).meshPath))
         throw BadArguments("--unit does not apply to " + m + ": a 3MF file states its own unit");
-  const MeshImportOptions options{scale * millimetresPer(unit), hull, wrap, spacing, detail};
+  const MeshImportOptions options{scale * millimetresPer(unit), hull, wrap, spacing, detail,
+                                  platform::availableMemoryBytes().value_or(-1)};
   if (hull && options.wraps()) throw BadArguments("--hull cannot be combined with --wrap or --spacing");
 
   if (!project.empty()) {
@@ -157,6 +160,8 @@ int run(const std::vector<std::string>& args) {
   checkPartName(name);
   if (out.empty())
     out = (std::filesystem::path(mesh).parent_path() / (baseName(mesh) + ".txt")).string();
+  if (sameFile(out, mesh))
+    throw BadArguments("-o " + out + " is the mesh itself; the import never replaces its input");
   const ImportedMesh imported = importMesh(mesh, options);
   writePolyhedronFile(out, name, imported.solid);
   std::cout << importSummary(mesh, out, imported, hull);

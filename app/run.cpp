@@ -15,6 +15,7 @@
 #include "picture/layout_scene.h"
 #include "formats/project_loader.h"
 #include "formats/report_writer.h"
+#include "formats/same_file.h"
 #include "formats/text_lines.h"
 #include "model/input_error.h"
 #include "model/packing_system.h"
@@ -23,6 +24,7 @@
 #include "placement/occupancy_grid.h"
 #include "placement/run_budget.h"
 #include "placement/voxelise.h"
+#include "platform/encoding.h"
 #include "platform/file_chooser.h"
 #include "platform/folder_lock.h"
 #include "platform/memory.h"
@@ -42,12 +44,12 @@ std::string chooseProjectFile(const Arguments& arguments, platform::Console& con
   return {};  // the loader then reports the empty path
 }
 
-ExportContent exportContentOf(const Arguments& arguments, const OriginalMeshes* originals) {
-  return {arguments.exportContainer, originals, arguments.exportShapes};
+ExportContent exportContentOf(const Arguments& arguments, const ExportSources* sources) {
+  return {arguments.exportContainer, sources, arguments.exportShapes};
 }
 
 int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evaluator& evaluator,
-                 platform::Console& console, const OriginalMeshes* originals) {
+                 platform::Console& console, const ExportSources* sources) {
   buildGrid(system);
   system.buildOrientations();
   PackingSequence identity;
@@ -62,19 +64,41 @@ int evaluateOnce(const Arguments& arguments, PackingSystem& system, const Evalua
       << system.placedParts << "/" << system.sequenceLength;
   console.line(out.str());
   if (arguments.exportPath)
-    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, originals));
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, sources));
   return 0;
 }
 
+/// The outputs beyond the specified ones that this run writes at its end.
+struct Extras {
+  bool picture = false;
+  bool page = false;
+};
+
 void writeLayoutExtras(const Arguments& arguments, PackingSystem& system,
                        const std::string& baseName, const std::string& exportPath,
-                       const SearchProgress& progress, const OriginalMeshes* originals) {
+                       const SearchProgress& progress, const ExportSources* sources) {
   if (arguments.picture) {
     writeLayoutPictureFile(system, baseName + ".png");
     writeLayoutPageFile(system, baseName + ".html", progress);
   }
   if (arguments.exportPath)
-    writeLayoutExport(system, exportPath, exportContentOf(arguments, originals));
+    writeLayoutExport(system, exportPath, exportContentOf(arguments, sources));
+}
+
+/// The final picture and page, each where the start found it writable. They only add to the
+/// specified outputs, written before them: a failure is a warning and the run still succeeds.
+void writeFinalExtras(PackingSystem& system, const Extras& extras, const SearchProgress& progress,
+                      platform::Console& console) {
+  const auto attempt = [&](bool wanted, const auto& write) {
+    if (!wanted) return;
+    try {
+      write();
+    } catch (const InputError& error) {
+      console.writeError(std::string("警告: ") + error.what() + "; 其余输出已写好。\n");
+    }
+  };
+  attempt(extras.picture, [&] { writeLayoutPictureFile(system, "Layout_zodedez.png"); });
+  attempt(extras.page, [&] { writeLayoutPageFile(system, "Layout_zodedez.html", progress); });
 }
 
 /// Layouts this process works on side by side: the search's own, and one per chain of this
@@ -110,9 +134,23 @@ void checkPartsCanFit(PackingSystem& system) {
   const Point size = minus(part->boxMax, part->boxMin);
   const Point room = minus(system.container.boxMax, system.container.boxMin);
   std::ostringstream text;
-  text << "零件\"" << part->name << "\" (" << size.x << " x " << size.y << " x " << size.z
-       << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x << " x " << room.y
-       << " x " << room.z << "), 永远放不进去";
+  text << "零件\"" << platform::messageText(part->name) << "\" (" << size.x << " x " << size.y
+       << " x " << size.z << ") 在 RN=" << system.RN << " 的任何方向上都大于容器 (" << room.x
+       << " x " << room.y << " x " << room.z << "), 永远放不进去";
+  throw InputError(text.str());
+}
+
+/// A part so thin that placing it would never end: its slide creeps in strides of a quarter of
+/// its thickness.
+void checkSlides(const PackingSystem& system) {
+  const EndlessSlide slide = findEndlessSlide(system);
+  if (slide.part == nullptr) return;
+  std::ostringstream text;
+  text << "零件\"" << platform::messageText(slide.part->name) << "\"最薄处只有约 "
+       << slide.leastExtent
+       << " 厚: 放置时的滑动每步只走这个厚度的四分之一, 每穿过一个单元 (PBSL=" << system.PBSL
+       << ") 要 " << slide.stridesPerCell
+       << " 步, 排样评估无法在可用的时间内完成; 请把零件做厚一些。";
   throw InputError(text.str());
 }
 
@@ -142,6 +180,11 @@ Evaluator chainEvaluatorFor(int threads) {
 constexpr const char* kLockFileName = ".tessera.lock";
 
 void refuseWhenBusy(const platform::FolderLock& lock) {
+  if (lock.state() == platform::FolderLock::State::unavailable)
+    throw InputError("无法锁定项目文件夹 (" + lock.failure() + "), 锁文件 \"" + kLockFileName +
+                         "\" 也无法使用: 无法保证没有另一个 tessera 进程在同一文件夹中运行, "
+                         "搜索没有开始。",
+                     InputError::Channel::StandardError);
   if (lock.state() != platform::FolderLock::State::busy) return;
   const std::string holder =
       lock.holder() > 0 ? "进程号 " + std::to_string(lock.holder()) : "进程号未知";
@@ -152,8 +195,11 @@ void refuseWhenBusy(const platform::FolderLock& lock) {
 }
 
 /// Every output of the run must be creatable or replaceable before the search starts, not
-/// found unwritable hours later. Each is refused with the message its writer would give.
-void checkOutputs(const Arguments& arguments) {
+/// found unwritable hours later. Each specified one is refused with the message its writer
+/// would give. The picture and the page only add to them: one that cannot be written is
+/// named in a warning and left out of the final outputs, and the run goes on. Outputs to be
+/// written in place (see AtomicFile) are said once.
+Extras checkOutputs(const Arguments& arguments, platform::Console& console) {
   struct Output {
     std::string name;
     std::string message;
@@ -164,39 +210,90 @@ void checkOutputs(const Arguments& arguments) {
       {"report.txt", "report file open error!"},
       {"Layout_zodedez.dxf", "多面体几何信息输出失败!"},
   };
-  if (arguments.picture) {
-    outputs.push_back({"Layout_zodedez.png", "布局图片输出失败"});
-    outputs.push_back({"Layout_zodedez.html", "布局网页输出失败"});
-  }
   if (arguments.exportPath) outputs.push_back({*arguments.exportPath, "布局导出失败"});
+  Extras extras;
+  std::vector<std::string> inPlace;
+  std::string inPlaceReason;
+  const auto replaceable = [&](const std::string& name) {
+    const ReplacementCheck check = checkReplacement(name);
+    if (check.inPlace) {
+      inPlace.push_back(platform::messageText(name));
+      inPlaceReason = check.reason;
+    }
+    return check.possible ? std::string() : check.reason;
+  };
   for (const Output& output : outputs) {
     std::error_code error;
     const bool exists = std::filesystem::exists(output.name, error);
     // The log is appended to, not replaced: an existing one only has to take more lines.
-    const std::string why = output.name == "report2.txt" && exists
-                                ? whyNotAppendable(output.name)
-                                : whyNotReplaceable(output.name);
+    const std::string why = output.name == "report2.txt" && exists ? whyNotAppendable(output.name)
+                                                                   : replaceable(output.name);
     // The sequence file is read before it is replaced: what is no file is refused as input.
     if (!why.empty() && exists && output.name == "ID_Type_SequenceForPack.txt" &&
         !std::filesystem::is_regular_file(output.name, error))
       throw unreadableFile(output.name);
     if (!why.empty())
-      throw InputError(output.message + "\n输出文件 \"" + output.name + "\" 无法写入 (" + why +
-                           "): 搜索没有开始, 什么都没有改动。",
+      throw InputError(output.message + "\n输出文件 \"" + platform::messageText(output.name) +
+                           "\" 无法写入 (" + why + "): 搜索没有开始, 什么都没有改动。",
                        InputError::Channel::StandardError);
   }
+  if (arguments.picture) {
+    const auto extra = [&](const char* name, const char* what) {
+      const std::string why = replaceable(name);
+      if (!why.empty())
+        console.writeError(std::string("警告: ") + what + " \"" + name + "\" 无法写入 (" + why +
+                           "); 本次运行不写它, 其余输出照常。\n");
+      return why.empty();
+    };
+    extras.picture = extra("Layout_zodedez.png", "布局图片");
+    extras.page = extra("Layout_zodedez.html", "布局网页");
+  }
+  if (!inPlace.empty()) {
+    std::string names;
+    for (const std::string& name : inPlace) names += (names.empty() ? "" : ", ") + name;
+    console.writeError(
+        "注意: 文件夹中不能新建文件 (" + inPlaceReason + "), 所以 " + names +
+        " 将被直接改写, 不经过临时文件; 写到一半失败 (如磁盘已满) 的文件会不完整。\n");
+  }
+  return extras;
 }
 
-/// The files this run reads or writes besides the search's own: a pause must not replace any.
-std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::string& projectPath) {
-  std::vector<std::string> files = {projectPath, "report.txt", "Layout_zodedez.dxf",
-                                    "Layout_zodedez.png", "Layout_zodedez.html",
-                                    kLockFileName};
-  if (arguments.exportPath) files.push_back(*arguments.exportPath);
+/// The files the run reads: the project, its container and part files and, where there is a
+/// meshes manifest, the manifest and every mesh it names. No output may replace one.
+std::vector<std::string> filesTheRunReads(const std::string& projectPath) {
+  std::vector<std::string> files = {projectPath};
   std::ifstream in(projectPath, std::ios::binary);
   const ProjectFile project = parseProjectFile(in, projectPath);  // loaded once already
   files.push_back(project.containerPath);
   for (const ProjectBlock& block : project.blocks) files.push_back(block.partPath);
+  const std::string manifestPath = manifestPathOf(projectPath);
+  files.push_back(manifestPath);
+  try {
+    if (const std::optional<MeshManifest> manifest = readManifestBeside(projectPath))
+      for (const ManifestEntry& entry : manifest->entries)
+        files.push_back(meshFileOf(manifestPath, entry));
+  } catch (const InputError&) {
+    // Only an export reads the manifest, and refuses a bad one; a run without stays as it is.
+  }
+  return files;
+}
+
+/// The export must not replace a file the run reads (a mesh the manifest names, say).
+void refuseReplacingAnInput(const std::string& exportPath, const std::vector<std::string>& inputs) {
+  for (const std::string& input : inputs)
+    if (sameFile(exportPath, input))
+      throw InputError("布局导出失败: \"" + exportPath + "\" 就是项目读取的文件 \"" + input +
+                           "\", 导出不会覆盖它; 请换一个导出文件名。",
+                       InputError::Channel::StandardError);
+}
+
+/// The files this run reads or writes besides the search's own: a pause must not replace any.
+std::vector<std::string> filesOfTheRun(const Arguments& arguments,
+                                       const std::vector<std::string>& inputs) {
+  std::vector<std::string> files = {"report.txt", "Layout_zodedez.dxf", "Layout_zodedez.png",
+                                    "Layout_zodedez.html", kLockFileName};
+  if (arguments.exportPath) files.push_back(*arguments.exportPath);
+  files.insert(files.end(), inputs.begin(), inputs.end());
   return files;
 }
 
@@ -204,13 +301,13 @@ std::vector<std::string> filesOfTheRun(const Arguments& arguments, const std::st
 
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
                              std::shared_ptr<const SearchProgressReader> progress,
-                             std::shared_ptr<const OriginalMeshes> originals) {
-  return [arguments, progress, originals](PackingSystem& system, const std::string& baseName) {
+                             std::shared_ptr<const ExportSources> sources) {
+  return [arguments, progress, sources](PackingSystem& system, const std::string& baseName) {
     const std::string extension =
         arguments.exportPath ? std::filesystem::path(*arguments.exportPath).extension().string()
                              : std::string();
     writeLayoutExtras(arguments, system, baseName, baseName + extension,
-                      progress ? progress->progress() : SearchProgress(), originals.get());
+                      progress ? progress->progress() : SearchProgress(), sources.get());
   };
 }
 
@@ -272,30 +369,33 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   for (const std::string& warning : loadProject(system, projectPath)) console.line(warning);
   system.placementRule = arguments.placementRule;
   if (system.sequenceLength == 0)
-    throw InputError("项目文件\"" + projectPath + "\"中没有零件: 没有可排样的内容。");
+    throw InputError("项目文件\"" + platform::messageText(projectPath) +
+                     "\"中没有零件: 没有可排样的内容。");
   try {
     checkGridSize(system);
     checkCellBudget(system);
-    checkPartExtents(system);
+    checkSlides(system);
     checkRunFits(system, arguments.threads.value_or(defaultThreadCount()),
                  layoutCopies(arguments, transport), console);
     checkPartsCanFit(system);
   } catch (const InputError& error) {
-    throw InputError("文件\"" + projectPath + "\": " + error.what());
+    throw InputError("文件\"" + platform::messageText(projectPath) + "\": " + error.what());
   }
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
   // The originals are read only for an export, and before the search, so a bad one stops early.
-  std::shared_ptr<const OriginalMeshes> originals;
+  std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
-    if (std::optional<OriginalMeshes> loaded = loadOriginals(projectPath))
-      originals = std::make_shared<const OriginalMeshes>(std::move(*loaded));
-  system.recordMotion = originals != nullptr;
+    sources = std::make_shared<const ExportSources>(
+        exportSourcesOf(projectPath, system, platform::availableMemoryBytes().value_or(-1)));
+  system.recordMotion = sources && !sources->originals.empty();
+  const std::vector<std::string> inputs = filesTheRunReads(projectPath);
+  if (arguments.exportPath) refuseReplacingAnInput(*arguments.exportPath, inputs);
   const Evaluator evaluator = evaluatorFor(arguments, console);
   if (arguments.evaluateOnly)
-    return evaluateOnce(arguments, system, evaluator, console, originals.get());
-  const platform::FolderLock lock(kLockFileName);
+    return evaluateOnce(arguments, system, evaluator, console, sources.get());
+  const platform::FolderLock lock(".", kLockFileName);
   refuseWhenBusy(lock);
-  checkOutputs(arguments);
+  const Extras extras = checkOutputs(arguments, console);
 
   Random random(arguments.seed.value_or(Random::kDefaultSeed));
   auto progress = std::make_shared<SearchProgressReader>();
@@ -313,8 +413,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.chainEvaluator = chainEvaluatorFor;
   options.transport = transport;
   options.evaluator = evaluator;
-  options.layoutExtras = layoutExtrasFor(arguments, progress, originals);
-  options.protectedFiles = filesOfTheRun(arguments, projectPath);
+  options.layoutExtras = layoutExtrasFor(arguments, progress, sources);
+  options.protectedFiles = filesOfTheRun(arguments, inputs);
   if (arguments.picture) options.extraSuffixes = {".png", ".html"};
   if (arguments.exportPath)
     options.extraSuffixes.push_back(std::filesystem::path(*arguments.exportPath).extension());
@@ -324,8 +424,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
 
   for (const std::string& line : writeFinalReport(system)) console.line(line);
   writeLayoutDxf(system, "Layout_zodedez.dxf");
-  writeLayoutExtras(arguments, system, "Layout_zodedez", arguments.exportPath.value_or(""),
-                    progress->progress(), originals.get());
+  writeFinalExtras(system, extras, progress->progress(), console);
+  if (arguments.exportPath)
+    writeLayoutExport(system, *arguments.exportPath, exportContentOf(arguments, sources.get()));
   console.waitForKey();
   return 0;
 }

@@ -26,7 +26,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
 /// appear as them.
 LayoutExtras layoutExtrasFor(const Arguments& arguments,
                              std::shared_ptr<const SearchProgressReader> progress = nullptr,
-                             std::shared_ptr<const OriginalMeshes> originals = nullptr);
+                             std::shared_ptr<const ExportSources> sources = nullptr);
 
 /// Shows the message of a failed run the way its kind asks for; returns the exit status 1.
 int reportFailure(platform::Console& console, const std::exception& error);

@@ -2,8 +2,11 @@
 // one run: both evaluate the identity sequence and the same series of neighbour sequences,
 // and every efficiency and every placed part must come out bit-identical.
 //
-//   tessera-bench PROJECT [--neighbours N] [--reference N] [--previous N] [--threads N]
-//                 [--parts N] [--rn N] [--placement lowest-point|lowest-top]
+//   tessera-bench PROJECT [--neighbours N] [--repeat N] [--reference N] [--previous N]
+//                 [--threads N] [--parts N] [--rn N] [--placement lowest-point|lowest-top]
+//
+// --repeat N evaluates the identity sequence N more times after the neighbours: the warm
+// figures of a project whose parts are all of one type, which has no neighbours.
 //
 // --previous N also evaluates the first N sequences with the fast path as it was before the
 // shortcuts that span placements, the second reference for projects too large for the first.
@@ -16,6 +19,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -41,6 +45,7 @@ namespace {
 struct Options {
   std::string project;
   int neighbours = 5;
+  int repeat = 0;      // further evaluations of the identity
   int reference = -1;  // sequences the reference evaluates; -1: all of them
   int previous = 0;    // sequences the previous fast path evaluates; -1: all of them
   int threads = defaultThreadCount();
@@ -51,8 +56,9 @@ struct Options {
 
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr,
-               "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--reference N] [--previous N] "
-               "[--threads N] [--parts N] [--rn N] [--placement lowest-point|lowest-top]\n",
+               "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--repeat N] [--reference N] "
+               "[--previous N] [--threads N] [--parts N] [--rn N] "
+               "[--placement lowest-point|lowest-top]\n",
                message);
   std::exit(2);
 }
@@ -67,6 +73,8 @@ Options parse(int argc, char** argv) {
     };
     if (arg == "--neighbours") {
       o.neighbours = number();
+    } else if (arg == "--repeat") {
+      o.repeat = number();
     } else if (arg == "--reference") {
       o.reference = number();
     } else if (arg == "--previous") {
@@ -205,6 +213,7 @@ int run(const Options& options) {
     archive.insertSorted(toTypeSequence(system, *next));
     sequences.push_back(*next);
   }
+  for (int i = 0; i < options.repeat; ++i) sequences.push_back(identity);
 
   std::printf("project %s: %d parts, RN %d (%d orientations), PBSL %g, grid %d x %d x %d\n",
               options.project.c_str(), system.sequenceLength, system.RN,
@@ -264,6 +273,7 @@ int run(const Options& options) {
   FastEvaluator fast(options.threads);
   Timing fastTiming;
   double laterCpu = 0.0;
+  double firstCpu = 0.0;
   std::uint64_t laterExact = 0;
   int mismatches = 0;
   int previousMismatches = 0;
@@ -275,6 +285,7 @@ int run(const Options& options) {
     const double e = fast.evaluate(system, sequences[i]);
     const double took = secondsSince(start);
     (i == 0 ? fastTiming.first : fastTiming.later) += took;
+    if (i == 0) firstCpu = cpuSeconds() - cpuStart;
     if (i > 0) {
       ++fastTiming.laterCount;
       laterCpu += cpuSeconds() - cpuStart;
@@ -332,11 +343,15 @@ int run(const Options& options) {
   std::printf("peak memory %.1f MiB\n", peak);
   if (fastTiming.laterCount > 0) {
     // One line for bench/run-bench to gather: parts, cold s, warm s, warm CPU s, exact tests
-    // per warm evaluation, peak MiB.
-    std::printf("summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f\n",
-                system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
-                laterCpu / fastTiming.laterCount,
-                static_cast<double>(laterExact) / fastTiming.laterCount, peak);
+    // per warm evaluation, peak MiB, cold CPU s, faces per part (the largest).
+    std::size_t faces = 0;
+    for (const Part& part : system.parts) faces = std::max(faces, part.faces.size());
+    std::printf(
+        "summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f coldcpu %.4f "
+        "faces %zu\n",
+        system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
+        laterCpu / fastTiming.laterCount, static_cast<double>(laterExact) / fastTiming.laterCount,
+        peak, firstCpu, faces);
   }
   return mismatches == 0 && previousMismatches == 0 ? 0 : 1;
 }

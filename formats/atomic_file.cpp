@@ -57,18 +57,62 @@ int createTemporary(const std::string& temporary) {
   return fd;
 }
 
+/// Writes content to fd from its start and flushes it to the disk, then closes fd; with
+/// emptyFirst the file is emptied before, so that a write cut short leaves a file that ends
+/// early (which readers notice: a missing end marker), never new text over old. The reason of
+/// a failure, or an empty string.
+std::string writeAndClose(int fd, const std::string& content, bool emptyFirst) {
+  bool ok = (!emptyFirst || ::ftruncate(fd, 0) == 0) && writeAll(fd, content) && ::fsync(fd) == 0;
+  int error = ok ? 0 : errno;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok && error == 0) error = errno;
+  return ok ? std::string() : std::strerror(error);
+}
+
+/// Only a folder that forbids new files is reason to write in place; a full disk is not.
+bool permissionDenied(int error) { return error == EACCES || error == EPERM; }
+
+/// The existing regular file path opened for writing where it stands, or -1. A link is not
+/// followed: writing through it would change a file elsewhere, which renaming never does.
+int openInPlace(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
-std::string whyNotReplaceable(const std::string& path) {
+ReplacementCheck checkReplacement(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-    return S_ISDIR(info.st_mode) ? "a folder has this name" : "this name is not a file";
+    return {false, false,
+            S_ISDIR(info.st_mode) ? "a folder has this name" : "this name is not a file"};
   const std::string temporary = temporaryName(path);
   const int fd = createTemporary(temporary);
-  if (fd < 0) return std::strerror(errno);
-  ::close(fd);
-  ::unlink(temporary.c_str());
-  return {};
+  if (fd >= 0) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return {};
+  }
+  const int error = errno;
+  if (permissionDenied(error)) {
+    const int existing = openInPlace(path);
+    if (existing >= 0) {
+      ::close(existing);
+      return {true, true, std::strerror(error)};
+    }
+  }
+  return {false, false, std::strerror(error)};
+}
+
+std::string whyNotReplaceable(const std::string& path) {
+  const ReplacementCheck check = checkReplacement(path);
+  return check.possible ? std::string() : check.reason;
 }
 
 std::string whyNotAppendable(const std::string& path) {
@@ -87,7 +131,12 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::stage() {
-  TESSERA_ASSERT(!committed_ && temporary_.empty());
+  TESSERA_ASSERT(!committed_ && !stageCalled_);
+  stageCalled_ = true;
+  return stageOrWriteInPlace(false);
+}
+
+bool AtomicFile::stageOrWriteInPlace(bool inPlaceAllowed) {
   if (!buffer_ || path_.empty()) {
     failure_ = path_.empty() ? "no file name" : "the text could not be formatted";
     return false;
@@ -97,16 +146,19 @@ bool AtomicFile::stage() {
   const std::string temporary = temporaryName(path_);
   const int fd = createTemporary(temporary);
   if (fd < 0) {
-    failure_ = std::strerror(errno);
-    return false;
+    const int error = errno;
+    const int existing = inPlaceAllowed && permissionDenied(error) ? openInPlace(path_) : -1;
+    if (existing < 0) {
+      failure_ = std::strerror(error);
+      return false;
+    }
+    wroteInPlace_ = true;
+    failure_ = writeAndClose(existing, content, true);
+    return failure_.empty();
   }
-  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-  int error = ok ? 0 : errno;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) {
-    if (error == 0) error = errno;
+  failure_ = writeAndClose(fd, content, false);
+  if (!failure_.empty()) {
     ::unlink(temporary.c_str());
-    failure_ = std::strerror(error);
     return false;
   }
   temporary_ = temporary;
@@ -115,11 +167,10 @@ bool AtomicFile::stage() {
 
 bool AtomicFile::commit() {
   TESSERA_ASSERT(!committed_);
-  if (temporary_.empty() && !stage()) {
-    committed_ = true;
-    return false;
-  }
   committed_ = true;
+  if (!stageCalled_ && !stageOrWriteInPlace(true)) return false;
+  if (wroteInPlace_) return true;
+  if (temporary_.empty()) return false;  // the stage failed
   if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
     failure_ = std::strerror(errno);
     ::unlink(temporary_.c_str());

@@ -16,4 +16,7 @@ inline std::string partNameAsUtf8(const std::string& name) {
 /// For writers that check names character by character (XML attributes in mesh exports).
 using platform::utf8SequenceLength;
 
+/// For a file name in a message, shown in the console's encoding whatever its own.
+using platform::messageText;
+
 }  // namespace tessera

@@ -1,11 +1,13 @@
 #include "formats/polyhedron_reader.h"
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <utility>
 #include <vector>
 
 #include "formats/text_lines.h"
+#include "platform/encoding.h"
 
 namespace tessera {
 
@@ -51,14 +53,17 @@ Point readPoint(NumberCursor& cursor, const TextLines& lines, const char* what) 
 
 }  // namespace
 
-Polyhedron readPolyhedron(const std::string& path) {
+Polyhedron readPolyhedron(const std::string& path, PolyhedronRole role,
+                          std::vector<std::string>* warnings) {
   std::ifstream in = openInputFile(path);
-  return parsePolyhedron(in, path);
+  return parsePolyhedron(in, path, role, warnings);
 }
 
-Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
+Polyhedron parsePolyhedron(std::istream& in, const std::string& path, PolyhedronRole role,
+                           std::vector<std::string>* warnings) {
   TextLines lines(in, path);
   Polyhedron poly;
+  const bool part = role == PolyhedronRole::part;
 
   lines.require("名称行");
   lines.require("名称行");
@@ -71,18 +76,31 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
   {
     const std::string line = lines.require("体积行");
     NumberCursor cursor(lines, line, kVolumeForm);
-    poly.volume = finite(cursor.decimal(), lines, "体积");
-    cursor.finish();
-    // Efficiencies divide by the parts' volumes: one that is not positive makes a packing
-    // that fills nothing look best.
-    if (!(poly.volume > 0.0)) throw lines.error("体积必须是正数, 读到 \"" + line + "\"");
+    if (part) {
+      poly.volume = finite(cursor.decimal(), lines, "体积");
+      cursor.finishSingle();
+      // Efficiencies divide by the parts' volumes: one that is not positive makes a packing
+      // that fills nothing look best.
+      if (!(poly.volume > 0.0))
+        throw lines.error("体积必须是正数, 读到 \"" + platform::messageText(line) + "\"");
+    } else {
+      poly.volume = cursor.decimalOrZero();
+    }
   }
   lines.require("参考点行");
   {
     const std::string line = lines.require("参考点行");
     NumberCursor cursor(lines, line, kReferenceForm);
-    poly.referencePoint = readPoint(cursor, lines, "参考点坐标");
-    cursor.finish();
+    if (part) {
+      poly.referencePoint = readPoint(cursor, lines, "参考点坐标");
+      cursor.finish();
+    } else {
+      poly.referencePoint.x = cursor.decimalOrZero();
+      cursor.skip();
+      poly.referencePoint.y = cursor.decimalOrZero();
+      cursor.skip();
+      poly.referencePoint.z = cursor.decimalOrZero();
+    }
   }
   lines.require(kEndVertexList);
 
@@ -103,7 +121,7 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
     cursor.skip();
     const long a = cursor.integer();
     cursor.skip();
-    const long b = cursor.integer();
+    const long b = cursor.lastInteger();
     cursor.finish();
     poly.edges.push_back(
         Edge::between(vertexAt(poly.vertices, a, lines), vertexAt(poly.vertices, b, lines)));
@@ -122,10 +140,16 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
     for (long i = 0; i < n; ++i) {
       if (i > 0) cursor.skip();
       if (cursor.atEnd()) {
-        throw lines.error("面只有 " + std::to_string(i) + " 个顶点序号, 应有 " +
-                          std::to_string(n) + " 个");
+        std::string detail =
+            "面只有 " + std::to_string(i) + " 个顶点序号, 应有 " + std::to_string(n) + " 个";
+        // "0,4, 0,3,2," ends in a separator with no index after it.
+        const auto last = static_cast<unsigned char>(line.back());
+        if (i > 0 && last < 0x80 && std::ispunct(last))
+          detail += "; 行末的 \"" + line.substr(line.size() - 1) + "\" 之后没有序号";
+        throw lines.error(detail);
       }
-      ring.push_back(vertexAt(poly.vertices, cursor.integer(), lines));
+      const long index = i + 1 < n ? cursor.integer() : cursor.lastInteger();
+      ring.push_back(vertexAt(poly.vertices, index, lines));
     }
     cursor.finish();
     Face face;
@@ -134,6 +158,8 @@ Polyhedron parsePolyhedron(std::istream& in, const std::string& path) {
   }
 
   poly.computeBoundingBox();
+  if (const std::string warning = lines.ignoredNumbersWarning(); warnings && !warning.empty())
+    warnings->push_back(warning);
   return poly;
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -14,6 +15,7 @@
 #include "formats/polyhedron_reader.h"
 #include "formats/text_lines.h"
 #include "model/solid_checks.h"
+#include "platform/encoding.h"
 #include "platform/memory.h"
 
 namespace tessera {
@@ -25,8 +27,9 @@ const char* const kEndFile = "#EndFile";
 // A path line holds the path between two quotation marks, which are dropped. A line without
 // them would lose its first and last characters, so it is refused.
 std::string pathOf(const std::string& line, const TextLines& lines) {
-  if (line.size() < 2 || line.front() != '"' || line.back() != '"')
-    throw lines.error("路径两端缺少双引号: " + line);
+  const bool quoted = line.size() >= 2 && line.front() == line.back() &&
+                      (line.front() == '"' || line.front() == '\'');
+  if (!quoted) throw lines.error("路径两端缺少双引号: " + platform::messageText(line));
   return line.substr(1, line.size() - 2);
 }
 
@@ -35,7 +38,7 @@ std::string pathOf(const std::string& line, const TextLines& lines) {
 constexpr double kVolumeMismatch = 0.01;
 
 InputError solidError(const std::string& path, const std::string& detail) {
-  return InputError("文件\"" + path + "\": " + detail);
+  return InputError("文件\"" + platform::messageText(path) + "\": " + detail);
 }
 
 // What both the container and a part must be: a solid with faces around some volume.
@@ -61,18 +64,37 @@ std::optional<std::string> volumeWarning(const Polyhedron& part, const std::stri
   if (std::fabs(part.volume - enclosed) <= kVolumeMismatch * std::max(part.volume, enclosed))
     return std::nullopt;
   std::ostringstream text;
-  text << "警告: 文件\"" << path << "\"中写明的体积 " << part.volume << " 与其面围成的体积 "
-       << enclosed << " 相差甚远; 排样效率按写明的体积计算。";
+  text << "警告: 文件\"" << platform::messageText(path) << "\"中写明的体积 " << part.volume
+       << " 与其面围成的体积 " << enclosed << " 相差甚远; 排样效率按写明的体积计算。";
   return text.str();
 }
 
-bool sameGeometry(const Polyhedron& a, const Polyhedron& b) {
+bool pointLess(const Point& a, const Point& b) {
+  return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+}
+
+bool ringLess(const std::vector<Point>& a, const std::vector<Point>& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), pointLess);
+}
+
+// One solid in two files: the same volume, reference point, vertices and face rings, where
+// the vertices and the faces may be listed in another order (each ring as written). Copies
+// of the two are then placed alike, which is what one type needs.
+bool sameSolid(const Polyhedron& a, const Polyhedron& b) {
   if (a.volume != b.volume || !(a.referencePoint == b.referencePoint) ||
-      a.vertices != b.vertices || a.faces.size() != b.faces.size())
+      a.vertices.size() != b.vertices.size() || a.faces.size() != b.faces.size())
     return false;
-  for (std::size_t i = 0; i < a.faces.size(); ++i)
-    if (a.faces[i].points != b.faces[i].points) return false;
-  return true;
+  std::vector<Point> va = a.vertices, vb = b.vertices;
+  std::sort(va.begin(), va.end(), pointLess);
+  std::sort(vb.begin(), vb.end(), pointLess);
+  if (va != vb) return false;
+  const auto rings = [](const Polyhedron& p) {
+    std::vector<std::vector<Point>> out;
+    for (const Face& face : p.faces) out.push_back(face.points);
+    std::sort(out.begin(), out.end(), ringLess);
+    return out;
+  };
+  return rings(a) == rings(b);
 }
 
 // Bytes one copy of poly holds: the record and every array it owns, each array with the few
@@ -105,19 +127,22 @@ void checkCopiesFit(const ProjectFile& project, const std::vector<Polyhedron>& b
   std::int64_t bytes = 0;
   long copies = 0;
   for (std::size_t b = 0; b < project.blocks.size(); ++b) {
-    bytes += project.blocks[b].copyCount * loadedCopyBytes(blockParts[b]);
-    copies += project.blocks[b].copyCount;
+    const long count = std::max(project.blocks[b].copyCount, 0L);
+    bytes += count * loadedCopyBytes(blockParts[b]);
+    copies += count;
   }
   if (bytes <= availableBytes) return;
   const auto mebibytes = [](std::int64_t n) { return (n + (1 << 20) - 1) >> 20; };
-  throw InputError("文件\"" + projectPath + "\": " + std::to_string(copies) + " 个零件副本约需 " +
-                   std::to_string(mebibytes(bytes)) + " MiB 内存, 而本进程只有 " +
-                   std::to_string(mebibytes(availableBytes)) + " MiB 可用; 请减少份数。");
+  throw InputError("文件\"" + platform::messageText(projectPath) + "\": " + std::to_string(copies) +
+                   " 个零件副本约需 " + std::to_string(mebibytes(bytes)) +
+                   " MiB 内存, 而本进程只有 " + std::to_string(mebibytes(availableBytes)) +
+                   " MiB 可用; 请减少份数。");
 }
 
 }  // namespace
 
-ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
+ProjectFile parseProjectFile(std::istream& in, const std::string& path,
+                             std::vector<std::string>* warnings) {
   TextLines lines(in, path);
   ProjectFile project;
 
@@ -125,7 +150,7 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     const std::string line = lines.require("PBSL 行");
     NumberCursor cursor(lines, line, "PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长)", 5);
     project.PBSL = cursor.decimal();
-    cursor.finish();
+    cursor.finishSingle();
     if (!(project.PBSL > 0.0) || !std::isfinite(project.PBSL)) {
       throw lines.error("PBSL 必须是正的有限数");
     }
@@ -134,10 +159,10 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     const std::string line = lines.require("RN 行");
     NumberCursor cursor(lines, line, "RN 行应为 \"RN=\" 后跟一个数", 3);
     const double rn = std::trunc(cursor.decimal());
-    cursor.finish();
+    cursor.finishSingle();
     if (!(rn >= 1.0)) {
-      throw lines.error("RN 必须至少为 1: RN 是零件每半圈转动的步数, 零件的方向由它生成; "
-                        "读到 \"" + line + "\", 零件没有方向, 一个也放不下");
+      throw lines.error("RN 必须至少为 1: RN 是零件每半圈转动的步数, 零件的方向由它生成; 读到 \"" +
+                        platform::messageText(line) + "\", 零件没有方向, 一个也放不下");
     }
     // The orientation table holds 4*RN*(RN*(RN-1)+1) entries, counted in a 32-bit integer.
     if (rn > 1000.0 || orientationCountFor(static_cast<int>(rn)) > INT_MAX) {
@@ -156,11 +181,15 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     lines.require(kEndFile);
     {
       const std::string line = lines.require(kEndFile);
-      NumberCursor cursor(lines, line, "份数行应为一个不小于 0 的整数");
-      block.copyCount = cursor.integer();
-      cursor.finish();
-      if (block.copyCount < 0) throw cursor.refusal();
+      NumberCursor cursor(lines, line, "份数行应为一个整数");
+      block.copyCount = cursor.lastInteger();
+      cursor.finishSingle();
       block.countLine = lines.lineNumber();
+    }
+    // Like a count of 0, a count below 0 lists the type and makes no part.
+    if (block.copyCount < 0 && warnings) {
+      warnings->push_back(lines.warning("份数 " + std::to_string(block.copyCount) +
+                                        " 小于 0, 按 0 计: 零件类型照列, 但不生成零件"));
     }
     if (block.copyCount > 0) {
       if (block.copyCount > kMaxProjectParts - totalParts) {
@@ -171,32 +200,36 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path) {
     lines.require(kEndFile);
     project.blocks.push_back(std::move(block));
   }
+  if (const std::string warning = lines.ignoredNumbersWarning(); warnings && !warning.empty())
+    warnings->push_back(warning);
   return project;
 }
 
 std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath) {
+  std::vector<std::string> warnings;
   ProjectFile project;
   {
     std::ifstream in = openInputFile(projectPath);
-    project = parseProjectFile(in, projectPath);
+    project = parseProjectFile(in, projectPath, &warnings);
   }
 
-  Polyhedron container = readPolyhedron(project.containerPath);
+  Polyhedron container =
+      readPolyhedron(project.containerPath, PolyhedronRole::container, &warnings);
   checkContainer(container, project.containerPath);
-  std::vector<std::string> warnings;
   std::vector<PartType> partTypes;
   // The first file read under each name, with its path: parts are told apart by name, so
   // two shapes under one name would be searched as one type.
   std::unordered_map<std::string, std::pair<Polyhedron, std::string>> firstByName;
   std::vector<Polyhedron> blockParts;
   for (const ProjectBlock& block : project.blocks) {
-    Polyhedron scratch = readPolyhedron(block.partPath);
+    Polyhedron scratch = readPolyhedron(block.partPath, PolyhedronRole::part, &warnings);
     checkSolid(scratch, block.partPath);
     if (auto warning = volumeWarning(scratch, block.partPath)) warnings.push_back(*warning);
     const auto [first, isNew] = firstByName.try_emplace(scratch.name, scratch, block.partPath);
-    if (!isNew && !sameGeometry(first->second.first, scratch)) {
-      throw solidError(block.partPath, "与文件\"" + first->second.second +
-                                           "\"的名称行相同 (\"" + scratch.name +
+    if (!isNew && !sameSolid(first->second.first, scratch)) {
+      throw solidError(block.partPath, "与文件\"" + platform::messageText(first->second.second) +
+                                           "\"的名称行相同 (\"" +
+                                           platform::messageText(scratch.name) +
                                            "\"), 形状却不同; 不同的零件须有不同的名称");
     }
     partTypes.push_back({scratch.name, static_cast<int>(partTypes.size())});

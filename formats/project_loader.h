@@ -16,7 +16,7 @@ inline constexpr long kMaxProjectParts = 1000000;
 /// One part-type block of a project file.
 struct ProjectBlock {
   std::string partPath;
-  long copyCount = 0;  // as written; 0 lists the type without parts
+  long copyCount = 0;  // as written; 0 or less lists the type without parts
   int pathLine = 0;    // 1-based lines of the part file path and the copy count
   int countLine = 0;
 };
@@ -30,12 +30,15 @@ struct ProjectFile {
 };
 
 /// Parses project file text up to its "#EndFile" line. Paths are the path lines without
-/// their first and last characters. Numbers must be whole (NumberCursor): PBSL and RN
-/// decimals (RN then truncated toward zero), the copy counts integers. Throws InputError
-/// naming path and line for a missing "#EndFile", an overlong line, a malformed number,
-/// PBSL not positive and finite, RN below 1 or too large for the orientation table, a
-/// negative copy count, and more than kMaxProjectParts parts in all.
-ProjectFile parseProjectFile(std::istream& in, const std::string& path);
+/// their first and last characters. Numbers are read by NumberCursor, text after a line's
+/// number ignored: PBSL and RN decimals (RN then truncated toward zero), the copy counts
+/// integers. Throws InputError naming path and line for a missing "#EndFile", an overlong
+/// line, a path line without quotes, a number missing or misread (NumberCursor), PBSL not
+/// positive and finite, RN below 1 or too large for the orientation table, and more than
+/// kMaxProjectParts parts in all. Appends to warnings (when given) one for each copy count
+/// below 0 and one for lines that hold more numbers than they are read for.
+ProjectFile parseProjectFile(std::istream& in, const std::string& path,
+                             std::vector<std::string>* warnings = nullptr);
 
 /// Loads the project at projectPath into system and brings the parts into their starting
 /// state: sorted by non-increasing volume, parked on the container's box maximum, numbered
@@ -43,9 +46,10 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path);
 /// to the working directory). Throws InputError (文件"<path>"读取失败! for a file that
 /// cannot be opened), system left unchanged, also for a polyhedron that is not a solid (no
 /// faces, or none enclosing a volume), a container without extent on some axis, and two
-/// part files with one name line but different shapes, and, before any copy is made, copies
+/// part files with one name line but different solids, and, before any copy is made, copies
 /// that would take more memory than the process has available. Returns warnings for the
-/// console: a part whose declared volume is far from the one its faces enclose.
+/// console: those of the readers, and a part whose declared volume is far from the one its
+/// faces enclose.
 std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath);
 
 }  // namespace tessera

@@ -76,6 +76,14 @@ class Reader {
     return true;
   }
 
+  /// Whether the comma at the read position is followed, after blanks, by a number.
+  bool itemAfterComma() const {
+    std::size_t at = pos_ + 1;
+    while (at < text_.size() && (text_[at] == ' ' || text_[at] == '\t')) ++at;
+    if (at < text_.size() && (text_[at] == '+' || text_[at] == '-')) ++at;
+    return at < text_.size() && text_[at] >= '0' && text_[at] <= '9';
+  }
+
   /// %lf and %d: leading white space skipped, an optional sign, the longest number.
   template <typename Number>
   bool number(Number& value) {
@@ -124,19 +132,27 @@ std::string scanBlock(Reader& in, int n, PackingSequence& sequence) {
   in.skipSpace();
   sequence.items.clear();
   sequence.items.reserve(static_cast<std::size_t>(std::max(n, 0)));
+  const auto fewer = [n](int line) {
+    return lineLabel(line) + "项数少于项目的 " + std::to_string(n) + " 个零件";
+  };
   for (int i = 0; i < n; ++i) {
     const int itemLine = in.line();
     std::int32_t item = 0;
-    if (!in.number(item)) return lineLabel(itemLine) + "有一项不是整数";
+    if (!in.number(item)) {
+      // "3,0,1," with a line end after the comma: the items ended early.
+      if (i > 0 && in.line() > itemLine) return fewer(itemLine) + " (行末多一个逗号)";
+      return lineLabel(itemLine) + "有一项不是整数";
+    }
     sequence.items.push_back(item);
     if (i + 1 < n && !in.literal(",")) {
       const char next = in.peek();
-      if (in.atEnd() || next == '\n' || next == '\r')
-        return lineLabel(itemLine) + "项数少于项目的 " + std::to_string(n) + " 个零件";
+      if (in.atEnd() || next == '\n' || next == '\r') return fewer(itemLine);
       return lineLabel(itemLine) + "各项之间不是单个逗号";
     }
   }
-  if (n > 0 && in.peek() == ',')
+  // A comma after the last item closes the line; one followed by another item means more
+  // items than the project has parts. Text after the items is skipped with their line.
+  if (n > 0 && in.peek() == ',' && in.itemAfterComma())
     return lineLabel(in.line()) + "项数多于项目的 " + std::to_string(n) + " 个零件";
   in.skipSpace();
   return {};

@@ -114,4 +114,43 @@ std::vector<std::array<int, 3>> triangulateRing(const std::vector<Point>& ring) 
   return triangles;
 }
 
+std::vector<std::array<int, 3>> triangulatePolygon(const std::vector<Point>& vertices,
+                                                   const std::vector<int>& ring) {
+  if (ring.size() == 3) return {{ring[0], ring[1], ring[2]}};
+  std::vector<Point> corners;
+  corners.reserve(ring.size());
+  for (const int i : ring) corners.push_back(vertices[static_cast<std::size_t>(i)]);
+  const std::vector<Planar> flat = flatten(corners, ringNormal(corners));
+  std::vector<int> left(ring.size());
+  for (std::size_t k = 0; k < left.size(); ++k) left[k] = static_cast<int>(k);
+  std::vector<std::array<int, 3>> out;
+  while (left.size() > 3) {
+    bool clipped = false;
+    for (std::size_t k = 1; k <= left.size() && !clipped; ++k) {
+      const int a = left[k - 1], b = left[k % left.size()], c = left[(k + 1) % left.size()];
+      const Planar& pa = flat[static_cast<std::size_t>(a)];
+      const Planar& pb = flat[static_cast<std::size_t>(b)];
+      const Planar& pc = flat[static_cast<std::size_t>(c)];
+      if (turn(pa, pb, pc) <= 0.0) continue;
+      bool blocked = false;
+      for (const int o : left) {
+        if (o == a || o == b || o == c) continue;
+        if (inTriangle(flat[static_cast<std::size_t>(o)], pa, pb, pc)) {
+          blocked = true;
+          break;
+        }
+      }
+      if (blocked) continue;
+      out.push_back({ring[static_cast<std::size_t>(a)], ring[static_cast<std::size_t>(b)],
+                     ring[static_cast<std::size_t>(c)]});
+      left.erase(left.begin() + static_cast<std::ptrdiff_t>(k % left.size()));
+      clipped = true;
+    }
+    if (!clipped) return {};
+  }
+  out.push_back({ring[static_cast<std::size_t>(left[0])], ring[static_cast<std::size_t>(left[1])],
+                 ring[static_cast<std::size_t>(left[2])]});
+  return out;
+}
+
 }  // namespace tessera

@@ -14,7 +14,8 @@
 #include <set>
 #include <string_view>
 
-#include "formats/atomic_file.h"
+#include "formats/file_group.h"
+#include "formats/same_file.h"
 #include "geometry/orientations.h"
 #include "mesh/grid_slack.h"
 #include "mesh/mesh_manifest.h"
@@ -57,23 +58,33 @@ bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
   return false;
 }
 
-// Which mesh each part type was wrapped from, so that an export can show the originals.
+// Which mesh each part type was wrapped from, so that an export can show the originals. Paths
+// run from the project's folder as the file system finds it, links resolved, so that they
+// lead to the same files when the run enters the folder through a link.
 std::vector<ManifestEntry> manifestEntries(const std::string& projectPath,
-                                           const std::vector<PartSource>& sources, double scale) {
+                                           const std::vector<PartSource>& sources,
+                                           const std::vector<ImportedMesh>& imported,
+                                           double scale) {
   namespace fs = std::filesystem;
   std::error_code ec;
   // A project in the working folder has no parent path, and absolute("") is empty.
   fs::path parent = fs::path(projectPath).parent_path();
   if (parent.empty()) parent = ".";
-  const fs::path folder = fs::absolute(parent, ec).lexically_normal();
+  const fs::path folder = fs::weakly_canonical(fs::absolute(parent, ec), ec);
   std::vector<ManifestEntry> entries;
-  for (const PartSource& source : sources) {
-    const fs::path mesh = fs::absolute(source.meshPath, ec).lexically_normal();
+  for (std::size_t i = 0; i < sources.size(); ++i) {
+    const PartSource& source = sources[i];
+    const fs::path mesh = fs::weakly_canonical(fs::absolute(source.meshPath, ec), ec);
     fs::path relative = mesh.lexically_relative(folder);
     if (relative.empty()) relative = mesh;
     if (relative.string().size() > kLongestPath + 2)
       throw ImportError(importMessage(source.meshPath, 0, "the path is too long to record"));
-    entries.push_back({source.name, relative.string(), source.item, scale});
+    if (relative.string().find_first_of("\r\n") != std::string::npos)
+      throw ImportError(importMessage(source.meshPath, 0,
+                                      "the path holds a line break, which the meshes manifest "
+                                      "cannot record; rename the folder or the file"));
+    entries.push_back({source.name, relative.string(), source.item, scale,
+                       fileChecksum(source.meshPath), imported[i].solid.volume});
   }
   return entries;
 }
@@ -89,23 +100,32 @@ bool usableAsPartName(const std::string& name) {
 }
 
 /// One part type per mesh file, and one per item of a 3MF plate's build, named after the
-/// item's object where its name can serve, else after the file and the item's number.
-std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts) {
+/// item's object where its name can serve and no earlier item has it, else after the file and
+/// the item's number (made unique against the objects' names).
+std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts,
+                                      std::int64_t memoryBytes) {
   std::vector<PartSource> sources;
   for (const PartRequest& request : parts) {
     if (!is3mfPath(request.meshPath)) {
       sources.push_back({request.meshPath, 0, baseName(request.meshPath), request.copies, {}});
       continue;
     }
+    std::vector<BuildItemMesh> items = read3mf(request.meshPath, memoryBytes);
     std::set<std::string> named;
-    const std::vector<BuildItemMesh> items = read3mf(request.meshPath);
+    std::vector<std::string> names(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (usableAsPartName(items[i].name) && named.insert(items[i].name).second)
+        names[i] = items[i].name;
     for (std::size_t i = 0; i < items.size(); ++i) {
-      const int item = static_cast<int>(i) + 1;
-      std::string name = items[i].name;
-      if (!usableAsPartName(name) || !named.insert(name).second)
-        name = baseName(request.meshPath) + "-" + std::to_string(item);
-      sources.push_back({request.meshPath, item, name, request.copies, items[i].mesh});
+      if (!names[i].empty()) continue;
+      const std::string fallback = baseName(request.meshPath) + "-" + std::to_string(i + 1);
+      names[i] = fallback;
+      for (int n = 2; !named.insert(names[i]).second; ++n)
+        names[i] = fallback + "-" + std::to_string(n);
     }
+    for (std::size_t i = 0; i < items.size(); ++i)
+      sources.push_back({request.meshPath, static_cast<int>(i) + 1, names[i], request.copies,
+                         std::move(items[i].mesh)});
   }
   return sources;
 }
@@ -213,10 +233,12 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   const fs::path project(projectPath);
   const fs::path folder = project.parent_path();
   const std::string containerFile = "container.txt";
-  // Part types are told apart by name, so names (and with them file names) must differ.
-  std::set<std::string> taken = {containerFile, project.filename().string()};
-  if (settings.mesh.wraps()) taken.insert(fs::path(manifestPathOf(projectPath)).filename().string());
-  const std::vector<PartSource> sources = partSourcesOf(parts);
+  const std::string manifestOut = manifestPathOf(projectPath);
+  // Part types are told apart by name, so names (and with them file names) must differ. The
+  // manifest's name stays free even without one: a run would take such a part file for it.
+  std::set<std::string> taken = {containerFile, project.filename().string(),
+                                 fs::path(manifestOut).filename().string()};
+  const std::vector<PartSource> sources = partSourcesOf(parts, settings.mesh.memoryBytes);
   for (const PartSource& source : sources) {
     checkPartName(source.name);
     const std::string file = source.name + ".txt";
@@ -230,6 +252,19 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
       throw ImportError("'" + source.label() + "' would be written to '" + file +
                         "', which another mesh or the project already uses; rename the mesh");
   }
+  const std::string containerOut = (folder / containerFile).string();
+  std::vector<std::string> outs;
+  for (const PartSource& source : sources)
+    outs.push_back((folder / (source.name + ".txt")).string());
+  // No file the import writes or removes may be one of the meshes it reads.
+  std::vector<std::string> written = outs;
+  written.insert(written.end(), {containerOut, projectPath, manifestOut});
+  for (const PartSource& source : sources)
+    for (const std::string& out : written)
+      if (sameFile(out, source.meshPath))
+        throw ImportError(importMessage(source.meshPath, 0,
+                                        "the import would replace this mesh with '" + out +
+                                            "'; choose another project or output name"));
 
   std::vector<ImportedMesh> imported;
   for (const PartSource& source : sources)
@@ -241,51 +276,46 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
         throw ImportError(importMessage(sources[i].label(), 0,
                                         "the part's packing shape fits the container (less the "
                                         "margin) in no orientation"));
-  std::vector<ManifestEntry> manifest;
-  if (settings.mesh.wraps()) manifest = manifestEntries(projectPath, sources, settings.mesh.scale);
+  // The manifest records the originals of wrapped parts and the build volume a margin
+  // shrank; a project with neither has none, and an earlier one goes.
+  std::optional<MeshManifest> manifest;
+  if (settings.mesh.wraps() || inset > 0.0) {
+    manifest.emplace();
+    if (settings.mesh.wraps())
+      manifest->entries = manifestEntries(projectPath, sources, imported, settings.mesh.scale);
+    if (inset > 0.0)
+      manifest->buildVolume = Point{settings.length, settings.width, settings.height};
+  }
 
-  // Every file is written in full before any is put in place, so that a failure (a full disk)
-  // leaves the folder as it was.
+  // Every file is written in full before any is put in place, and they are put in place
+  // together, so that a failure (a full disk, a folder under a file's name) leaves the folder
+  // as it was.
   const std::vector<fs::path> createdFolders = missingFolders(folder);
   std::error_code ec;
   if (!folder.empty()) fs::create_directories(folder, ec);
-  std::vector<std::unique_ptr<AtomicFile>> files;
-  auto stage = [&](const std::string& path, auto write) {
-    files.push_back(std::make_unique<AtomicFile>(path));
-    write(files.back()->stream());
-    if (!files.back()->stage()) {
-      const std::string why = files.back()->failure();
-      files.clear();
-      for (const fs::path& created : createdFolders) fs::remove(created, ec);
-      throw ImportError(importMessage(path, 0, "cannot create the file (" + why +
-                                                   "); no file of the project was changed"));
-    }
-  };
+  FileGroup files;
   std::vector<ProjectEntry> entries;
-  std::vector<std::string> outs;
   for (std::size_t i = 0; i < sources.size(); ++i) {
-    const std::string file = sources[i].name + ".txt";
-    outs.push_back((folder / file).string());
-    stage(outs.back(), [&](std::ostream& out) {
-      writePolyhedronFile(out, sources[i].name, imported[i].solid);
-    });
-    entries.push_back({file, sources[i].copies});
+    writePolyhedronFile(files.replace(outs[i]), sources[i].name, imported[i].solid);
+    entries.push_back({sources[i].name + ".txt", sources[i].copies});
   }
-  const std::string containerOut = (folder / containerFile).string();
   const SolidMesh container = inset > 0.0
                                   ? boxSolid(low, high)
                                   : boxSolid(settings.length, settings.width, settings.height);
-  stage(containerOut, [&](std::ostream& out) { writePolyhedronFile(out, "Container", container); });
-  stage(projectPath, [&](std::ostream& out) {
-    writeProjectFile(out, settings.PBSL, settings.RN, containerFile, entries);
-  });
-  const std::string manifestOut = manifestPathOf(projectPath);
-  if (settings.mesh.wraps())
-    stage(manifestOut, [&](std::ostream& out) { writeManifest(out, manifest); });
-  for (const auto& file : files)
-    if (!file->commit())
-      throw ImportError(importMessage(projectPath, 0, "putting a written file in place failed (" +
-                                                          file->failure() + ")"));
+  writePolyhedronFile(files.replace(containerOut), "Container", container);
+  writeProjectFile(files.replace(projectPath), settings.PBSL, settings.RN, containerFile, entries);
+  if (manifest)
+    writeManifest(files.replace(manifestOut), *manifest);
+  else
+    files.remove(manifestOut);
+  std::optional<FileGroup::Failure> failure = files.stage();
+  if (!failure) failure = files.commit();
+  if (failure) {
+    for (const fs::path& created : createdFolders) fs::remove(created, ec);
+    throw ImportError(importMessage(
+        failure->path, 0,
+        "cannot create the file (" + failure->why + "); no file of the project was changed"));
+  }
 
   for (std::size_t i = 0; i < sources.size(); ++i)
     log << importSummary(sources[i].label(), outs[i], imported[i], settings.mesh.hull);
@@ -299,6 +329,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   log << "project " << projectPath << ": " << sources.size() << " part types\n";
   if (settings.mesh.wraps())
     log << "meshes " << manifestOut << ": the original of each part type, for the export\n";
+  else if (manifest)
+    log << "meshes " << manifestOut << ": the build volume, for the export\n";
 }
 
 }  // namespace tessera

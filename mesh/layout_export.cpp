@@ -10,6 +10,7 @@
 #include "formats/atomic_file.h"
 #include "geometry/assert.h"
 #include "formats/part_name.h"
+#include "mesh/import_project.h"
 #include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
 
@@ -78,13 +79,13 @@ std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withCont
 }
 
 std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content) {
-  TESSERA_ASSERT(content.originals == nullptr || system.recordMotion);
+  const OriginalMeshes* originals = content.sources ? &content.sources->originals : nullptr;
+  TESSERA_ASSERT(originals == nullptr || originals->empty() || system.recordMotion);
   std::vector<MeshObject> objects;
   for (const Part& part : system.parts) {
     const std::string name = partNameAsUtf8(part.name) + "#" + std::to_string(part.id);
-    const auto original =
-        content.originals ? content.originals->find(part.name) : OriginalMeshes::const_iterator();
-    if (!content.originals || original == content.originals->end()) {
+    const auto original = originals ? originals->find(part.name) : OriginalMeshes::const_iterator();
+    if (!originals || original == originals->end()) {
       objects.push_back(meshObjectOf(part, name));
       continue;
     }
@@ -95,7 +96,13 @@ std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportC
     objects.push_back(std::move(moved));
     if (content.shapes) objects.push_back(meshObjectOf(part, name + " shape"));
   }
-  if (content.container) objects.push_back(meshObjectOf(system.container, "container"));
+  if (content.container && content.sources && content.sources->buildVolume) {
+    const Point& volume = *content.sources->buildVolume;
+    const SolidMesh box = boxSolid(volume.x, volume.y, volume.z);
+    objects.push_back({"container", box.vertices, box.faces});
+  } else if (content.container) {
+    objects.push_back(meshObjectOf(system.container, "container"));
+  }
   return objects;
 }
 

@@ -23,8 +23,9 @@ MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name);
 
 /// What an export holds besides one object per part.
 struct ExportContent {
-  bool container = false;  // the container, named "container"
-  const OriginalMeshes* originals = nullptr;  // parts with an original appear as it
+  bool container = false;  // the container, named "container"; the build volume when the
+                           // sources know it (a margin shrank the container)
+  const ExportSources* sources = nullptr;  // parts with an original appear as it
   bool shapes = false;  // with originals: the packing shapes too, named "<name>#<id> shape"
 };
 

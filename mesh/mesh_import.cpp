@@ -12,7 +12,7 @@
 namespace tessera {
 
 ImportedMesh importMesh(const std::string& path, const MeshImportOptions& options) {
-  return importRawMesh(readMesh(path), path, options);
+  return importRawMesh(readMesh(path, options.memoryBytes), path, options);
 }
 
 ImportedMesh importRawMesh(const RawMesh& raw, const std::string& path,
@@ -20,8 +20,8 @@ ImportedMesh importRawMesh(const RawMesh& raw, const std::string& path,
   ImportedMesh out;
   if (options.wraps()) {
     if (raw.faces.empty()) throw ImportError(importMessage(path, 0, "the mesh has no faces"));
-    const TriangleSoup shape =
-        packingShape(soupOf(raw, options.scale), options.spacing / 2, options.detail, path, out.wrap);
+    const TriangleSoup shape = packingShape(soupOf(raw, options.scale, path), options.spacing / 2,
+                                            options.detail, path, out.wrap);
     RawMesh wrapped{shape.vertices, {}, {}};
     for (const auto& t : shape.triangles) wrapped.faces.push_back({t[0], t[1], t[2]});
     try {

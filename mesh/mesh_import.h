@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 
@@ -21,6 +22,7 @@ struct MeshImportOptions {
   bool wrap = false;  // pack the alpha wrap of the mesh instead of the mesh itself
   double spacing = 0.0;  // the least distance between two packed meshes; > 0 implies wrap
   double detail = kDefaultDetail;  // of the wrap: more gives smaller alpha and more faces
+  std::int64_t memoryBytes = -1;   // what the process may still allocate; below 0: not known
 
   bool wraps() const { return wrap || spacing > 0.0; }
 };

@@ -289,14 +289,14 @@ void checkMeshFileKind(const std::string& path) {
     throw ImportError(importMessage(path, 0, "is not a regular file, not a mesh file"));
 }
 
-RawMesh readMesh(const std::string& path) {
+RawMesh readMesh(const std::string& path, std::int64_t memoryBytes) {
   checkMeshFileKind(path);
   const auto dot = path.find_last_of('.');
   const std::string ext = dot == std::string::npos ? std::string() : lower(path.substr(dot));
   if (is3mfPath(path)) {
     // A plate read as one mesh: every item of the build where the build puts it.
     RawMesh plate;
-    for (const BuildItemMesh& item : read3mf(path)) {
+    for (const BuildItemMesh& item : read3mf(path, memoryBytes)) {
       const int first = static_cast<int>(plate.vertices.size());
       plate.vertices.insert(plate.vertices.end(), item.mesh.vertices.begin(),
                             item.mesh.vertices.end());

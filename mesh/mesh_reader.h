@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
@@ -39,7 +40,8 @@ RawMesh readOff(std::istream& in, const std::string& file);
 /// Throws ImportError when path is a folder or other than a regular file (a FIFO, a device).
 void checkMeshFileKind(const std::string& path);
 /// Reads path with the reader its extension names (.stl, .obj, .off, .ply, .3mf, in any case);
-/// a 3MF plate gives every item of its build as one mesh.
-RawMesh readMesh(const std::string& path);
+/// a 3MF plate gives every item of its build as one mesh, refused when it would expand past
+/// memoryBytes (see read3mf).
+RawMesh readMesh(const std::string& path, std::int64_t memoryBytes = -1);
 
 }  // namespace tessera

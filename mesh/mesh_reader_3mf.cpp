@@ -5,6 +5,9 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <limits>
+
+#include "mesh/plate_size.h"
 
 namespace tessera {
 
@@ -82,12 +85,37 @@ double millimetresPerUnit(DWORD unit) {
 // Components may nest; a deeper chain is taken for a cycle.
 constexpr int kDeepestComponent = 32;
 
+/// The linear part's determinant: below 0 for a transform that mirrors.
+double determinant(const Affine& a) {
+  return a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+         a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+         a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+}
+
 class Reader {
  public:
   explicit Reader(const std::string& path) : path_(path) {}
 
   [[noreturn]] void fail(const std::string& what) const {
     throw ImportError(importMessage(path_, 0, what));
+  }
+
+  /// Refuses a build that would expand past what indices can number or memoryBytes allow.
+  void checkExpansion(const PlateSize& size, std::int64_t memoryBytes) const {
+    const std::uint64_t bytes = importBytes(size.vertices, size.triangles);
+    const auto most = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+    const bool tooMany = size.vertices > most || size.triangles > most;
+    if (!tooMany && (memoryBytes < 0 || bytes <= static_cast<std::uint64_t>(memoryBytes))) return;
+    auto mebibytes = [](std::uint64_t b) { return std::to_string(b / (1024 * 1024)); };
+    std::string what = "the build expands to " + std::to_string(size.triangles) +
+                       " triangles and " + std::to_string(size.vertices) +
+                       " vertices (components repeat their meshes)";
+    if (tooMany)
+      what += ", more than a mesh can number";
+    else
+      what += ", which would take about " + mebibytes(bytes) + " MiB, more than the " +
+              mebibytes(static_cast<std::uint64_t>(memoryBytes)) + " MiB of memory left";
+    fail(what);
   }
 
   /// The triangles of object under the transform that places it, appended to mesh.
@@ -110,6 +138,8 @@ class Reader {
                                     object, triangles.data(), triangleCount, nullptr) != 0))
         fail("cannot read a mesh of the model");
       const int first = static_cast<int>(mesh.vertices.size());
+      // A mirroring transform turns the surface inside out; its triangles turn back.
+      const bool mirrored = determinant(placement) < 0.0;
       for (const MODELMESHVERTEX& v : vertices) {
         const Point placed = apply(placement, {v.m_fPosition[0], v.m_fPosition[1], v.m_fPosition[2]});
         const Point p{placed.x * unit, placed.y * unit, placed.z * unit};
@@ -125,6 +155,7 @@ class Reader {
                  std::to_string(vertexCount) + " vertices)");
           ring.push_back(first + static_cast<int>(index));
         }
+        if (mirrored) std::swap(ring[1], ring[2]);
         mesh.faces.push_back(std::move(ring));
         mesh.faceLines.push_back(0);
       }
@@ -152,8 +183,10 @@ class Reader {
     return name;
   }
 
-  std::vector<BuildItemMesh> read() const {
+  std::vector<BuildItemMesh> read(std::int64_t memoryBytes) const {
     checkMeshFileKind(path_);
+    // Before the 3MF reader sees it: the reader itself walks every path through the components.
+    if (const PlateSize size = plateSizeOf(path_); size.counted) checkExpansion(size, memoryBytes);
     Handle model, reader;
     if (lib3mf_createmodel(model.out()) != 0 ||
         lib3mf_model_queryreader(model.get(), "3mf", reader.out()) != 0)
@@ -196,7 +229,9 @@ class Reader {
 
 }  // namespace
 
-std::vector<BuildItemMesh> read3mf(const std::string& path) { return Reader(path).read(); }
+std::vector<BuildItemMesh> read3mf(const std::string& path, std::int64_t memoryBytes) {
+  return Reader(path).read(memoryBytes);
+}
 
 bool is3mfPath(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,13 @@ struct BuildItemMesh {
   RawMesh mesh;
 };
 
-/// Every item of the build of the 3MF file at path, in build order. Throws ImportError naming
-/// the file when it is no readable 3MF package or its build places no object with triangles.
-std::vector<BuildItemMesh> read3mf(const std::string& path);
+/// Every item of the build of the 3MF file at path, in build order; an item whose transforms
+/// mirror it has its triangles turned, so that it faces outward as its object does. Throws
+/// ImportError naming the file when it is no readable 3MF package, its build places no object
+/// with triangles, or the meshes its components repeat would take more than memoryBytes
+/// (counted through the component graph before anything is built; below 0: not known, only
+/// what indices can number is refused).
+std::vector<BuildItemMesh> read3mf(const std::string& path, std::int64_t memoryBytes = -1);
 
 /// Whether path names a 3MF file by its extension (in any case).
 bool is3mfPath(const std::string& path);

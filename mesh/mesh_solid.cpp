@@ -9,6 +9,8 @@
 #include <tuple>
 #include <utility>
 
+#include "geometry/face_triangulation.h"
+
 namespace tessera {
 
 std::string formatPoint(const Point& p) {
@@ -36,14 +38,6 @@ bool hasPlane(const Point& p0, const Point& p1, const Point& p2) {
   return len > 0.0 && std::isfinite(len);
 }
 
-struct Projected {
-  double u, v;
-};
-
-double orient(const Projected& a, const Projected& b, const Projected& c) {
-  return (b.u - a.u) * (c.v - a.v) - (b.v - a.v) * (c.u - a.u);
-}
-
 struct LessPoint {
   bool operator()(const Point& a, const Point& b) const {
     return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
@@ -69,55 +63,28 @@ int findRoot(std::vector<int>& parent, int i) {
 
 }  // namespace
 
-std::vector<std::array<int, 3>> triangulate(const std::vector<Point>& vertices,
-                                            const std::vector<int>& ring) {
-  if (ring.size() == 3) return {{ring[0], ring[1], ring[2]}};
-  // Newell normal: its largest component picks the projection plane, its sign the turning sense.
-  Point n;
-  for (std::size_t k = 0; k < ring.size(); ++k) {
-    const Point& p = vertices[ring[k]];
-    const Point& q = vertices[ring[(k + 1) % ring.size()]];
-    n.x += (p.y - q.y) * (p.z + q.z);
-    n.y += (p.z - q.z) * (p.x + q.x);
-    n.z += (p.x - q.x) * (p.y + q.y);
+FaceSplit splitFace(const std::vector<Point>& vertices, const std::vector<int>& ring) {
+  FaceSplit split;
+  std::vector<int> corners;
+  for (const int i : ring)
+    if (corners.empty() || !(vertices[corners.back()] == vertices[i])) corners.push_back(i);
+  while (corners.size() > 1 && vertices[corners.back()] == vertices[corners.front()])
+    corners.pop_back();
+  if (corners.size() < 3) {
+    split.dropped = 1;
+    return split;
   }
-  const double ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
-  const int axis = az >= ax && az >= ay ? 2 : (ax >= ay ? 0 : 1);
-  const double sense = (axis == 0 ? n.x : axis == 1 ? n.y : n.z) < 0.0 ? -1.0 : 1.0;
-  std::vector<Projected> p;
-  for (int i : ring) {
-    const Point& q = vertices[i];
-    // Cyclic choices of the two kept axes preserve the turning sense.
-    p.push_back(axis == 2   ? Projected{q.x, q.y}
-                : axis == 0 ? Projected{q.y, q.z}
-                            : Projected{q.z, q.x});
-  }
-  std::vector<int> left(ring.size());
-  std::iota(left.begin(), left.end(), 0);
-  std::vector<std::array<int, 3>> out;
-  while (left.size() > 3) {
-    bool clipped = false;
-    for (std::size_t k = 1; k <= left.size() && !clipped; ++k) {
-      const int a = left[k - 1], b = left[k % left.size()], c = left[(k + 1) % left.size()];
-      if (sense * orient(p[a], p[b], p[c]) <= 0.0) continue;
-      bool blocked = false;
-      for (int o : left) {
-        if (o == a || o == b || o == c) continue;
-        if (sense * orient(p[a], p[b], p[o]) >= 0.0 && sense * orient(p[b], p[c], p[o]) >= 0.0 &&
-            sense * orient(p[c], p[a], p[o]) >= 0.0) {
-          blocked = true;
-          break;
-        }
-      }
-      if (blocked) continue;
-      out.push_back({ring[a], ring[b], ring[c]});
-      left.erase(left.begin() + static_cast<long>(k % left.size()));
-      clipped = true;
+  const auto pieces = triangulatePolygon(vertices, corners);
+  split.folds = pieces.empty();
+  for (const auto& t : pieces) {
+    if (t[0] == t[1] || t[1] == t[2] || t[2] == t[0] ||
+        !hasPlane(vertices[t[0]], vertices[t[1]], vertices[t[2]])) {
+      ++split.dropped;
+      continue;
     }
-    if (!clipped) return {};
+    split.triangles.push_back(t);
   }
-  out.push_back({ring[left[0]], ring[left[1]], ring[left[2]]});
-  return out;
+  return split;
 }
 
 void volumeAndCentroid(const std::vector<Point>& vertices,
@@ -177,21 +144,11 @@ SolidMesh buildSolid(const RawMesh& mesh, double scale, const std::string& file,
   std::set<std::array<int, 3>> kept;  // triangles rotated to start at their smallest index
   for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
     std::vector<int> ring;
-    for (int i : mesh.faces[f])
-      if (ring.empty() || ring.back() != welded[i]) ring.push_back(welded[i]);
-    while (ring.size() > 1 && ring.back() == ring.front()) ring.pop_back();
-    if (ring.size() < 3) {
-      ++note.droppedDegenerate;
-      continue;
-    }
-    const auto pieces = triangulate(points, ring);
-    if (pieces.empty()) fail(mesh.faceLines[f], "a polygon face folds over itself");
-    for (auto t : pieces) {
-      if (t[0] == t[1] || t[1] == t[2] || t[2] == t[0] ||
-          !hasPlane(points[t[0]], points[t[1]], points[t[2]])) {
-        ++note.droppedDegenerate;
-        continue;
-      }
+    for (int i : mesh.faces[f]) ring.push_back(welded[i]);
+    const FaceSplit split = splitFace(points, ring);
+    if (split.folds) fail(mesh.faceLines[f], "a polygon face folds over itself");
+    note.droppedDegenerate += split.dropped;
+    for (auto t : split.triangles) {
       std::rotate(t.begin(), std::min_element(t.begin(), t.end()), t.end());
       if (!kept.insert(t).second) {
         ++note.droppedDuplicates;

@@ -41,10 +41,15 @@ SolidMesh buildSolid(const RawMesh& mesh, double scale, const std::string& file,
 void volumeAndCentroid(const std::vector<Point>& vertices,
                        const std::vector<std::vector<int>>& faces, double& volume, Point& centroid);
 
-/// Splits a planar ring into triangles by ear clipping; a convex ring gives the fan from its first
-/// corner. Empty when the ring folds over itself.
-std::vector<std::array<int, 3>> triangulate(const std::vector<Point>& vertices,
-                                            const std::vector<int>& ring);
+/// One face as every mesh face is split, for the import, the wraps and the exported originals:
+/// corners that repeat the one before run together, the ring is cut into ears
+/// (triangulatePolygon) and pieces without area are dropped.
+struct FaceSplit {
+  std::vector<std::array<int, 3>> triangles;  // vertex indices, in ring orientation
+  std::size_t dropped = 0;  // pieces without area (a ring of fewer than 3 corners counts 1)
+  bool folds = false;       // the ring folds over itself: no triangles
+};
+FaceSplit splitFace(const std::vector<Point>& vertices, const std::vector<int>& ring);
 
 /// "(x, y, z)" with each number in its shortest exact form.
 std::string formatPoint(const Point& p);

@@ -5,6 +5,7 @@
 
 #include "geometry/face_triangulation.h"
 #include "formats/number_format.h"
+#include "mesh/mesh_solid.h"
 
 namespace tessera {
 
@@ -32,11 +33,22 @@ std::vector<std::array<int, 3>> triangles(const MeshObject& object) {
   std::vector<std::array<int, 3>> result;
   std::vector<Point> ring;
   for (const std::vector<int>& face : object.faces) {
+    const FaceSplit split = splitFace(object.vertices, face);
+    if (!split.folds) {
+      result.insert(result.end(), split.triangles.begin(), split.triangles.end());
+      continue;
+    }
+    // Only a polyhedron file written by hand has a face that folds over itself: the best
+    // picture of it, without triangles that repeat a corner.
     ring.clear();
     for (const int index : face) ring.push_back(vertexAt(object, index));
-    for (const std::array<int, 3>& t : triangulateRing(ring))
-      result.push_back({face[static_cast<std::size_t>(t[0])], face[static_cast<std::size_t>(t[1])],
-                        face[static_cast<std::size_t>(t[2])]});
+    for (const std::array<int, 3>& t : triangulateRing(ring)) {
+      const std::array<int, 3> corners{face[static_cast<std::size_t>(t[0])],
+                                       face[static_cast<std::size_t>(t[1])],
+                                       face[static_cast<std::size_t>(t[2])]};
+      if (corners[0] != corners[1] && corners[1] != corners[2] && corners[2] != corners[0])
+        result.push_back(corners);
+    }
   }
   return result;
 }

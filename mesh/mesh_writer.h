@@ -17,7 +17,8 @@ struct MeshObject {
   std::vector<std::vector<int>> faces;
 };
 
-/// The faces as triangles in ring orientation: ear clipping, so exact for non-convex rings too.
+/// The faces as triangles in ring orientation, split as the import splits faces (splitFace), so
+/// exact for non-convex rings too; pieces without area and repeated corners are left out.
 std::vector<std::array<int, 3>> triangles(const MeshObject& object);
 
 // Text writers. Coordinates carry 17 significant digits, so reading a file back gives the very

@@ -1,6 +1,7 @@
 #include "mesh/packing_shape.h"
 
 #include "formats/number_format.h"
+#include "mesh/mesh_solid.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,12 +16,21 @@ namespace {
 
 // Wraps made at most, each with a larger offset, before the clearance is declared unreachable.
 constexpr int kMostAttempts = 12;
+// The least clearance asked of a wrap, as a share of the mesh's box diagonal: closer wraps
+// take minutes and rarely keep their clearance at every point.
+constexpr double kLeastClearanceShare = 1e-4;
 
 struct PointOrder {
   bool operator()(const Point& a, const Point& b) const {
     return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
   }
 };
+
+/// x rounded up to three significant digits (a rounding error of x itself is no reason to).
+double roundedUp(double x) {
+  const double unit = std::pow(10.0, std::floor(std::log10(x)) - 2);
+  return std::ceil(x / unit - 1e-6) * unit;
+}
 
 int findRoot(std::vector<int>& parent, int i) {
   while (parent[static_cast<std::size_t>(i)] != i) {
@@ -32,12 +42,17 @@ int findRoot(std::vector<int>& parent, int i) {
 
 }  // namespace
 
-TriangleSoup soupOf(const RawMesh& mesh, double scale) {
+TriangleSoup soupOf(const RawMesh& mesh, double scale, const std::string& file) {
   TriangleSoup soup;
   soup.vertices.reserve(mesh.vertices.size());
   for (const Point& v : mesh.vertices) soup.vertices.push_back({v.x * scale, v.y * scale, v.z * scale});
-  for (const std::vector<int>& ring : mesh.faces)
-    for (std::size_t i = 1; i + 1 < ring.size(); ++i) soup.triangles.push_back({ring[0], ring[i], ring[i + 1]});
+  for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
+    const FaceSplit split = splitFace(soup.vertices, mesh.faces[f]);
+    if (split.folds)
+      throw ImportError(importMessage(file, f < mesh.faceLines.size() ? mesh.faceLines[f] : 0,
+                                      "a polygon face folds over itself"));
+    soup.triangles.insert(soup.triangles.end(), split.triangles.begin(), split.triangles.end());
+  }
   return soup;
 }
 
@@ -88,8 +103,18 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
   const double diagonal = std::sqrt(size.x * size.x + size.y * size.y + size.z * size.z);
   if (!any || !(diagonal > 0.0) || !std::isfinite(diagonal))
     throw ImportError(importMessage(file, 0, "the mesh has no faces to wrap"));
+  if (clearance > 0.0 && clearance < diagonal * kLeastClearanceShare)
+    throw ImportError(importMessage(
+        file, 0,
+        "a spacing of " + formatNumber(2 * clearance) +
+            " is too small for a mesh whose box has a diagonal of " + formatNumber(diagonal) +
+            ": a wrap that close would take very long and rarely keep its clearance; give a "
+            "spacing of at least " +
+            formatNumber(roundedUp(2 * diagonal * kLeastClearanceShare)) +
+            " (larger ones wrap faster and more surely), or --wrap for none"));
   double alpha = diagonal / detail;
   double offset = clearance > 0.0 ? clearance : alpha / 30;
+  bool lastInPieces = false;
   for (int attempt = 1; attempt <= kMostAttempts; ++attempt) {
     TriangleSoup wrap = alphaWrap(soup, alpha, offset);
     if (wrap.triangles.empty())
@@ -98,7 +123,8 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
     notes.attempts = attempt;
     WrapNotes made;
     inspectSoup(wrap, made);
-    if (made.shells != 1) {
+    lastInPieces = made.shells != 1;
+    if (lastInPieces) {
       // Pieces further apart than the ball can bridge wrap apart; a part must be one body.
       alpha *= 2;
       continue;
@@ -115,8 +141,20 @@ TriangleSoup packingShape(const TriangleSoup& soup, double clearance, double det
     offset += (clearance - notes.clearance) + clearance / 20;
     alpha *= 0.75;
   }
-  throw ImportError(importMessage(file, 0, "no wrap of the mesh made one body keeping a clearance of " +
-                                               formatExactNumber(clearance)));
+  if (clearance <= 0.0)
+    throw ImportError(importMessage(file, 0,
+                                    "no wrap of the mesh made one body (" +
+                                        std::to_string(kMostAttempts) +
+                                        " wraps tried, the last in pieces)"));
+  const std::string why = lastInPieces ? "the last stayed in pieces"
+                                       : "the closest point of the last was " +
+                                             formatNumber(notes.clearance) + " from the mesh";
+  throw ImportError(importMessage(
+      file, 0,
+      "no wrap of the mesh made one body keeping a clearance of " + formatNumber(clearance) + " (" +
+          std::to_string(kMostAttempts) + " wraps tried; " + why +
+          "): the spacing is too small for this mesh; give a larger --spacing, or --wrap for "
+          "none"));
 }
 
 }  // namespace tessera

@@ -22,8 +22,10 @@ struct WrapNotes {
   int attempts = 0;               // wraps made until the clearance held
 };
 
-/// The mesh as triangles (polygons fanned from their first corner), coordinates times scale.
-TriangleSoup soupOf(const RawMesh& mesh, double scale);
+/// The mesh as triangles, its faces split as the exact import splits them (splitFace, pieces
+/// without area dropped), coordinates times scale. Throws ImportError naming file and the
+/// face's line for a polygon face that folds over itself.
+TriangleSoup soupOf(const RawMesh& mesh, double scale, const std::string& file);
 
 /// Counts shells, open and non-manifold edges; exactly equal coordinates are one vertex.
 void inspectSoup(const TriangleSoup& soup, WrapNotes& notes);

@@ -31,6 +31,27 @@ double enclosedVolume(const Polyhedron& poly) {
   return sixTimes / 6.0;
 }
 
+double surfaceArea(const Polyhedron& poly) {
+  double area = 0.0;
+  for (const Face& face : poly.faces) {
+    if (face.points.size() < 3) continue;
+    const Point first = face.points[0];
+    Point twice{0.0, 0.0, 0.0};
+    for (std::size_t i = 1; i + 1 < face.points.size(); ++i)
+      twice = plus(twice, cross(minus(face.points[i], first), minus(face.points[i + 1], first)));
+    area += 0.5 * std::sqrt(twice.x * twice.x + twice.y * twice.y + twice.z * twice.z);
+  }
+  return area;
+}
+
+double leastExtentInAnyTurn(const Polyhedron& poly) {
+  const Point box = extentOf(poly.boxMin, poly.boxMax);
+  const double standing = std::min({box.x, box.y, box.z});
+  const double area = surfaceArea(poly);
+  if (!(area > 0.0)) return 0.0;
+  return std::min(2.0 * std::fabs(enclosedVolume(poly)) / area, standing);
+}
+
 bool enclosesVolume(const Polyhedron& poly) {
   const double size = largestOf(extentOf(poly.boxMin, poly.boxMax));
   return std::fabs(enclosedVolume(poly)) > 1e-12 * size * size * size;

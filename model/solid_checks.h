@@ -13,6 +13,15 @@ namespace tessera {
 /// corner): positive when the faces turn outwards, negative when they all turn inwards.
 double enclosedVolume(const Polyhedron& poly);
 
+/// The area of the faces, each measured as the planar polygon of its corners.
+double surfaceArea(const Polyhedron& poly);
+
+/// No extent of the part, however it is turned, is below this: 2 V / S for the volume V its
+/// faces enclose and their area S (a turned part fills no more than its extent times its
+/// shadow, and its surface covers the shadow at least twice), and none is above the least
+/// extent of its box as it stands. For a plate this is about its thickness.
+double leastExtentInAnyTurn(const Polyhedron& poly);
+
 /// Whether the faces enclose a volume at all: faces that are all degenerate (no area, or
 /// flat against each other) enclose none beyond the rounding of the sum.
 bool enclosesVolume(const Polyhedron& poly);

@@ -165,10 +165,15 @@ std::string layoutJson(PackingSystem& system, const std::string& title,
   jsonString(out, valueOfReportLine(report, "Packing Height:"));
   out += ",\"packingDensityText\":";
   jsonString(out, valueOfReportLine(report, "Packing Density:"));
-  out += ",\"progress\":{\"best\":";
-  jsonNumbers(out, progress.best);
+  // A long search would make the page large and its chart slow: a thinned series.
+  const ProgressChart chart = chartOf(progress);
+  out += ",\"progress\":{\"iterations\":[";
+  for (std::size_t i = 0; i < chart.iterations.size(); ++i)
+    out += (i > 0 ? "," : "") + std::to_string(chart.iterations[i]);
+  out += "],\"best\":";
+  jsonNumbers(out, chart.best);
   out += ",\"current\":";
-  jsonNumbers(out, progress.current);
+  jsonNumbers(out, chart.current);
   out += "}}";
   return out;
 }
@@ -192,7 +197,8 @@ void writeLayoutPageFile(PackingSystem& system, const std::string& path,
   AtomicFile file(path);
   file.stream() << layoutPageHtml(system, title, progress);
   if (!file.commit()) {
-    throw InputError("布局网页输出失败: " + path + " 无法写入", InputError::Channel::StandardError);
+    throw InputError("布局网页输出失败: \"" + messageText(path) + "\" 无法写入",
+                     InputError::Channel::StandardError);
   }
 }
 

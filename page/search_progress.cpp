@@ -1,5 +1,6 @@
 #include "page/search_progress.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -26,6 +27,37 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
+ProgressChart chartOf(const SearchProgress& progress, std::size_t most) {
+  ProgressChart chart;
+  const std::size_t n = progress.best.size();
+  auto take = [&](std::size_t i) {
+    chart.iterations.push_back(static_cast<std::int64_t>(i));
+    chart.best.push_back(progress.best[i]);
+    chart.current.push_back(progress.current[i]);
+  };
+  if (n <= std::max<std::size_t>(most, 4)) {
+    for (std::size_t i = 0; i < n; ++i) take(i);
+    return chart;
+  }
+  const std::size_t runs = std::max<std::size_t>((most - 2) / 2, 1);
+  const std::size_t inner = n - 2;  // iterations 1 .. n - 2
+  take(0);
+  for (std::size_t r = 0; r < runs; ++r) {
+    const std::size_t from = 1 + r * inner / runs;
+    const std::size_t to = 1 + (r + 1) * inner / runs;
+    if (from == to) continue;
+    std::size_t low = from, high = from;
+    for (std::size_t i = from; i < to; ++i) {
+      if (progress.current[i] < progress.current[low]) low = i;
+      if (progress.current[i] > progress.current[high]) high = i;
+    }
+    take(std::min(low, high));
+    if (low != high) take(std::max(low, high));
+  }
+  take(n - 1);
+  return chart;
+}
+
 void SearchProgressReader::consume(std::string_view text) {
   for (char c : text) {
     if (c == '\n') {
@@ -47,6 +79,9 @@ void SearchProgressReader::line(std::string_view text) {
   } else if (startsWith(text, "  排样效率=") && numberAfter(text, ";排样高度=", height)) {
     neighbour_ = height;
     accepted_ = false;
+  } else if (startsWith(text, "第") && text.find("次链间交换") != std::string_view::npos &&
+             numberAfter(text, "最优排样高度=", height)) {
+    if (height < progress_.best.back()) progress_.best.back() = height;
   } else if (text == "  邻域解被接受成为当前解") {
     accepted_ = true;
   } else if (text == "  邻域解优于最优解" || text == "  邻域解次于最优解") {

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "model/input_error.h"
+#include "picture/picture_file.h"
 
 namespace tessera {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "model/packing_system.h"
-#include "picture/layout_picture.h"
+#include "picture/scene.h"
 
 namespace tessera {
 

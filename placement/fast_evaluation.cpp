@@ -12,10 +12,12 @@
 #include "geometry/assert.h"
 #include "placement/bit_grid.h"
 #include "placement/evaluation.h"
+#include "placement/hierarchy_search.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
 #include "placement/placement.h"
 #include "placement/prepared_solid.h"
+#include "placement/row_sampling.h"
 
 // Why the shortcuts here change no result:
 // - A turned and voxelised working copy depends only on the part's geometry fields that
@@ -393,6 +395,14 @@ struct FastEvaluator::State {
   bool resumable = false;                 // scans may resume (every part parked, none twice)
   std::uint64_t exactTests = 0;           // of slide and mark, this evaluation
 
+  struct MarkScratch {
+    std::vector<int> xIndex, yIndex, zIndex;
+    std::vector<double> xCorner, yCorner, zCorner;
+    std::vector<std::uint8_t> inside;
+    RowScratch row;
+  };
+  MarkScratch markScratch;  // mark runs on the calling thread only
+
   bool sameContext(const PackingSystem& s) const;
   void adopt(const PackingSystem& s);
   ShapesOfGeometry& shapesFor(const Part& part);
@@ -437,6 +447,7 @@ void FastEvaluator::State::adopt(const PackingSystem& s) {
   gridZ = s.grid.gridZ;
   table = s.orientationTable;
   prepareSolid(container, containerSolid);
+  buildHierarchy(containerSolid);
   bits.resize(std::max(gridX, 0), std::max(gridY, 0), std::max(gridZ, 0));
   near.reset(container.boxMin, kColumnCells * pbsl, gridX / kColumnCells + 1,
              gridY / kColumnCells + 1);
@@ -777,27 +788,43 @@ void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape
   }
 }
 
+// markPart's cells, with each row of cells along x sampled at once. The cells it visits along
+// an axis, and their corners, do not depend on the other axes.
 void FastEvaluator::State::mark(const PreparedSolid& part) {
   OccupancyGrid& grid = system->grid;
   const Point& o = container.boxMin;
-  double px = o.x;
-  for (int x = 0; x < grid.gridX; ++x, px += pbsl) {
-    if (o.x + (x + 0.5) * pbsl < part.boxMin.x) continue;
-    if (o.x + (x - 0.5) * pbsl > part.boxMax.x) return;
-    double py = o.y;
-    for (int y = 0; y < grid.gridY; ++y, py += pbsl) {
-      if (o.y + (y + 0.5) * pbsl < part.boxMin.y) continue;
-      if (o.y + (y - 0.5) * pbsl > part.boxMax.y) break;
-      double pz = o.z;
-      for (int z = 0; z < grid.gridZ; ++z, pz += pbsl) {
-        if (o.z + (z + 0.5) * pbsl < part.boxMin.z) continue;
-        if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
-        std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
+  auto visited = [&](int cells, double origin, double lo, double hi, std::vector<int>& index,
+                     std::vector<double>& corner) {
+    index.clear();
+    corner.clear();
+    double p = origin;
+    for (int c = 0; c < cells; ++c, p += pbsl) {
+      if (origin + (c + 0.5) * pbsl < lo) continue;
+      if (origin + (c - 0.5) * pbsl > hi) break;
+      index.push_back(c);
+      corner.push_back(p);
+    }
+  };
+  MarkScratch& m = markScratch;
+  visited(grid.gridX, o.x, part.boxMin.x, part.boxMax.x, m.xIndex, m.xCorner);
+  visited(grid.gridY, o.y, part.boxMin.y, part.boxMax.y, m.yIndex, m.yCorner);
+  visited(grid.gridZ, o.z, part.boxMin.z, part.boxMax.z, m.zIndex, m.zCorner);
+  m.inside.resize(m.xIndex.size());
+  for (std::size_t b = 0; b < m.yIndex.size(); ++b) {
+    for (std::size_t c = 0; c < m.zIndex.size(); ++c) {
+      const int y = m.yIndex[b];
+      const int z = m.zIndex[c];
+      bool anyFree = false;
+      for (const int x : m.xIndex) anyFree = anyFree || grid.cells[grid.index(x, y, z)] == 0;
+      if (!anyFree) continue;
+      insideAlongRow(part, m.yCorner[b], m.zCorner[c], m.xCorner, m.inside, m.row);
+      for (std::size_t a = 0; a < m.xIndex.size(); ++a) {
+        std::uint8_t& cell = grid.cells[grid.index(m.xIndex[a], y, z)];
         if (cell != 0) continue;
         ++exactTests;
-        if (insideSolid({px, py, pz}, part)) {
+        if (m.inside[a] != 0) {
           cell = 1;
-          bits.set(x, y, z);
+          bits.set(m.xIndex[a], y, z);
         }
       }
     }
@@ -917,8 +944,11 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   s.partSolids.resize(static_cast<std::size_t>(n));
   s.inReach.clear();
   for (int p = 0; p < n; ++p) {
-    prepareSolid(system.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
-    if (!outOfReach(system.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
+    PreparedSolid& solid = s.partSolids[static_cast<std::size_t>(p)];
+    prepareSolid(system.parts[p], solid);
+    if (outOfReach(system.parts[p].boxMin, s.container.boxMax)) continue;
+    s.inReach.push_back(p);
+    buildHierarchy(solid);
   }
   s.fileInReach();
   ++s.stamp;

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "placement/hierarchy_search.h"
 #include "placement/occupancy_grid.h"
+#include "placement/row_sampling.h"
 #include "placement/voxelise.h"
 
 namespace tessera {
@@ -54,7 +56,11 @@ bool sameBits(const Point& a, const Point& b) { return std::memcmp(&a, &b, sizeo
 
 }  // namespace
 
-void voxeliseFast(Polyhedron& part) {
+namespace {
+
+// voxelise's bitmap, anchor cell and anchorPoint, with solid the part's geometry prepared,
+// sampled a row along x at a time.
+void voxeliseWith(Polyhedron& part, const PreparedSolid& solid) {
   const double c = part.cellSide;
   const double ex = std::trunc((part.boxMax.x - part.boxMin.x) / c) + 1;
   const double ey = std::trunc((part.boxMax.y - part.boxMin.y) / c) + 1;
@@ -63,9 +69,6 @@ void voxeliseFast(Polyhedron& part) {
     voxelise(part);
     return;
   }
-  PreparedSolid solid;
-  prepareSolid(part, solid);
-
   part.dropBitmap();
   part.cellsX = static_cast<int>(ex);
   part.cellsY = static_cast<int>(ey);
@@ -75,27 +78,34 @@ void voxeliseFast(Polyhedron& part) {
   const std::size_t nz = static_cast<std::size_t>(part.cellsZ);
   part.bitmap.assign(nx * ny * nz, 0);
 
-  bool anchored = false;
-  double x = part.boxMin.x;
-  for (std::size_t i = 0; i < nx; ++i, x += c) {
-    double y = part.boxMin.y;
-    for (std::size_t j = 0; j < ny; ++j, y += c) {
-      double z = part.boxMin.z;
-      for (std::size_t k = 0; k < nz; ++k, z += c) {
-        if (!insideSolid({x, y, z}, solid)) continue;
-        part.bitmap[j + ny * (i + nx * k)] = 1;
-        // Samples run i, j, k like the anchor scan, so the first occupied one is the anchor.
-        if (!anchored) {
-          part.anchorI = static_cast<int>(i);
-          part.anchorJ = static_cast<int>(j);
-          part.anchorK = static_cast<int>(k);
-          anchored = true;
-        }
-      }
+  // The sample coordinates of each axis, accumulated as voxelise accumulates them.
+  auto samples = [c](double from, std::size_t count) {
+    std::vector<double> at(count);
+    double v = from;
+    for (std::size_t i = 0; i < count; ++i, v += c) at[i] = v;
+    return at;
+  };
+  const std::vector<double> xs = samples(part.boxMin.x, nx);
+  const std::vector<double> ys = samples(part.boxMin.y, ny);
+  const std::vector<double> zs = samples(part.boxMin.z, nz);
+  std::vector<std::uint8_t> row(nx);
+  RowScratch scratch;
+  for (std::size_t k = 0; k < nz; ++k)
+    for (std::size_t j = 0; j < ny; ++j) {
+      insideAlongRow(solid, ys[j], zs[k], xs, row, scratch);
+      for (std::size_t i = 0; i < nx; ++i) part.bitmap[j + ny * (i + nx * k)] = row[i];
     }
-  }
-  part.anchorPoint = {part.boxMin.x + c * part.anchorI, part.boxMin.y + c * part.anchorJ,
-                      part.boxMin.z + c * part.anchorK};
+
+  placeAnchor(part);
+}
+
+}  // namespace
+
+void voxeliseFast(Polyhedron& part) {
+  PreparedSolid solid;
+  prepareSolid(part, solid);
+  buildHierarchy(solid);
+  voxeliseWith(part, solid);
 }
 
 OrientedShape orientShape(const Polyhedron& part, const Orientation& orientation) {
@@ -103,7 +113,10 @@ OrientedShape orientShape(const Polyhedron& part, const Orientation& orientation
   Polyhedron& g = shape.geometry;
   g = part;
   g.transform(orientation);
-  voxeliseFast(g);
+  prepareSolid(g, shape.solid);
+  buildHierarchy(shape.solid);
+  voxeliseWith(g, shape.solid);
+  shape.solid.anchorPoint = g.anchorPoint;
 
   shape.cellsX = g.cellsX;
   shape.cellsY = g.cellsY;
@@ -140,7 +153,6 @@ OrientedShape orientShape(const Polyhedron& part, const Orientation& orientation
     }
   }
   g.dropBitmap();
-  prepareSolid(g, shape.solid);
   addVertexOrder(shape);
   return shape;
 }

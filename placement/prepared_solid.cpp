@@ -1,9 +1,11 @@
 #include "placement/prepared_solid.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/assert.h"
 #include "geometry/predicates.h"
+#include "placement/hierarchy_search.h"
 
 namespace tessera {
 
@@ -24,11 +26,13 @@ void setExtent(PreparedFace& face, const std::vector<Point>& ring) {
   }
 }
 
+}  // namespace
+
 // The crossing count of segmentCrossesFace after its straddle test. A ring edge whose ends lie
 // on one side of the counting plane adds nothing whatever t is, so t is only formed when the
 // sides differ.
-bool ringParityOdd(const PreparedSolid& solid, const PreparedFace& face, const Point& p1,
-                   const Point& dir, const Plane& counting) {
+bool ringCrossingsOdd(const PreparedSolid& solid, const PreparedFace& face, const Point& p1,
+                      const Point& dir, const Plane& counting) {
   const Point* ring = solid.ring.data() + face.first;
   const std::uint32_t n = face.count;
   const bool firstUp = counting.value(ring[0]) > 0;
@@ -53,9 +57,7 @@ bool ringParityOdd(const PreparedSolid& solid, const PreparedFace& face, const P
   return count % 2 == 1;
 }
 
-bool straddles(const Plane& plane, const Point& p1, const Point& p2) {
-  return (plane.value(p1) > 0) != (plane.value(p2) > 0);
-}
+namespace {
 
 bool someEdgeCrossesSomeFace(const PreparedSolid& edgesOf, const PreparedSolid& facesOf) {
   for (const Edge& e : edgesOf.edges) {
@@ -70,7 +72,7 @@ bool someEdgeCrossesSomeFace(const PreparedSolid& edgesOf, const PreparedSolid& 
         dir = minus(e.end, e.start);
         planeMade = true;
       }
-      if (ringParityOdd(facesOf, f, e.start, dir, counting)) return true;
+      if (ringCrossingsOdd(facesOf, f, e.start, dir, counting)) return true;
     }
   }
   return false;
@@ -109,6 +111,7 @@ void prepareSolid(const Polyhedron& from, PreparedSolid& solid) {
   solid.referencePoint = from.referencePoint;
   solid.anchorPoint = from.anchorPoint;
   solid.planesCurrent = true;
+  solid.hierarchy.built = false;
 }
 
 void translateSolid(PreparedSolid& solid, const Point& offset) {
@@ -120,6 +123,16 @@ void translateSolid(PreparedSolid& solid, const Point& offset) {
   solid.boxMin = plus(solid.boxMin, offset);
   solid.boxMax = plus(solid.boxMax, offset);
   solid.planesCurrent = false;
+  SolidHierarchy& h = solid.hierarchy;
+  if (h.built) {
+    h.faces.translate(offset);
+    h.edges.translate(offset);
+    h.vertices.translate(offset);
+    // Lattice numbers add to lattice numbers; |fl(p + o)| <= fl(|p| + |o|).
+    h.onLattice = h.onLattice && onLattice(offset.x) && onLattice(offset.y) && onLattice(offset.z);
+    h.maxAbs = h.maxAbs + std::max({std::fabs(offset.x), std::fabs(offset.y), std::fabs(offset.z)});
+    if (!std::isfinite(h.maxAbs)) h.built = false;
+  }
 }
 
 void refreshPlanes(PreparedSolid& solid) {
@@ -129,6 +142,7 @@ void refreshPlanes(PreparedSolid& solid) {
     face.plane = planeThrough(p[0], p[1], p[2]);
     setExtent(face, solid.ring);
   }
+  if (solid.hierarchy.built) refreshHierarchyPlanes(solid);
   solid.planesCurrent = true;
 }
 
@@ -153,6 +167,24 @@ void writeGeometry(const PreparedSolid& solid, Polyhedron& to) {
   to.anchorPoint = solid.anchorPoint;
 }
 
+Probe probeFrom(const Point& q, const PreparedSolid& solid) {
+  const Point& lo = solid.boxMin;
+  const Point& hi = solid.boxMax;
+  Probe probe;
+  probe.q = q;
+  probe.end = {hi.x + 0.1 * (hi.x - lo.x), q.y, q.z};
+  const Point guide{q.x, q.y + (hi.y - lo.y), q.z};
+  probe.counting = planeThrough(q, guide, probe.end);
+  probe.dir = minus(probe.end, q);
+  probe.level = probe.counting.a == 0.0 && probe.counting.b == 0.0 && probe.counting.c == -1.0;
+  return probe;
+}
+
+bool probeCrosses(const PreparedSolid& solid, const PreparedFace& face, const Probe& probe) {
+  if (!straddles(face.plane, probe.q, probe.end)) return false;
+  return ringCrossingsOdd(solid, face, probe.q, probe.dir, probe.counting);
+}
+
 bool insideSolid(const Point& q, const PreparedSolid& solid) {
   TESSERA_ASSERT(solid.planesCurrent);
   const Point& lo = solid.boxMin;
@@ -160,19 +192,24 @@ bool insideSolid(const Point& q, const PreparedSolid& solid) {
   if (q.x < lo.x || q.x > hi.x) return false;
   if (q.y < lo.y || q.y > hi.y) return false;
   if (q.z < lo.z || q.z > hi.z) return false;
-  const Point end{hi.x + 0.1 * (hi.x - lo.x), q.y, q.z};
-  const Point guide{q.x, q.y + (hi.y - lo.y), q.z};
-  const Plane counting = planeThrough(q, guide, end);
-  const Point dir = minus(end, q);
+  const Probe probe = probeFrom(q, solid);
+  int crossed = 0;
+  // The faces that can cross a level probe, found through the hierarchy (solid_hierarchy.h).
+  if (probe.level && probe.counting.d == q.z && latticeHolds(solid.hierarchy) && onLattice(q.x) &&
+      onLattice(q.y) && onLattice(q.z) && onLattice(probe.end.x)) {
+    facesAcross(solid.hierarchy, q.y, q.z, [&](std::uint32_t f) {
+      if (probeCrosses(solid, solid.faces[f], probe)) ++crossed;
+      return false;
+    });
+    return crossed % 2 == 1;
+  }
   // When the counting plane comes out as exactly (0, 0, -1, d), a finite ring point is on its
   // positive side iff its z < d, so a ring wholly below or wholly at-or-above d adds no
   // crossing and its face can be passed over.
-  const bool level = counting.a == 0.0 && counting.b == 0.0 && counting.c == -1.0;
-  int crossed = 0;
+  const Plane& counting = probe.counting;
   for (const PreparedFace& f : solid.faces) {
-    if (level && f.finite && (f.zMax < counting.d || f.zMin >= counting.d)) continue;
-    if (!straddles(f.plane, q, end)) continue;
-    if (ringParityOdd(solid, f, q, dir, counting)) ++crossed;
+    if (probe.level && f.finite && (f.zMax < counting.d || f.zMin >= counting.d)) continue;
+    if (probeCrosses(solid, f, probe)) ++crossed;
   }
   return crossed % 2 == 1;
 }
@@ -180,6 +217,16 @@ bool insideSolid(const Point& q, const PreparedSolid& solid) {
 bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b, bool aVerticesOutside) {
   TESSERA_ASSERT(a.planesCurrent && b.planesCurrent);
   if (!boxesOverlap(a.boxMin, a.boxMax, b.boxMin, b.boxMax)) return true;
+  if (a.hierarchy.built && b.hierarchy.built) {
+    // Only vertices inside the other's box can pass its box test.
+    auto insideOf = [](const PreparedSolid& of, const PreparedSolid& other) {
+      return verticesWithin(of.hierarchy, other.boxMin, other.boxMax,
+                            [&](std::uint32_t v) { return insideSolid(of.vertices[v], other); });
+    };
+    if (!aVerticesOutside && insideOf(a, b)) return false;
+    if (insideOf(b, a)) return false;
+    return !(edgesCrossFacesByHierarchy(a, b) || edgesCrossFacesByHierarchy(b, a));
+  }
   if (!aVerticesOutside)
     for (const Point& v : a.vertices)
       if (insideSolid(v, b)) return false;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "model/input_error.h"
+#include "model/solid_checks.h"
+#include "placement/box_tree.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
 
@@ -16,12 +18,18 @@ namespace tessera {
 
 namespace {
 
-// Rough costs, for the time estimate only: one corner sample of one face while voxelising and
-// one word of a grid row while searching, each with its share of the work around it. Fitted
-// to first evaluations of the bundled examples at PBSL 0.25 to 1 on one thread (Release
-// build), which they predict within a factor of two.
-constexpr double kSecondsPerSampleFace = 5e-8;
+// Rough costs, for the time estimate only, each with its share of the work around it: one
+// bitmap cell and one face of a part turned into one orientation (turning, the hierarchies,
+// sampling a row at a time), one word of a grid row while searching, and the exact tests of
+// placing one part, which grow as its face count to the power 1.4 (a face plane is tried
+// against a curve of the other part's edges). Fitted to first evaluations of the bundled
+// examples and of lathe meshes of 1,000 to 100,000 faces on one thread (Release build), which
+// they predict within a factor of two.
+constexpr double kSecondsPerCell = 5e-8;
+constexpr double kSecondsPerTurnedFace = 1e-6;
 constexpr double kSecondsPerRowWord = 2.5e-8;
+constexpr double kSecondsPerPlacedFacePower = 3e-6;
+constexpr double kPlacedFaceExponent = 1.4;
 // Allocation headers and the fixed members of a kept shape beyond its arrays.
 constexpr std::int64_t kShapeOverhead = 512;
 
@@ -52,7 +60,14 @@ std::int64_t geometryBytes(const Polyhedron& part) {
                                e * static_cast<std::int64_t>(sizeof(Edge)) +
                                ringPoints * static_cast<std::int64_t>(sizeof(Point)) +
                                f * static_cast<std::int64_t>(sizeof(PreparedFace));
-  return asPolyhedron + asSolid + v * static_cast<std::int64_t>(sizeof(int));
+  // The solid's hierarchies: a box and an index per face, edge and vertex, about two nodes per
+  // leaf (leaves of 4 faces, 16 edges, 8 vertices), the edges again as columns with their
+  // counting planes, and the fixed parts of the many arrays.
+  const auto node = static_cast<std::int64_t>(sizeof(BoxTree::Node));
+  const auto item = static_cast<std::int64_t>(2 * sizeof(Point) + sizeof(std::uint32_t));
+  const std::int64_t hierarchy = (f + e + v) * item + (f / 2 + e / 8 + v / 4 + 3) * node +
+                                 e * 10 * static_cast<std::int64_t>(sizeof(double)) + 1024;
+  return asPolyhedron + asSolid + hierarchy + v * static_cast<std::int64_t>(sizeof(int));
 }
 
 // One kept shape of this part: its geometry twice (record and prepared solid), its bitmap as
@@ -103,22 +118,13 @@ std::string copiesText(const RunFigures& f) {
 
 }  // namespace
 
-void checkPartExtents(const PackingSystem& system) {
-  const double least = kMinExtentPerCell * system.PBSL;
-  for (const Part& part : system.parts) {
-    const double extents[3] = {part.boxMax.x - part.boxMin.x, part.boxMax.y - part.boxMin.y,
-                               part.boxMax.z - part.boxMin.z};
-    for (int axis = 0; axis < 3; ++axis) {
-      if (extents[axis] >= least) continue;
-      std::ostringstream message;
-      message << "零件\"" << part.name << "\"在 "
-              << "xyz"[axis] << " 方向只有 " << extents[axis] << " 厚, 小于 PBSL=" << system.PBSL
-              << " 的十分之一 (" << least
-              << "): 放置时的滑动每步只走这个厚度的四分之一, 无法在有限时间内完成; "
-                 "请放大零件或选用更小的 PBSL。";
-      throw InputError(message.str());
-    }
+EndlessSlide findEndlessSlide(const PackingSystem& system) {
+  for (const Part* part : distinctGeometries(system)) {
+    const double least = leastExtentInAnyTurn(*part);
+    const double strides = system.PBSL / (0.25 * std::min(least, system.PBSL));
+    if (!(strides <= kMaxSlideStridesPerCell)) return {part, least, strides};
   }
+  return {};
 }
 
 std::int64_t RunFigures::totalGridBytes() const {
@@ -148,12 +154,14 @@ RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
   f.geometries = static_cast<int>(kinds.size());
   double largestBitmap = 0.0;
   double shapes = orientations * static_cast<double>(sizeof(Orientation));
-  double sampleFaces = 0.0;
+  double turning = 0.0;
   for (const Part* part : kinds) {
     const double cells = boxCells(*part);
     largestBitmap = std::max(largestBitmap, cells);
     shapes += saturatingProduct(orientations, static_cast<double>(shapeBytes(*part, grid)));
-    sampleFaces += saturatingProduct(orientations, cells * static_cast<double>(part->faces.size()));
+    turning += saturatingProduct(
+        orientations,
+        cells * kSecondsPerCell + static_cast<double>(part->faces.size()) * kSecondsPerTurnedFace);
   }
   const int workers = std::max(threads, 1);
   f.bitmapBytes = toBytes(largestBitmap * workers);
@@ -162,7 +170,12 @@ RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
   const double rowWords = static_cast<double>(grid.x) * grid.z * static_cast<double>(words);
   const double searching =
       saturatingProduct(orientations * system.parts.count(), rowWords) * kSecondsPerRowWord;
-  f.evaluationSeconds = (sampleFaces * kSecondsPerSampleFace + searching) / workers;
+  // The slides after each placement, where most exact tests are made, run on one thread.
+  double placing = 0.0;
+  for (const Part& part : system.parts)
+    placing += std::pow(static_cast<double>(part.faces.size()), kPlacedFaceExponent) *
+               kSecondsPerPlacedFacePower;
+  f.evaluationSeconds = (turning + searching) / workers + placing;
   return f;
 }
 

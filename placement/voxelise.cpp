@@ -63,6 +63,13 @@ void voxelise(Polyhedron& part) {
     }
   }
 
+  placeAnchor(part);
+}
+
+void placeAnchor(Polyhedron& part) {
+  const std::size_t nx = static_cast<std::size_t>(part.cellsX);
+  const std::size_t ny = static_cast<std::size_t>(part.cellsY);
+  const std::size_t nz = static_cast<std::size_t>(part.cellsZ);
   [&] {
     for (std::size_t i = 0; i < nx; ++i)
       for (std::size_t j = 0; j < ny; ++j)
@@ -74,6 +81,7 @@ void voxelise(Polyhedron& part) {
             return;
           }
   }();
+  const double c = part.cellSide;
   part.anchorPoint = {part.boxMin.x + c * part.anchorI, part.boxMin.y + c * part.anchorJ,
                       part.boxMin.z + c * part.anchorK};
 }

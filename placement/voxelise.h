@@ -12,6 +12,10 @@ namespace tessera {
 /// Throws InputError when the extents would exceed int range or kMaxCells.
 void voxelise(Polyhedron& part);
 
+/// The anchor cell of the part's bitmap, as voxelise picks it: the first occupied cell with i
+/// outermost, then j, then k (none occupied: the old anchor cell stays); and anchorPoint.
+void placeAnchor(Polyhedron& part);
+
 /// Whether a bitmap of cx x cy x cz cells (counts as doubles, before conversion) is one that
 /// voxelise accepts: every extent from 1 to INT_MAX and at most kMaxCells cells in all.
 bool saneCellCount(double cx, double cy, double cz);

@@ -148,6 +148,26 @@ std::string utf8OrGbkToUtf8(std::string_view text) {
   return isUtf8(text) ? std::string(text) : gbkToUtf8(text);
 }
 
+std::string mixedToUtf8(std::string_view text) {
+  if (isUtf8(text)) return std::string(text);
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t length = utf8SequenceLength(text.substr(i));
+    if (length > 0) {
+      out.append(text.substr(i, length));
+    } else {
+      const auto lead = static_cast<unsigned char>(text[i]);
+      const auto trail = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+      const bool pair = lead >= 0x81 && lead <= 0xFE &&
+                        ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE));
+      length = pair ? 2 : 1;
+      out += gbkToUtf8(text.substr(i, length));
+    }
+    i += length;
+  }
+  return out;
+}
+
 bool isGbCodeset(std::string_view codeset) {
   for (std::string_view name : {"GBK", "GB2312", "GB18030", "EUC-CN", "CP936"}) {
     if (equalsIgnoringCase(codeset, name)) return true;

@@ -26,6 +26,16 @@ std::string gbkToUtf8(std::string_view gbk);
 /// unchanged, anything else is read as GBK.
 std::string utf8OrGbkToUtf8(std::string_view text);
 
+/// A message that should be UTF-8 but may hold GBK bytes (a name put in as read), as UTF-8:
+/// well-formed UTF-8 sequences stay, and what is not one is read as a GBK character (a lead
+/// byte with its trail byte) or a stray byte. Text that is UTF-8 throughout is unchanged.
+std::string mixedToUtf8(std::string_view text);
+
+/// A name, path or line of a file as it goes into a message. Such bytes come from files and
+/// the command line in GBK or in UTF-8; messages are UTF-8, which the console converts for its
+/// device, so a GBK console shows the name in GBK and a UTF-8 console in UTF-8.
+inline std::string messageText(std::string_view bytes) { return utf8OrGbkToUtf8(bytes); }
+
 /// Whether a character set name (as nl_langinfo(CODESET) reports it) is one of the GB family:
 /// GBK, GB2312, GB18030, EUC-CN or CP936, in any letter case.
 bool isGbCodeset(std::string_view codeset);

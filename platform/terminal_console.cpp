@@ -17,13 +17,10 @@ namespace {
 constexpr std::string_view kPressAnyKey = "Press any key to continue . . . ";
 constexpr std::string_view kConfirm = "[OK] Press Enter . . . ";
 
+// A name that went into a message as read may still be GBK: it is shown as a character too.
 void writeTo(std::ostream& stream, std::string_view utf8, bool convertToGbk) {
-  if (convertToGbk) {
-    const std::string converted = utf8ToGbk(utf8);
-    stream.write(converted.data(), static_cast<std::streamsize>(converted.size()));
-  } else {
-    stream.write(utf8.data(), static_cast<std::streamsize>(utf8.size()));
-  }
+  const std::string text = convertToGbk ? utf8ToGbk(mixedToUtf8(utf8)) : mixedToUtf8(utf8);
+  stream.write(text.data(), static_cast<std::streamsize>(text.size()));
   stream.flush();
 }
 

@@ -1,6 +1,7 @@
 #include "search/optimizer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,7 +49,20 @@ class SearchLog {
  public:
   SearchLog(platform::Console& console, std::string fileName)
       : console_(console), fileName_(std::move(fileName)) {
-    fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Never through a symbolic link into a file, which the log would grow; a link to a device
+    // (/dev/null, to keep no log) changes no file.
+    fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno == ELOOP) {
+      fd_ = ::open(fileName_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+      struct stat target {};
+      if (fd_ >= 0 && !(::fstat(fd_, &target) == 0 && S_ISCHR(target.st_mode))) {
+        ::close(fd_);
+        fd_ = -1;
+      }
+      if (fd_ < 0)
+        throw failure("它是指向文件的符号链接; 日志不会经由链接写入别的文件, 请删除该链接");
+      ::fcntl(fd_, F_SETFL, O_APPEND);
+    }
     if (fd_ < 0) throw failure(std::strerror(errno));
   }
   ~SearchLog() {
@@ -153,10 +167,15 @@ void recheckResumedBest(PackingSystem& system, platform::Console& console,
   const std::string backup = freeBackupName(fileName);
   std::error_code ec;
   std::filesystem::copy_file(fileName, backup, ec);
-  console.line("警告: 排样序列文件 \"" + fileName + "\" 记录的最优排样效率 " +
-               formatNumber(current.efficiency) + " 与其排样实际得到的 " + formatNumber(evaluated) +
-               " 不符 (项目或文件已改动); 采用实际值, 文件中记录的各序列效率不再可比, 不予使用。"
-               "原文件已保存为 \"" + backup + "\"。");
+  console.line(
+      "警告: 排样序列文件 \"" + fileName + "\" 记录的最优排样效率 " +
+      formatNumber(current.efficiency) + " 与其排样实际得到的 " + formatNumber(evaluated) +
+      " 不符 (项目或文件已改动, 或者文件是在另一种放置规则下搜索得到的; 本次运行的放置规则为 "
+      "--placement " +
+      (system.placementRule == PlacementRule::lowestTop ? "lowest-top" : "lowest-point") +
+      "); 采用实际值, 文件中记录的各序列效率不再可比, 不予使用。"
+      "原文件已保存为 \"" +
+      backup + "\"。");
   if (ec) throw InputError("无法保存排样序列文件的备份 \"" + backup + "\": " + ec.message(),
                            InputError::Channel::StandardError);
   current.efficiency = evaluated;

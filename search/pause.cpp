@@ -1,35 +1,21 @@
 #include "search/pause.h"
 
 #include <exception>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "formats/dxf_writer.h"
 #include "formats/report_writer.h"
+#include "formats/same_file.h"
 #include "formats/sequence_file.h"
 #include "model/solid_checks.h"
+#include "platform/encoding.h"
 #include "search/evaluator.h"
 
 namespace tessera {
 
 namespace {
-
-/// The same file, by its absolute path with links resolved as far as the path exists.
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;
-  const auto plain = [](const std::filesystem::path& p) {
-    std::error_code ignored;
-    return std::filesystem::absolute(p, ignored).lexically_normal();
-  };
-  if (plain(a) == plain(b)) return true;
-  const std::filesystem::path ca = std::filesystem::weakly_canonical(a, error);
-  if (error) return false;
-  const std::filesystem::path cb = std::filesystem::weakly_canonical(b, error);
-  return !error && ca == cb;
-}
 
 /// The file a pause under baseName would replace although it must not, or an empty string.
 std::string clashOf(const SearchOptions& options, const std::string& baseName) {
@@ -43,6 +29,22 @@ std::string clashOf(const SearchOptions& options, const std::string& baseName) {
     for (const std::string& protectedFile : kept)
       if (sameFile(file, protectedFile)) return protectedFile;
   return {};
+}
+
+constexpr const char* kBlanks = " \t\v\f\r";
+
+/// The base name as the whole of the next line that is not blank, without the blanks around
+/// it, so that a second word never stays behind to answer the next prompt. False at the end
+/// of input.
+bool readBaseName(platform::Console& console, std::string& baseName) {
+  std::string line;
+  for (;;) {
+    if (!console.readLine(line)) return false;
+    const std::size_t first = line.find_first_not_of(kBlanks);
+    if (first == std::string::npos) continue;
+    baseName = line.substr(first, line.find_last_not_of(kBlanks) - first + 1);
+    return true;
+  }
 }
 
 double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency) {
@@ -63,7 +65,8 @@ std::string unplacedPartsLine(const PackingSystem& system) {
   const char* separator = "";
   for (std::size_t t = 0; t < perType.size(); ++t) {
     if (perType[t] == 0) continue;
-    line += separator + system.partTypes[t].name + " " + std::to_string(perType[t]) + " 个";
+    line += separator + platform::messageText(system.partTypes[t].name) + " " +
+            std::to_string(perType[t]) + " 个";
     separator = ", ";
   }
   return line + "), 停在容器之外; 排样高度和排样效率把它们也算在内。";
@@ -86,13 +89,18 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
       std::string baseName;
       for (;;) {
         console.write("Please input the packing file name (NOT including suffix names):");
-        if (!console.readToken(baseName)) {
+        if (!readBaseName(console, baseName)) {
           baseName.clear();
           break;
         }
+        if (baseName.find_first_of(kBlanks) != std::string::npos) {
+          console.line("名称 \"" + baseName + "\" 不可用: 名称中不能有空格。请换一个名称。");
+          continue;
+        }
         const std::string clash = clashOf(options, baseName);
         if (clash.empty()) break;
-        console.line("名称 \"" + baseName + "\" 不可用: 它会覆盖 \"" + clash +
+        console.line("名称 \"" + platform::messageText(baseName) + "\" 不可用: 它会覆盖 \"" +
+                     platform::messageText(clash) +
                      "\", 那是项目读取的文件或本次运行的输出。请换一个名称。");
       }
       if (!baseName.empty()) {

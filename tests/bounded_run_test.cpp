@@ -82,7 +82,9 @@ TEST(BoundedRun, AThinPlateIsRefusedAtStart) {
   const BoxProject project(1, 2, 5, 5, 1e-7);
   const TimedRun result = run(project, "");
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("零件\"part\"在 z 方向只有 1e-07 厚"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("零件\"part\"最薄处只有约 1e-07 厚"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("每穿过一个单元 (PBSL=1) 要 4e+07 步"), std::string::npos)
+      << result.err;
   EXPECT_NE(result.err.find("project.txt"), std::string::npos) << result.err;
   EXPECT_LT(result.seconds, 1.0);
 }

@@ -19,12 +19,15 @@
 #include "search/optimizer.h"
 #include "search/random.h"
 #include "search/sequences.h"
+#include "support/outputs.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
 
 namespace tessera {
 namespace {
+
+using test::occurrences;
 
 /// A stand-in evaluation that any number of chains may call at once: the efficiency is a
 /// fixed function of the ID sequence, and every call's type sequence is recorded.
@@ -89,13 +92,6 @@ SearchOptions chainOptions(int chains, int threads, int every) {
   options.exchangeEvery = every;
   options.seed = 7;
   return options;
-}
-
-int occurrences(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-    ++n;
-  return n;
 }
 
 TEST(Chains, TheSameSeedAndChainCountGiveTheSameBytesWithAnyThreadCount) {

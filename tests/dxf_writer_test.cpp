@@ -7,18 +7,14 @@
 #include <vector>
 
 #include "model/input_error.h"
+#include "support/outputs.h"
 #include "support/project.h"
 #include "support/solids.h"
 
 namespace tessera {
 namespace {
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::linesOf;
 
 std::string drawing(const PackingSystem& system) {
   std::ostringstream out;

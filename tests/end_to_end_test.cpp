@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/encoding.h"
+#include "support/outputs.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
@@ -15,7 +16,10 @@
 namespace tessera {
 namespace {
 
+using test::archivedTypeSequences;
+using test::linesOf;
 using test::runTessera;
+using test::withoutTimes;
 
 /// A scratch folder holding a copy of a project under tests/data.
 struct ProjectFolder {
@@ -26,41 +30,6 @@ struct ProjectFolder {
 };
 
 std::string readFile(const std::filesystem::path& path) { return test::readBytes(path.string()); }
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-/// Timing values differ between runs; everything else must not. Markers may be GBK.
-std::string withoutTimes(std::string text) {
-  const std::pair<std::string, char> markers[] = {
-      {"Total Computing time =", '\n'},
-      {"Pausing time =", '\n'},
-      {"Calculating Time:", '\n'},
-      {"实际耗费时间:", ','},
-      {platform::utf8ToGbk("实际耗费时间:"), ','}};
-  for (const auto& [marker, until] : markers) {
-    for (std::size_t at = text.find(marker); at != std::string::npos;
-         at = text.find(marker, at + 1)) {
-      const std::size_t from = at + marker.size();
-      const std::size_t to = text.find(until, from);
-      text.replace(from, (to == std::string::npos ? text.size() : to) - from, "<time>");
-    }
-  }
-  return text;
-}
-
-/// The type sequences stored in a sequence file, in file order.
-std::vector<std::string> archivedTypeSequences(const std::string& sequenceFile) {
-  std::vector<std::string> lines = linesOf(sequenceFile);
-  std::vector<std::string> sequences;
-  for (std::size_t i = 0; i + 2 < lines.size(); ++i)
-    if (lines[i] == "TypeSequenceForPack") sequences.push_back(lines[i + 2]);
-  return sequences;
-}
 
 TEST(EndToEnd, RunWritesEveryOutputAndTheLogCarriesTheIterations) {
   ProjectFolder folder("search/tiny");
@@ -117,7 +86,7 @@ TEST(EndToEnd, PictureAndPageBesideTheDrawingUnlessTurnedOff) {
   const std::string page = readFile(with.path() / "Layout_zodedez.html");
   EXPECT_EQ(page.substr(0, 15), "<!DOCTYPE html>");
   // This run's search: the start and one iteration.
-  EXPECT_NE(page.find("\"progress\":{\"best\":[") , std::string::npos);
+  EXPECT_NE(page.find("\"progress\":{\"iterations\":[0,1],\"best\":["), std::string::npos);
 
   ProjectFolder without("search/tiny");
   ASSERT_EQ(runTessera(without.path(), "project.txt --iterations 1 --no-picture").status, 0);

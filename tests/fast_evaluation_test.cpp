@@ -231,6 +231,42 @@ TEST(FastEvaluation, BundledTwentyPartExample) {
   expectFastMatchesReference(system, {test::identitySequence(system.sequenceLength)}, "twenty");
 }
 
+TEST(FastEvaluation, MeshesOfRevolutionAsFromCad) {
+  // Triangle meshes of a few hundred faces: samples, grid corners and slides meet their ring
+  // edges and flat bottoms, and parts of the same turned shape stand side by side.
+  const std::vector<Polyhedron> parts = {
+      test::wavyLathe(16, 12, "vase", 2.5), test::wavyLathe(16, 12, "vase", 2.5),
+      test::wavyLathe(24, 8, "urn", 2.0), test::wavyLathe(24, 8, "urn", 2.0),
+      test::lathe({{0, 0}, {1, 0}, {1, 1}, {0.5, 1.5}, {0, 1.5}}, 12, "pawn")};
+  const Polyhedron container = test::box({0, 0, 0}, {4.5, 4, 5}, "container");
+  for (const double pbsl : {0.5, 1.0}) {
+    PackingSystem system = test::makeSystem(container, parts, pbsl, 2);
+    FastEvaluator probe(1);
+    probe.evaluate(system, test::identitySequence(system.sequenceLength));
+    EXPECT_GE(system.placedParts, 4);  // the parts meet each other, not only the container
+    test::restoreParts(system);
+    test::Draw draw(7);
+    expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw),
+                               "lathes, PBSL " + std::to_string(pbsl));
+    if (HasFailure()) return;
+  }
+}
+
+TEST(FastEvaluation, PublicInstanceParts) {
+  // Five parts of a published instance (tests/data/projects/public-five/README.md).
+  test::WorkingDirectory inside(test::dataPath("projects/public-five"));
+  PackingSystem system;
+  loadProject(system, "project.txt");
+  buildGrid(system);
+  system.buildOrientations();
+  FastEvaluator probe(1);
+  probe.evaluate(system, test::identitySequence(system.sequenceLength));
+  EXPECT_EQ(system.placedParts, 5);
+  test::restoreParts(system);
+  test::Draw draw(5);
+  expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw), "public five");
+}
+
 TEST(FastEvaluation, ASecondSystemWithOtherCellsDropsWhatWasKept) {
   // One evaluator, two systems in turn: shapes kept for the first must not leak into the
   // second, whose cell edge and orientations differ.

@@ -68,6 +68,18 @@ inline Polyhedron randomSolid(Draw& draw, double size) {
   return p;
 }
 
+/// A lathe with a wavy, non-convex profile and a flat bottom, `scale` units tall:
+/// 2 * steps * points triangles.
+inline Polyhedron wavyLathe(int steps, int points, const std::string& name, double scale = 1.0) {
+  std::vector<std::pair<double, double>> profile{{0, 0}};
+  for (int i = 0; i < points; ++i) {
+    const double z = 4.0 * i / points;
+    profile.push_back({scale * (0.375 + 0.125 * std::cos(1.7 * z)), scale * z / 4});
+  }
+  profile.push_back({0, scale});
+  return lathe(profile, steps, name);
+}
+
 template <typename T>
 bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
   return a.size() == b.size() &&

@@ -10,6 +10,7 @@
 
 #include "mesh/mesh_writer_3mf.h"
 #include "support/child_process.h"
+#include "support/meshes.h"
 #include "support/plates.h"
 #include "support/project.h"
 
@@ -18,16 +19,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kCubeObj =
-    "v 0 0 0\nv 2 0 0\nv 2 2 0\nv 0 2 0\nv 0 0 2\nv 2 0 2\nv 2 2 2\nv 0 2 2\n"
-    "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 4 8 7 3\nf 1 5 8 4\nf 2 3 7 6\n";
+using test::kCubeObj;
 
 std::map<std::string, std::string> filesIn(const fs::path& folder) {
-  std::map<std::string, std::string> out;
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    out[fs::relative(entry.path(), folder).string()] =
-        entry.is_regular_file() ? test::readBytes(entry.path().string()) : "(folder)";
-  return out;
+  return test::filesIn(folder.string());
 }
 
 test::RunResult import(const fs::path& folder, const std::vector<std::string>& arguments,

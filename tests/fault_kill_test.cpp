@@ -15,11 +15,15 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/outputs.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 
 namespace tessera {
 namespace {
+
+using test::archivedTypeSequences;
+using test::linesOf;
 
 namespace fs = std::filesystem;
 
@@ -54,21 +58,6 @@ std::string sequenceFileAfter(int n) {
   const test::RunResult run = test::runChild(project.path(), searchArguments(n));
   EXPECT_EQ(run.status, 0) << run.err;
   return project.sequenceFile();
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> archivedTypeSequences(const std::string& sequenceFile) {
-  const std::vector<std::string> lines = linesOf(sequenceFile);
-  std::vector<std::string> sequences;
-  for (std::size_t i = 0; i + 2 < lines.size(); ++i)
-    if (lines[i] == "TypeSequenceForPack") sequences.push_back(lines[i + 2]);
-  return sequences;
 }
 
 /// The highest k of the "第k次模拟退火:" lines: the iteration under way.

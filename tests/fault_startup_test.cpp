@@ -20,6 +20,8 @@
 namespace tessera {
 namespace {
 
+using test::obeyingPermissions;
+
 namespace fs = std::filesystem;
 using std::chrono::seconds;
 
@@ -47,12 +49,6 @@ struct Project {
 
   test::ScratchFolder scratch;
 };
-
-test::ChildOptions obeyingPermissions() {
-  test::ChildOptions options;
-  options.obeyPermissions = true;
-  return options;
-}
 
 bool waitUntil(const std::function<bool()>& done, seconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -124,6 +120,28 @@ TEST(FaultStartup, AnOutputThatCannotBeWrittenIsFoundBeforeTheSearch) {
     EXPECT_EQ(run.out.find("第1次模拟退火:"), std::string::npos);
     std::vector<std::string> names = project.scratch.entries();
     EXPECT_EQ(names.size(), 6u) << "the project's five files and the folder, nothing created";
+  }
+}
+
+TEST(FaultStartup, FoldersUnderThePicturesAndThePagesNamesLeaveOnlyThemOut) {
+  Project project;
+  for (const char* name : {"Layout_zodedez.png", "Layout_zodedez.html"})
+    fs::create_directory(project.file(name));
+  const test::RunResult run = test::runChild(project.path(), {"project.txt", "--iterations", "2"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("警告: 布局图片 \"Layout_zodedez.png\" 无法写入 (a folder has this "
+                         "name); 本次运行不写它, 其余输出照常。"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("警告: 布局网页 \"Layout_zodedez.html\" 无法写入"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.out.find("第2次模拟退火:"), std::string::npos);
+  const std::map<std::string, std::string> files = project.files();
+  for (const char* output : {"report.txt", "report2.txt", "Layout_zodedez.dxf", kSequenceFile})
+    EXPECT_EQ(files.count(output), 1u) << output;
+  for (const char* name : {"Layout_zodedez.png", "Layout_zodedez.html"}) {
+    EXPECT_TRUE(fs::is_directory(project.file(name)));
+    EXPECT_TRUE(fs::is_empty(project.file(name)));
   }
 }
 

@@ -11,17 +11,13 @@
 namespace tessera {
 namespace {
 
+using test::occupiedCount;
+
 PackingSystem withContainer(const Point& min, const Point& max, double pbsl) {
   PackingSystem system;
   system.container = test::box(min, max);
   system.PBSL = pbsl;
   return system;
-}
-
-int occupiedCount(const PackingSystem& system) {
-  int n = 0;
-  for (std::uint8_t c : system.grid.cells) n += c;
-  return n;
 }
 
 TEST(Grid, ExtentsRoundCellEdgesAndAddOne) {

@@ -1,6 +1,5 @@
 // From CAD meshes to an exported layout: the importer, the placement and the export together.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -49,14 +48,6 @@ void expectRigidImage(const std::vector<Point>& image, const std::vector<Point>&
       EXPECT_NEAR(distance(image[i], image[j]), distance(original[i], original[j]), 1e-9);
 }
 
-int runImporter(const fs::path& folder, const std::string& args) {
-  const fs::path importer = fs::path(TESSERA_EXE).parent_path() / "tessera-import";
-  const std::string command =
-      "cd '" + folder.string() + "' && '" + importer.string() + "' " + args + " >import.log 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ImportRoundTrip, ImportedBracketsPackApartAndExportWithTheirOwnShape) {
   test::ScratchFolder folder;
   test::writeBytes(folder.path("bracket.obj"), kBracketObj);
@@ -101,11 +92,11 @@ TEST(ImportRoundTrip, CommandLineFromStlFilesToA3mfBesideTheStartingFolder) {
     writeAsciiStl(stl, {meshObjectOf(solid, solid.name)});
     test::writeBytes(root.path("meshes/" + solid.name + ".stl"), stl.str());
   }
-  ASSERT_EQ(runImporter(root.path(""),
+  const test::RunResult imported =
+      test::runImporter(root.path(""),
                         "--project job/project.txt --container 10 10 12 --rn 2 "
-                        "meshes/bracket.stl:2 meshes/block.stl:3"),
-            0)
-      << test::readBytes(root.path("import.log"));
+                        "meshes/bracket.stl:2 meshes/block.stl:3");
+  ASSERT_EQ(imported.status, 0) << imported.err;
 
   const test::RunResult run = test::runTessera(
       root.path(""), "job/project.txt --iterations 2 --export layout.3mf --export-container");

@@ -5,15 +5,12 @@
 #include "geometry/edge.h"
 #include "geometry/face.h"
 #include "geometry/transform.h"
+#include "support/solids.h"
 
 namespace tessera {
 namespace {
 
-Face faceOf(std::vector<Point> ring) {
-  Face f;
-  f.setPoints(std::move(ring));
-  return f;
-}
+using test::faceOf;
 
 void expectRows(const Transform& t, const double rows[4][4], double tolerance) {
   for (int r = 0; r < 4; ++r)

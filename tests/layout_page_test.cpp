@@ -1,11 +1,15 @@
+#include "page/layout_page.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/run.h"
 #include "formats/report_writer.h"
-#include "page/layout_page.h"
 #include "page/search_progress.h"
 #include "support/packing.h"
 #include "support/project.h"
@@ -67,7 +71,8 @@ TEST(LayoutPage, CarriesEveryPartWithItsFiguresAndIsTheSameForTheSameLayout) {
   EXPECT_NE(data.find("\"types\":[{\"name\":\"slab\",\"colour\":\"#4285f4\",\"count\":1},"
                       "{\"name\":\"cube\",\"colour\":\"#34a853\",\"count\":1}]"),
             std::string::npos);
-  EXPECT_NE(data.find("\"progress\":{\"best\":[20.5,17.25],\"current\":[20.5,18]}"),
+  EXPECT_NE(data.find("\"progress\":{\"iterations\":[0,1],\"best\":[20.5,17.25],"
+                      "\"current\":[20.5,18]}"),
             std::string::npos);
   // The figures are the final report's, character for character.
   const std::vector<std::string> report = finalReportLines(system);
@@ -148,6 +153,54 @@ TEST(SearchProgress, FollowsBestAndCurrentHeightThroughTheLogInAnyPieces) {
     EXPECT_EQ(reader.progress().current, (std::vector<double>{20.0078, 22.25, 22.25, 14.5}))
         << piece;
   }
+}
+
+TEST(SearchProgress, WithSeveralChainsTheBestIsTheBestOfAllChains) {
+  SearchProgressReader reader;
+  reader.consume(kSearchLog);
+  // Another chain found 12.25 before the meeting; chain 0's next iterations compare with it.
+  reader.consume(
+      "第1次链间交换 (2 条链, 每条已完成 3 次迭代): 最优排样效率=0.7, 最优排样高度=12.25, "
+      "由第 1 条链找到\n"
+      "第4次模拟退火:\n  生成的邻域排样序列:\n  排样效率=0.5;排样高度=17\n"
+      "  邻域解次于当前解\n  邻域解被接受成为当前解\n  邻域解次于最优解\n"
+      "第2次链间交换 (2 条链, 每条已完成 4 次迭代): 最优排样效率=0.6, 最优排样高度=14.5, "
+      "由第 0 条链找到\n");
+  EXPECT_EQ(reader.progress().best, (std::vector<double>{20.0078, 20.0078, 20.0078, 12.25, 12.25}));
+  EXPECT_EQ(reader.progress().current.back(), 17);
+}
+
+TEST(SearchProgress, ALongSearchIsChartedWithAFewPointsKeepingItsEndsAndExtremes) {
+  SearchProgress progress;
+  const std::size_t n = 140002;
+  for (std::size_t i = 0; i < n; ++i) {
+    progress.best.push_back(30.0 - static_cast<double>(i) / 10000);
+    progress.current.push_back(i == 77777   ? 99.0
+                               : i == 88888 ? 1.0
+                                            : 40.0 - static_cast<double>(i % 13));
+  }
+  const ProgressChart chart = chartOf(progress);
+  EXPECT_LE(chart.iterations.size(), kChartPoints);
+  EXPECT_GE(chart.iterations.size(), kChartPoints - 2);
+  ASSERT_EQ(chart.best.size(), chart.iterations.size());
+  ASSERT_EQ(chart.current.size(), chart.iterations.size());
+  EXPECT_EQ(chart.iterations.front(), 0);
+  EXPECT_EQ(chart.iterations.back(), static_cast<std::int64_t>(n - 1));
+  EXPECT_TRUE(std::is_sorted(chart.iterations.begin(), chart.iterations.end()));
+  EXPECT_EQ(std::adjacent_find(chart.iterations.begin(), chart.iterations.end()),
+            chart.iterations.end());
+  for (std::size_t k = 0; k < chart.iterations.size(); ++k) {
+    const auto i = static_cast<std::size_t>(chart.iterations[k]);
+    EXPECT_EQ(chart.best[k], progress.best[i]);
+    EXPECT_EQ(chart.current[k], progress.current[i]);
+  }
+  EXPECT_EQ(chart.best.back(), progress.best.back());
+  EXPECT_EQ(*std::max_element(chart.current.begin(), chart.current.end()), 99.0);
+  EXPECT_EQ(*std::min_element(chart.current.begin(), chart.current.end()), 1.0);
+  // A short search keeps every iteration; the same search gives the same chart.
+  SearchProgress shortOne{{3, 2, 1}, {3, 4, 1}};
+  EXPECT_EQ(chartOf(shortOne).iterations, (std::vector<std::int64_t>{0, 1, 2}));
+  EXPECT_EQ(chartOf(progress).iterations, chart.iterations);
 }
 
 TEST(SearchProgress, ANewSearchStartsANewRecord) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/face_triangulation.h"
 #include "mesh/mesh_hull.h"
 #include "mesh/mesh_reader.h"
 #include "mesh/mesh_solid.h"
@@ -245,14 +246,14 @@ TEST(MeshSolid, RefusesWhatIsNotOneClosedOrientedSolid) {
 
 TEST(MeshSolid, TriangulatesConvexAsFanAndNonConvexWithoutFolds) {
   const std::vector<Point> quad = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-  const auto fan = triangulate(quad, {0, 1, 2, 3});
+  const auto fan = triangulatePolygon(quad, {0, 1, 2, 3});
   ASSERT_EQ(fan.size(), 2u);
   EXPECT_EQ(fan[0], (std::array<int, 3>{0, 1, 2}));
   EXPECT_EQ(fan[1], (std::array<int, 3>{0, 2, 3}));
 
   // An L-shaped hexagon in the plane x = 5 whose first corner is reflex: a fan from it would fold.
   const std::vector<Point> l = {{5, 1, 1}, {5, 1, 2}, {5, 0, 2}, {5, 0, 0}, {5, 2, 0}, {5, 2, 1}};
-  const auto pieces = triangulate(l, {0, 1, 2, 3, 4, 5});
+  const auto pieces = triangulatePolygon(l, {0, 1, 2, 3, 4, 5});
   ASSERT_EQ(pieces.size(), 4u);
   double area = 0.0;
   for (const auto& t : pieces) {

@@ -1,6 +1,5 @@
 // Polyhedron files and projects written by the mesh import, checked through their text.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include "mesh/mesh_solid.h"
 #include "formats/number_format.h"
 #include "mesh/polyhedron_writer.h"
+#include "support/run_folder.h"
 
 namespace tessera {
 namespace {
@@ -262,19 +262,14 @@ TEST(ImportProject, RefusesBeforeWritingAnything) {
       ImportError);
 }
 
-/// Runs tessera-import (built next to the main program) in dir; returns its exit status.
+/// The importer's exit status; errors gets what it wrote on standard error.
 int runImport(const fs::path& dir, const std::string& args, std::string& errors) {
-  const fs::path exe = fs::path(TESSERA_EXE).parent_path() / "tessera-import";
-  const std::string command =
-      "cd '" + dir.string() + "' && '" + exe.string() + "' " + args + " >out.log 2>err.log";
-  const int status = std::system(command.c_str());
-  errors = readText(dir / "err.log");
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const test::RunResult run = test::runImporter(dir, args);
+  errors = run.err;
+  return run.status;
 }
 
 TEST(ImportCommand, ExitStatusAndMessages) {
-  if (!fs::exists(fs::path(TESSERA_EXE).parent_path() / "tessera-import"))
-    GTEST_SKIP() << "tessera-import is not built";
   const fs::path dir = scratch("command");
   writeText(dir / "bracket.obj", kLShapeObj);
   writeText(dir / "open.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 2 3 4\n");

@@ -1,7 +1,8 @@
 // Packing shapes: wraps of imperfect meshes, the clearance they keep, the motion that carries an
 // original mesh to where its shape was packed, and the importer's refusals.
+#include "mesh/packing_shape.h"
+
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -15,11 +16,11 @@
 #include "mesh/alpha_wrap.h"
 #include "mesh/mesh_reader_3mf.h"
 #include "mesh/mesh_solid.h"
-#include "mesh/packing_shape.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "support/exported_meshes.h"
+#include "support/meshes.h"
 #include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
@@ -29,12 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// An L-shaped bracket, non-convex, 40 x 30 x 20.
-constexpr const char* kBracketObj =
-    "v 0 0 0\nv 40 0 0\nv 40 10 0\nv 10 10 0\nv 10 30 0\nv 0 30 0\n"
-    "v 0 0 20\nv 40 0 20\nv 40 10 20\nv 10 10 20\nv 10 30 20\nv 0 30 20\n"
-    "f 6 5 4 3 2 1\nf 7 8 9 10 11 12\n"
-    "f 1 2 8 7\nf 2 3 9 8\nf 3 4 10 9\nf 4 5 11 10\nf 5 6 12 11\nf 6 1 7 12\n";
+using test::kBracketObj;
 
 /// What the exact import refuses: a box without its lid (open edges) and, apart from it, a
 /// tetrahedron (a second shell).
@@ -43,13 +39,11 @@ constexpr const char* kBrokenObj =
     "f 1 4 3 2\nf 1 2 6 5\nf 2 3 7 6\nf 3 4 8 7\nf 4 1 5 8\n"
     "v 30 0 0\nv 35 0 0\nv 30 5 0\nv 30 0 5\nf 9 11 10\nf 9 10 12\nf 10 11 12\nf 9 12 11\n";
 
+/// The importer's exit status; log gets what it wrote.
 int runImporter(const fs::path& folder, const std::string& args, std::string& log) {
-  const fs::path importer = fs::path(TESSERA_EXE).parent_path() / "tessera-import";
-  const std::string command =
-      "cd '" + folder.string() + "' && '" + importer.string() + "' " + args + " >import.log 2>&1";
-  const int status = std::system(command.c_str());
-  log = test::readBytes((folder / "import.log").string());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const test::RunResult run = test::runImporter(folder, args);
+  log = run.out + run.err;
+  return run.status;
 }
 
 TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {
@@ -57,7 +51,7 @@ TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {
     std::istringstream in(kBrokenObj);
     return readObj(in, "broken.obj");
   }();
-  const TriangleSoup soup = soupOf(raw, 1.0);
+  const TriangleSoup soup = soupOf(raw, 1.0, "broken.obj");
   WrapNotes input;
   inspectSoup(soup, input);
   EXPECT_EQ(input.shells, 2u);
@@ -83,6 +77,41 @@ TEST(PackingShape, WrapOfABrokenMeshIsOneClosedBodyKeepingItsClearance) {
   const TriangleSoup second = packingShape(soup, 1.5, kDefaultDetail, "broken.obj", again);
   EXPECT_EQ(second.vertices, shape.vertices);
   EXPECT_EQ(second.triangles, shape.triangles);
+}
+
+TEST(PackingShape, ASpacingTooSmallForTheMeshIsRefusedSayingWhatWouldDo) {
+  const RawMesh raw = [] {
+    std::istringstream in(kBrokenObj);
+    return readObj(in, "broken.obj");
+  }();
+  const TriangleSoup soup = soupOf(raw, 1.0, "broken.obj");
+  auto refusal = [&](double clearance) {
+    WrapNotes notes;
+    try {
+      packingShape(soup, clearance, kDefaultDetail, "broken.obj", notes);
+    } catch (const ImportError& error) {
+      return std::string(error.what());
+    }
+    return std::string("not refused");
+  };
+  // At once: the box diagonal is 45, so the least spacing is 0.009.
+  EXPECT_EQ(
+      refusal(5e-7),
+      "broken.obj: a spacing of 1e-06 is too small for a mesh whose box has "
+      "a diagonal of 45: a wrap that close would take very long and rarely keep its "
+      "clearance; give a spacing of at least 0.009 (larger ones wrap faster and more surely), "
+      "or --wrap for none");
+  // After the wraps tried: what went wrong with the last and what to do.
+  const std::string late = refusal(0.05);
+  EXPECT_EQ(late.rfind("broken.obj: no wrap of the mesh made one body keeping a clearance of 0.05 "
+                       "(12 wraps tried; ",
+                       0),
+            0u)
+      << late;
+  EXPECT_NE(late.find("): the spacing is too small for this mesh; give a larger --spacing, or "
+                      "--wrap for none"),
+            std::string::npos)
+      << late;
 }
 
 TEST(PackingShape, DistanceBetweenTriangleSetsIsExactForKnownGaps) {
@@ -132,7 +161,7 @@ TEST(PackingShape, SpacedLayoutKeepsItsDistancesInTheExportedOriginals) {
       ++shapes[item.name.substr(0, item.name.find('#'))];
       continue;
     }
-    originals.push_back(soupOf(item.mesh, 1.0));
+    originals.push_back(soupOf(item.mesh, 1.0, "layout.3mf"));
     for (const Point& p : item.mesh.vertices) {
       EXPECT_GE(p.x, M - tolerance);
       EXPECT_LE(p.x, 120 - M + tolerance);

@@ -13,11 +13,7 @@
 namespace tessera {
 namespace {
 
-int occupiedCount(const PackingSystem& system) {
-  int n = 0;
-  for (std::uint8_t c : system.grid.cells) n += c;
-  return n;
-}
+using test::occupiedCount;
 
 // A quarter of the RN 1 table without rounding: the half turn about z, entries exactly 0 or 1.
 Orientation halfTurnAboutZ() {

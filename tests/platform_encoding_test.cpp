@@ -41,6 +41,14 @@ TEST(Utf8ToGbk, LongTextIsConvertedWhole) {
   EXPECT_EQ(utf8ToGbk(text), expected);
 }
 
+TEST(MixedToUtf8, GbkBytesInsideUtf8TextBecomeTheirCharacters) {
+  // 齿轮 and 你好 in GBK; C2 D6 and C4 E3 start UTF-8 sequences that do not go on.
+  EXPECT_EQ(mixedToUtf8("零件\"\xB3\xDD\xC2\xD6\"无法采样"), "零件\"齿轮\"无法采样");
+  EXPECT_EQ(mixedToUtf8("(\xC4\xE3\xBA\xC3 2 个)"), "(你好 2 个)");
+  EXPECT_EQ(mixedToUtf8("齿轮 ok"), "齿轮 ok");
+  EXPECT_EQ(mixedToUtf8("a\xFF"), "a\xEF\xBF\xBD");  // a stray byte
+}
+
 TEST(GbCodeset, OnlyTheGbFamilyCounts) {
   for (const char* name : {"GBK", "gbk", "GB2312", "GB18030", "EUC-CN", "CP936"}) {
     EXPECT_TRUE(isGbCodeset(name)) << name;

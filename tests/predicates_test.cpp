@@ -10,11 +10,7 @@
 namespace tessera {
 namespace {
 
-Face faceOf(std::vector<Point> ring) {
-  Face f;
-  f.setPoints(std::move(ring));
-  return f;
-}
+using test::faceOf;
 
 Edge segment(const Point& a, const Point& b) { return Edge::between(a, b); }
 

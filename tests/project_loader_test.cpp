@@ -68,6 +68,7 @@ TEST(ProjectFile, WorkedExample) {
 
 TEST(ProjectFile, FieldConversions) {
   EXPECT_EQ(parseText(exampleWith(1, "cell: 2.5e-1 ")).PBSL, 0.25);
+  EXPECT_EQ(parseText(exampleWith(1, "PBSL=1 mm")).PBSL, 1.0);
   EXPECT_EQ(parseText(exampleWith(2, "RN=4.9")).RN, 4);
   EXPECT_EQ(parseText(exampleWith(4, "\"\"")).containerPath, "");
   EXPECT_EQ(parseText(exampleWith(8, "  7 ")).blocks[0].copyCount, 7);
@@ -79,12 +80,13 @@ TEST(ProjectFile, Refusals) {
   const std::string pbslForm = "文件\"p.txt\"第1行: PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 ";
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=0")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=x")), pbslForm + "\"PBSL=x\"");
-  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=1 mm")), pbslForm + "\"PBSL=1 mm\"");
-  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=inf")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
+  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=inf")), pbslForm + "\"PBSL=inf\"");
+  EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=1e999")),
+            "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_NE(inputErrorOf(exampleWith(2, "RN=-2.5")).find("第2行: RN 必须至少为 1"),
             std::string::npos);
-  EXPECT_NE(inputErrorOf(exampleWith(2, "RN=nan")).find("第2行: RN 必须至少为 1"),
-            std::string::npos);
+  EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=nan")),
+            "文件\"p.txt\"第2行: RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN=nan\"");
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=")),
             "文件\"p.txt\"第2行: RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN=\"");
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=814")), "文件\"p.txt\"第2行: RN 过大");

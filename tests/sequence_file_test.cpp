@@ -127,6 +127,7 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
        "第2行: \"Packing Efficiency=\" 后面没有数"},
       {replaced(text, "3,0,1,4,2", "3,0,1,4"), "第3行: 项数少于项目的 5 个零件"},
       {replaced(text, "3,0,1,4,2", "3,0,1,4,2,5"), "第3行: 项数多于项目的 5 个零件"},
+      {replaced(text, "3,0,1,4,2", "3,0,1,4,"), "第3行: 项数少于项目的 5 个零件 (行末多一个逗号)"},
       {replaced(text, "3,0,1,4,2", "3,0,x,4,2"), "第3行: 有一项不是整数"},
       {replaced(text, "3,0,1,4,2", "3,0,1,99999999999,2"),
        "第3行: 有一项不是整数"},
@@ -147,6 +148,13 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
     const std::optional<std::string> found = checkSequenceFile(system, read(system, file));
     EXPECT_EQ(found.value_or("fits"), reason) << file;
   }
+
+  // A comma after the last item closes the line, as the writer never puts it: the same file.
+  const SequenceFileContents closed =
+      read(system, replaced(replaced(text, "3,0,1,4,2", "3,0,1,4,2,"), "0,0,0,1,1", "0,0,0,1,1, "));
+  EXPECT_EQ(checkSequenceFile(system, closed).value_or("fits"), "fits");
+  EXPECT_EQ(closed.idSequence.items, read(system, text).idSequence.items);
+  EXPECT_EQ(closed.archive.count(), 2);
 
   // The file of a smaller project does not fit a larger one.
   const PackingSystem larger = test::projectWithTypes({3, 3});

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -19,26 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A box polyhedron file from (0,0,0) to (dx,dy,dz) under name, declaring volume.
 std::string boxText(const std::string& name, double dx, double dy, double dz,
-                    const std::string& volume) {
-  std::ostringstream t;
-  t << "Polyhedron data file\nName\n" << name << "\nVolume\n" << volume
-    << "\nReference point\n0,0,0\nVertex list\n";
-  const double xs[] = {0, dx, dx, 0};
-  const double ys[] = {0, 0, dy, dy};
-  for (int i = 0; i < 8; ++i)
-    t << i << ',' << xs[i % 4] << ',' << ys[i % 4] << ',' << (i < 4 ? 0.0 : dz) << '\n';
-  t << "EndVertexList\nEdge list\nEndEdgeList\nFace list\n"
-       "0,4, 3,2,1,0\n1,4, 4,5,6,7\n2,4, 0,1,5,4\n3,4, 1,2,6,5\n4,4, 2,3,7,6\n5,4, 3,0,4,7\n"
-       "EndFaceList\n";
-  return t.str();
-}
-
-std::string boxText(const std::string& name, double dx, double dy, double dz) {
-  std::ostringstream volume;
-  volume << dx * dy * dz;
-  return boxText(name, dx, dy, dz, volume.str());
+                    const std::string& volume = "") {
+  return test::boxFileText(name, dx, dy, dz, volume);
 }
 
 std::string projectText(const std::string& head, const std::vector<std::string>& parts) {
@@ -75,41 +59,187 @@ std::string boxWith(int line, const std::string& text) {
   return out;
 }
 
-TEST(StrictInput, NumbersThatAreNotWholeNumbersAreRefusedWithLineAndText) {
-  EXPECT_EQ(polyhedronError(boxWith(10, "1,l6,0,0")),
-            "文件\"p.txt\"第10行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1,l6,0,0\"");
-  EXPECT_EQ(polyhedronError(boxWith(10, "")),
-            "文件\"p.txt\"第10行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"\"");
-  EXPECT_EQ(polyhedronError(boxWith(10, "1,2,0")),
-            "文件\"p.txt\"第10行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1,2,0\"");
-  EXPECT_NE(polyhedronError(boxWith(10, "1,0x2,0,0")).find("第10行: 顶点行"), std::string::npos);
-  EXPECT_EQ(polyhedronError(boxWith(5, "8 mm3")),
-            "文件\"p.txt\"第5行: 体积行应为一个数, 读到 \"8 mm3\"");
-  EXPECT_EQ(polyhedronError(boxWith(7, "0,0")),
-            "文件\"p.txt\"第7行: 参考点行应为三个数 x,y,z, 读到 \"0,0\"");
-  EXPECT_EQ(polyhedronError(boxWith(22, "0,4.5, 3,2,1,0")),
-            "文件\"p.txt\"第22行: 面行应为 序号,顶点数, 和各顶点序号 (都是整数), 读到 "
-            "\"0,4.5, 3,2,1,0\"");
-  EXPECT_NE(polyhedronError(boxWith(22, "0,3, 3,2,1,0")).find("第22行: 面行应为"),
-            std::string::npos);
-  // Blanks in front of numbers and after the last, and any one-character separator, stay.
-  std::istringstream relaxed(boxWith(10, " 1; 2; 0;0 \t"));
-  EXPECT_EQ(parsePolyhedron(relaxed, "p.txt").vertices[1], (Point{2, 0, 0}));
-
-  const std::string head = "PBSL=1\nRN=4\n";
-  EXPECT_EQ(projectError(projectText("PBSL = 1\nRN=4\n", {"a.txt"})),
-            "文件\"project.txt\"第1行: PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 \"PBSL = 1\"");
-  EXPECT_EQ(projectError(projectText("PBSL=1\nRN = 2\n", {"a.txt"})),
-            "文件\"project.txt\"第2行: RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN = 2\"");
-  EXPECT_EQ(projectError(projectText("PBSL=1\nRN=two\n", {"a.txt"})),
-            "文件\"project.txt\"第2行: RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN=two\"");
-  for (const char* count : {"two", "2.5", "5e3", "-5", ""}) {
-    std::string text = projectText(head, {"a.txt"});
-    text.replace(text.find("\n1\n") + 1, 1, count);
-    EXPECT_EQ(projectError(text), std::string("文件\"project.txt\"第8行: 份数行应为一个不小于 0 "
-                                              "的整数, 读到 \"") + count + "\"");
+// The three files of a small project, as the forms below are written into them.
+struct ProjectFiles {
+  std::string project = projectText("PBSL=1\nRN=2\n", {"a.txt"});
+  std::string part = boxText("a", 2, 2, 2);
+  std::string container = boxText("box", 10, 10, 12);
+  std::string& text(const std::string& file) {
+    return file == "project" ? project : file == "part" ? part : container;
   }
-  // A byte order mark is not part of the first line.
+};
+
+// The text with line (1-based) replaced.
+std::string withLine(const std::string& text, int line, const std::string& replacement) {
+  std::istringstream in(text);
+  std::string out, l;
+  for (int n = 1; std::getline(in, l); ++n) out += (n == line ? replacement : l) + "\n";
+  return out;
+}
+
+// What the readers make of the three files.
+struct ReadBack {
+  ProjectFile project;
+  Polyhedron part;
+  Polyhedron container;
+  std::vector<std::string> warnings;
+};
+
+ReadBack readBack(const ProjectFiles& files) {
+  ReadBack read;
+  std::istringstream project(files.project), part(files.part), container(files.container);
+  read.project = parseProjectFile(project, "project.txt", &read.warnings);
+  read.part = parsePolyhedron(part, "a.txt", PolyhedronRole::part, &read.warnings);
+  read.container =
+      parsePolyhedron(container, "container.txt", PolyhedronRole::container, &read.warnings);
+  return read;
+}
+
+TEST(StrictInput, EveryFormReadsAsWrittenOrIsRefusedWithItsReason) {
+  // Forms read to the value they mean: text after the last number is a unit or a comment, and
+  // nothing uses the container's volume and reference point.
+  struct Accepted {
+    const char* file;
+    int line;
+    const char* text;
+    std::function<double(const ReadBack&)> value;
+    double expected;
+    const char* warning;  // part of the one warning expected, or nullptr for none
+  };
+  const auto digits = [](const Point& p) { return p.x + 10 * p.y + 100 * p.z; };  // (1,2,3): 321
+  const auto volume = [](const ReadBack& r) { return r.part.volume; };
+  const auto reference = [&](const ReadBack& r) { return digits(r.part.referencePoint); };
+  const auto vertex1 = [&](const ReadBack& r) { return digits(r.part.vertices[1]); };
+  const auto secondFace = [](const ReadBack& r) {  // "1,4, 4,5,6,7": the corners at z 2
+    double sum = 0;
+    for (const Point& p : r.part.faces[1].points) sum += p.z;
+    return sum + 100 * static_cast<double>(r.part.faces[1].points.size());
+  };
+  const auto edgeEnd = [](const ReadBack& r) { return r.part.edges.at(0).end.x; };
+  const auto containerVolume = [](const ReadBack& r) { return r.container.volume; };
+  const auto containerReference = [&](const ReadBack& r) {
+    return digits(r.container.referencePoint);
+  };
+  const auto pbsl = [](const ReadBack& r) { return r.project.PBSL; };
+  const auto rn = [](const ReadBack& r) { return static_cast<double>(r.project.RN); };
+  const auto copies = [](const ReadBack& r) {
+    return static_cast<double>(r.project.blocks[0].copyCount);
+  };
+  const Accepted accepted[] = {
+      {"part", 5, "8 mm^3", volume, 8, nullptr},
+      {"part", 5, "8mm3", volume, 8, nullptr},
+      {"part", 5, " 8.0 ", volume, 8, nullptr},
+      {"part", 5, "8 9", volume, 8, "第5行: \"8 9\" 在读入的数之后还有数"},
+      {"part", 7, "1,2,3,", reference, 321, nullptr},
+      {"part", 7, "1,2,3 (origin)", reference, 321, nullptr},
+      {"part", 10, "1,2,0,0,", vertex1, 2, nullptr},
+      {"part", 10, "1,2,0,0 // corner 2", vertex1, 2, nullptr},
+      {"part", 10, "1,2,0,0\f", vertex1, 2, nullptr},
+      {"part", 10, " 1; 2; 0;0 \t", vertex1, 2, nullptr},
+      {"part", 10, "1,2,0,0,5", vertex1, 2, "第10行: \"1,2,0,0,5\" 在读入的数之后还有数"},
+      {"part", 19, "0,0,1;\nEndEdgeList", edgeEnd, 2, nullptr},
+      {"part", 19, "0,0,1.0\nEndEdgeList", edgeEnd, 2, nullptr},
+      {"part", 22, "1,4, 4,5,6,7,", secondFace, 408, nullptr},
+      {"part", 22, "1,4, 4,5,6,7 (top)", secondFace, 408, nullptr},
+      {"part", 22, "1,3, 4,5,6,7", secondFace, 306, "第22行: \"1,3, 4,5,6,7\""},
+      {"container", 5, "0", containerVolume, 0, nullptr},
+      {"container", 5, "-", containerVolume, 0, nullptr},
+      {"container", 5, "", containerVolume, 0, nullptr},
+      {"container", 5, "600 mm3", containerVolume, 600, nullptr},
+      {"container", 5, "n/a", containerVolume, 0, nullptr},
+      {"container", 7, "n/a", containerReference, 0, nullptr},
+      {"container", 7, "1,2", containerReference, 21, nullptr},
+      {"project", 1, "PBSL=1mm", pbsl, 1, nullptr},
+      {"project", 1, "PBSL=1 mm", pbsl, 1, nullptr},
+      {"project", 1, "PBSL=1.0 (mm)", pbsl, 1, nullptr},
+      {"project", 1, "pbsl:0.5", pbsl, 0.5, nullptr},
+      {"project", 2, "RN=2 steps", rn, 2, nullptr},
+      {"project", 2, "RN=4.9", rn, 4, nullptr},
+      {"project", 8, "3 copies", copies, 3, nullptr},
+      {"project", 8, "3pcs", copies, 3, nullptr},
+      {"project", 8, "3.0", copies, 3, nullptr},
+      {"project", 8, "-5", copies, -5,
+       "第8行: 份数 -5 小于 0, 按 0 计: 零件类型照列, 但不生成零件"},
+  };
+  for (const Accepted& form : accepted) {
+    SCOPED_TRACE(std::string(form.file) + " line " + std::to_string(form.line) + ": " + form.text);
+    ProjectFiles files;
+    files.text(form.file) = withLine(files.text(form.file), form.line, form.text);
+    try {
+      const ReadBack read = readBack(files);
+      EXPECT_EQ(form.value(read), form.expected);
+      if (form.warning == nullptr) {
+        EXPECT_TRUE(read.warnings.empty()) << read.warnings.front();
+      } else {
+        ASSERT_EQ(read.warnings.size(), 1u);
+        EXPECT_NE(read.warnings[0].find(form.warning), std::string::npos) << read.warnings[0];
+      }
+    } catch (const InputError& error) {
+      ADD_FAILURE() << error.what();
+    }
+  }
+
+  // Forms whose reading would be plainly wrong: the program names the line and ends with 1.
+  struct Refused {
+    const char* file;
+    int line;
+    const char* text;
+    const char* message;  // after 文件"<file>"第<line>行:
+  };
+  const Refused refused[] = {
+      {"part", 5, "1,5", "体积行应为一个数; 逗号不能作小数点或千位分隔符, 读到 \"1,5\""},
+      {"part", 5, "8,000", "体积行应为一个数; 逗号不能作小数点或千位分隔符, 读到 \"8,000\""},
+      {"part", 5, "-", "体积行应为一个数, 读到 \"-\""},
+      {"part", 5, "", "体积行应为一个数, 读到 \"\""},
+      {"part", 5, "inf", "体积行应为一个数, 读到 \"inf\""},
+      {"part", 5, "0", "体积必须是正数, 读到 \"0\""},
+      {"part", 5, "0x8", "体积行应为一个数, 读到 \"0x8\""},
+      {"part", 5, "1e999", "体积不是有限数"},
+      {"part", 7, "0,0", "参考点行应为三个数 x,y,z, 读到 \"0,0\""},
+      {"part", 10, "", "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"\""},
+      {"part", 10, "1,l6,0,0", "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1,l6,0,0\""},
+      {"part", 10, "1,2,0", "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1,2,0\""},
+      {"part", 10, "1.0,2,0,0", "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1.0,2,0,0\""},
+      {"part", 10, "1,0x2,0,0", "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"1,0x2,0,0\""},
+      {"part", 19, "0,0,1.5\nEndEdgeList", "棱行应为 序号,起点,终点 (三个整数), 读到 \"0,0,1.5\""},
+      {"part", 22, "1,4.5, 4,5,6,7",
+       "面行应为 序号,顶点数, 和各顶点序号 (都是整数), 读到 \"1,4.5, 4,5,6,7\""},
+      {"part", 22, "1,4, 4,5,6,", "面只有 3 个顶点序号, 应有 4 个; 行末的 \",\" 之后没有序号"},
+      {"project", 1, "PBSL=1,5",
+       "PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长); 逗号不能作小数点或千位分隔符, 读到 "
+       "\"PBSL=1,5\""},
+      {"project", 1, "PBSL = 1", "PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 \"PBSL = 1\""},
+      {"project", 1, "PBSL=0", "PBSL 必须是正的有限数"},
+      {"project", 2, "RN=four", "RN 行应为 \"RN=\" 后跟一个数, 读到 \"RN=four\""},
+      {"project", 2, "RN=4,9",
+       "RN 行应为 \"RN=\" 后跟一个数; 逗号不能作小数点或千位分隔符, 读到 \"RN=4,9\""},
+      {"project", 8, "2.5", "份数行应为一个整数, 读到 \"2.5\""},
+      {"project", 8, "5e3", "份数行应为一个整数, 读到 \"5e3\""},
+      {"project", 8, "2,5", "份数行应为一个整数; 逗号不能作小数点或千位分隔符, 读到 \"2,5\""},
+      {"project", 8, "two", "份数行应为一个整数, 读到 \"two\""},
+      {"project", 8, "", "份数行应为一个整数, 读到 \"\""},
+      {"project", 4, "container.txt", "路径两端缺少双引号: container.txt"},
+  };
+  for (const Refused& form : refused) {
+    SCOPED_TRACE(std::string(form.file) + " line " + std::to_string(form.line) + ": " + form.text);
+    test::ScratchFolder folder;
+    ProjectFiles files;
+    files.text(form.file) = withLine(files.text(form.file), form.line, form.text);
+    test::writeBytes(folder.path("project.txt"), files.project);
+    test::writeBytes(folder.path("a.txt"), files.part);
+    test::writeBytes(folder.path("container.txt"), files.container);
+    const test::RunResult run =
+        test::runTessera(folder.path(""), "project.txt --iterations 1 --no-picture");
+    EXPECT_EQ(run.status, 1);
+    const std::string name = std::string(form.file) == "part" ? "a" : form.file;
+    EXPECT_NE(run.err.find(name + ".txt\"第" + std::to_string(form.line) + "行: " + form.message),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out.find("迭代开始"), std::string::npos);
+  }
+}
+
+TEST(StrictInput, AByteOrderMarkIsNotPartOfTheFirstLine) {
   std::istringstream marked("\xEF\xBB\xBF" + projectText("PBSL=2.5 \nRN= 4.9\n", {"a.txt"}));
   const ProjectFile project = parseProjectFile(marked, "project.txt");
   EXPECT_EQ(project.PBSL, 2.5);
@@ -197,6 +327,32 @@ TEST(StrictInput, TwoShapesUnderOneNameAreRefusedNamingBothFiles) {
   EXPECT_EQ(clash.error(),
             "文件\"b.txt\": 与文件\"a.txt\"的名称行相同 (\"part\"), 形状却不同; "
             "不同的零件须有不同的名称");
+  // The same solid with its vertices listed the other way round (faces renumbered to match)
+  // is one type too: its copies are placed alike.
+  std::string reordered = boxText("part", 2, 2, 2);
+  const std::size_t vertices = reordered.find("Vertex list\n") + 12;
+  const std::size_t end = reordered.find("EndVertexList");
+  std::istringstream lines(reordered.substr(vertices, end - vertices));
+  std::vector<std::string> vertexLines;
+  for (std::string line; std::getline(lines, line);) vertexLines.insert(vertexLines.begin(), line);
+  std::string reversed;
+  for (const std::string& line : vertexLines) reversed += line + "\n";
+  reordered.replace(vertices, end - vertices, reversed);
+  for (const char* face : {"0,4, 3,2,1,0", "1,4, 4,5,6,7", "2,4, 0,1,5,4", "3,4, 1,2,6,5",
+                           "4,4, 2,3,7,6", "5,4, 3,0,4,7"}) {
+    std::string renumbered = std::string(face).substr(0, 5);
+    for (std::size_t at = 5; at < std::string(face).size(); at += 2)
+      renumbered += std::string(at > 5 ? "," : "") + std::to_string(7 - (face[at] - '0'));
+    reordered.replace(reordered.find(face), renumbered.size(), renumbered);
+  }
+  Project permuted({kContainer,
+                    projectOf({"a.txt", "b.txt"}),
+                    {"a.txt", boxText("part", 2, 2, 2)},
+                    {"b.txt", reordered}});
+  EXPECT_EQ(permuted.error(), "(no error)") << reordered;
+  EXPECT_EQ(permuted.system.partTypes.size(), 2u);
+  EXPECT_EQ(permuted.system.parts.count(), 2);
+
   // The same shape twice (one file listed twice, or a copy of it) is one type, as always.
   Project same({kContainer, projectOf({"a.txt", "b.txt", "a.txt"}),
                 {"a.txt", boxText("part", 2, 2, 2)}, {"b.txt", boxText("part", 2, 2, 2)}});
@@ -293,6 +449,24 @@ TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
   EXPECT_EQ(gridSlackWarnings({{"cube", {99, 99, 99}, 2}, {"rod", {10, 178, 10}, 1}},
                               buildVolume, 1),
             "");
+}
+
+TEST(StrictInput, ANegativeCopyCountListsTheTypeAndMakesNoPart) {
+  Project project({kContainer,
+                   {"project.txt",
+                    "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"a.txt\"\n"
+                    "Copies\n-2\n----\nPart\n\"b.txt\"\nCopies\n2\n----\n#EndFile\n"},
+                   {"a.txt", boxText("a", 2, 2, 2)},
+                   {"b.txt", boxText("b", 2, 2, 3)}});
+  const std::vector<std::string> warnings = project.load();
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0],
+            "警告: 文件\"project.txt\"第8行: 份数 -2 小于 0, 按 0 计: "
+            "零件类型照列, 但不生成零件");
+  ASSERT_EQ(project.system.partTypes.size(), 2u);
+  EXPECT_EQ(project.system.partTypes[1].typeIndex, 1);
+  EXPECT_EQ(project.system.parts.count(), 2);
+  for (const Part& part : project.system.parts) EXPECT_EQ(part.name, "b");
 }
 
 }  // namespace

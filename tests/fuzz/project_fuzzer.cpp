@@ -46,6 +46,10 @@ void checkLoaded(const PackingSystem& system, const ProjectFile& project) {
   fuzz::require(system.sequenceLength == system.parts.count(), "sequenceLength counts the parts");
   fuzz::require(system.masterParts.count() == system.parts.count(), "masterParts copies parts");
   fuzz::require(system.partTypes.size() == project.blocks.size(), "one part type per block");
+  long copies = 0;
+  for (const ProjectBlock& block : project.blocks)
+    if (block.copyCount > 0) copies += block.copyCount;
+  fuzz::require(system.parts.count() == copies, "one part per copy, none for a count below 1");
   for (int i = 0; i < system.parts.count(); ++i) {
     const Part& part = system.parts[i];
     fuzz::require(part.id == i, "ids run 0..n-1 from the front");
@@ -79,8 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzz::require(project.PBSL > 0.0, "PBSL is positive");
   fuzz::require(project.RN >= 1, "RN is at least 1");
-  for (const ProjectBlock& block : project.blocks)
-    fuzz::require(block.copyCount >= 0, "copy counts are not negative");
   if (!loadable(project)) return 0;
 
   {

@@ -19,6 +19,12 @@ namespace {
 
 }  // namespace
 
+ChildOptions obeyingPermissions() {
+  ChildOptions options;
+  options.obeyPermissions = true;
+  return options;
+}
+
 Child::Child(const std::filesystem::path& folder, const std::vector<std::string>& arguments,
              const ChildOptions& options) {
   writeBytes(streams_.path("in"), options.input);

@@ -24,6 +24,9 @@ struct ChildOptions {
   bool obeyPermissions = false;
 };
 
+/// Options under which the child meets permission bits as any user does.
+ChildOptions obeyingPermissions();
+
 /// The tessera executable running in folder; killed and reaped when the object goes.
 class Child {
  public:

@@ -50,4 +50,10 @@ PackingSystem smallProject(int rn) {
 
 void restoreParts(PackingSystem& system) { system.masterParts.copyInto(system.parts); }
 
+int occupiedCount(const PackingSystem& system) {
+  int n = 0;
+  for (std::uint8_t c : system.grid.cells) n += c;
+  return n;
+}
+
 }  // namespace tessera::test

@@ -32,4 +32,7 @@ PackingSystem smallProject(int rn);
 /// Refills parts from masterParts, as the search does between evaluations.
 void restoreParts(PackingSystem& system);
 
+/// How many cells of the system's grid are occupied.
+int occupiedCount(const PackingSystem& system);
+
 }  // namespace tessera::test

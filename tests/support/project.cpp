@@ -59,9 +59,37 @@ std::vector<std::string> ScratchFolder::entries() const {
   return names;
 }
 
+std::string boxFileText(const std::string& name, double dx, double dy, double dz,
+                        const std::string& volume) {
+  std::ostringstream t;
+  t << "Polyhedron data file\nName\n" << name << "\nVolume\n";
+  if (volume.empty()) {
+    t << dx * dy * dz;
+  } else {
+    t << volume;
+  }
+  t << "\nReference point\n0,0,0\nVertex list\n";
+  const double xs[] = {0, dx, dx, 0};
+  const double ys[] = {0, 0, dy, dy};
+  for (int i = 0; i < 8; ++i)
+    t << i << ',' << xs[i % 4] << ',' << ys[i % 4] << ',' << (i < 4 ? 0.0 : dz) << '\n';
+  t << "EndVertexList\nEdge list\nEndEdgeList\nFace list\n"
+       "0,4, 3,2,1,0\n1,4, 4,5,6,7\n2,4, 0,1,5,4\n3,4, 1,2,6,5\n4,4, 2,3,7,6\n5,4, 3,0,4,7\n"
+       "EndFaceList\n";
+  return t.str();
+}
+
 std::string readBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::map<std::string, std::string> filesIn(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    out[std::filesystem::relative(entry.path(), folder).string()] =
+        entry.is_regular_file() ? readBytes(entry.path().string()) : "(folder)";
+  return out;
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,15 @@ class ScratchFolder {
  private:
   std::string folder_;
 };
+
+/// A polyhedron file of the box (0,0,0)-(dx,dy,dz) under name, its faces turned outwards and
+/// its edge list empty, declaring volume (the box's own when empty).
+std::string boxFileText(const std::string& name, double dx, double dy, double dz,
+                        const std::string& volume = "");
+
+/// Every file and folder below folder by its relative path: a file with its bytes, a folder
+/// as "(folder)".
+std::map<std::string, std::string> filesIn(const std::string& folder);
 
 /// The whole file as bytes; empty when it cannot be read.
 std::string readBytes(const std::string& path);

@@ -25,15 +25,17 @@ void setTinyCopies(const fs::path& folder, int copies) {
   writeBytes((folder / "project.txt").string(), project + "#EndFile\n");
 }
 
-RunResult runTessera(const fs::path& folder, const std::string& arguments,
+namespace {
+
+RunResult runProgram(const fs::path& program, const fs::path& folder, const std::string& arguments,
                      const std::string& input) {
   const fs::path in = folder / ".stdin";
   const fs::path out = folder / ".stdout";
   const fs::path err = folder / ".stderr";
   writeBytes(in.string(), input);
-  const std::string command = "cd '" + folder.string() + "' && '" + TESSERA_EXE + "' " +
-                              arguments + " < '" + in.string() + "' > '" + out.string() +
-                              "' 2> '" + err.string() + "'";
+  const std::string command = "cd '" + folder.string() + "' && '" + program.string() + "' " +
+                              arguments + " < '" + in.string() + "' > '" + out.string() + "' 2> '" +
+                              err.string() + "'";
   const int raw = std::system(command.c_str());
   RunResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -43,6 +45,19 @@ RunResult runTessera(const fs::path& folder, const std::string& arguments,
   fs::remove(out);
   fs::remove(err);
   return result;
+}
+
+}  // namespace
+
+RunResult runTessera(const fs::path& folder, const std::string& arguments,
+                     const std::string& input) {
+  return runProgram(TESSERA_EXE, folder, arguments, input);
+}
+
+RunResult runImporter(const fs::path& folder, const std::string& arguments,
+                      const std::string& input) {
+  return runProgram(fs::path(TESSERA_EXE).parent_path() / "tessera-import", folder, arguments,
+                    input);
 }
 
 WorkingDirectory::WorkingDirectory(const fs::path& folder) : previous_(fs::current_path()) {

@@ -26,6 +26,10 @@ struct RunResult {
 RunResult runTessera(const std::filesystem::path& folder, const std::string& arguments,
                      const std::string& input = "");
 
+/// Runs tessera-import, built beside tessera, in folder the same way.
+RunResult runImporter(const std::filesystem::path& folder, const std::string& arguments,
+                      const std::string& input = "");
+
 /// Changes the working directory for the lifetime of the object.
 class WorkingDirectory {
  public:

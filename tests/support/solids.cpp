@@ -1,6 +1,10 @@
 #include "support/solids.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <utility>
 
 namespace tessera::test {
 
@@ -17,6 +21,12 @@ double polygonArea(const std::vector<std::pair<double, double>>& polygon) {
 }
 
 }  // namespace
+
+Face faceOf(std::vector<Point> ring) {
+  Face f;
+  f.setPoints(std::move(ring));
+  return f;
+}
 
 Polyhedron prism(const std::vector<std::pair<double, double>>& polygon, double z0, double z1,
                  const std::string& name) {
@@ -75,6 +85,58 @@ Polyhedron tetrahedron(const std::string& name) {
     p.faces.push_back(f);
   }
   p.volume = 1.0 / 6.0;
+  p.computeBoundingBox();
+  return p;
+}
+
+Polyhedron lathe(const std::vector<std::pair<double, double>>& profile, int steps,
+                 const std::string& name) {
+  Polyhedron p;
+  p.name = name;
+  const double pi = std::acos(-1.0);
+  p.vertices.push_back({0, 0, profile.front().second});
+  std::vector<std::vector<int>> rings;
+  for (std::size_t i = 1; i + 1 < profile.size(); ++i) {
+    std::vector<int> ring;
+    for (int j = 0; j < steps; ++j) {
+      const double a = 2 * pi * j / steps;
+      const double r = profile[i].first;
+      ring.push_back(static_cast<int>(p.vertices.size()));
+      p.vertices.push_back({r * std::cos(a), r * std::sin(a), profile[i].second});
+    }
+    rings.push_back(ring);
+  }
+  const int top = static_cast<int>(p.vertices.size());
+  p.vertices.push_back({0, 0, profile.back().second});
+  std::vector<std::array<int, 3>> triangles;
+  for (int j = 0; j < steps; ++j) {
+    const int k = (j + 1) % steps;
+    triangles.push_back({0, rings.front()[k], rings.front()[j]});
+    for (std::size_t r = 0; r + 1 < rings.size(); ++r) {
+      triangles.push_back({rings[r][j], rings[r][k], rings[r + 1][k]});
+      triangles.push_back({rings[r][j], rings[r + 1][k], rings[r + 1][j]});
+    }
+    triangles.push_back({rings.back()[j], rings.back()[k], top});
+  }
+  std::map<std::pair<int, int>, bool> edges;
+  p.volume = 0.0;
+  for (const auto& t : triangles) {
+    Face f;
+    f.setPoints({p.vertices[t[0]], p.vertices[t[1]], p.vertices[t[2]]});
+    p.faces.push_back(f);
+    for (int e = 0; e < 3; ++e) {
+      const int a = t[e];
+      const int b = t[(e + 1) % 3];
+      if (edges.emplace(std::minmax(a, b), true).second)
+        p.edges.push_back(Edge::between(p.vertices[a], p.vertices[b]));
+    }
+    const Point& a = p.vertices[t[0]];
+    p.volume += (a.x * cross(p.vertices[t[1]], p.vertices[t[2]]).x +
+                 a.y * cross(p.vertices[t[1]], p.vertices[t[2]]).y +
+                 a.z * cross(p.vertices[t[1]], p.vertices[t[2]]).z) /
+                6.0;
+  }
+  p.referencePoint = {0, 0, profile.front().second};
   p.computeBoundingBox();
   return p;
 }

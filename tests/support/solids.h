@@ -14,6 +14,9 @@ namespace tessera::test {
 Polyhedron prism(const std::vector<std::pair<double, double>>& polygon, double z0, double z1,
                  const std::string& name = "prism");
 
+/// A face with the given ring, its plane from the first three corners.
+Face faceOf(std::vector<Point> ring);
+
 /// Axis-aligned box.
 Polyhedron box(const Point& min, const Point& max, const std::string& name = "box");
 
@@ -25,6 +28,13 @@ Polyhedron lShape(const std::string& name = "lshape");
 
 /// Tetrahedron (0,0,0) (1,0,0) (0,1,0) (0,0,1), triangle faces. Volume 1/6.
 Polyhedron tetrahedron(const std::string& name = "tetra");
+
+/// A solid of revolution about the z axis, as CAD programs export them: the profile (radius,
+/// height) runs from a point on the axis to another on the axis, radii > 0 between, and is
+/// turned in `steps` equal steps starting on +x; triangles only, 2 * steps * (points - 2) of
+/// them. Coordinates are r cos, r sin of the step angles, as a mesh file holds them.
+Polyhedron lathe(const std::vector<std::pair<double, double>>& profile, int steps,
+                 const std::string& name = "lathe");
 
 /// Same solid with every face ring reversed (normals pointing in).
 Polyhedron reversedRings(Polyhedron p);

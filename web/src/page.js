@@ -230,15 +230,22 @@ function drawProgress() {
   const right = 8;
   const top = 8;
   const bottom = 20;
-  const all = best.concat(current);
-  let lo = Math.min(...all);
-  let hi = Math.max(...all);
+  // Iteration of each point: the program thins a long search's series (older pages: one a point).
+  const iterations = data.progress.iterations || best.map((v, i) => i);
+  // A loop, not Math.min(...values): spreading a long series overflows the call stack.
+  let lo = Infinity;
+  let hi = -Infinity;
+  for (const v of best.concat(current)) {
+    if (v < lo) lo = v;
+    if (v > hi) hi = v;
+  }
   if (hi - lo < 1e-9) {
     lo -= 1;
     hi += 1;
   }
-  const n = Math.max(best.length - 1, 1);
-  const x = (i) => left + ((w - left - right) * i) / n;
+  const last = iterations[iterations.length - 1];
+  const n = Math.max(last, 1);
+  const x = (i) => left + ((w - left - right) * iterations[i]) / n;
   const y = (v) => top + ((h - top - bottom) * (hi - v)) / (hi - lo);
   ctx.clearRect(0, 0, w, h);
   ctx.strokeStyle = '#999';
@@ -250,7 +257,7 @@ function drawProgress() {
   ctx.fillText(formatNumber(lo), left - 4, h - bottom);
   ctx.textAlign = 'center';
   ctx.fillText('0', left, h - 6);
-  ctx.fillText(String(best.length - 1), w - right, h - 6);
+  ctx.fillText(String(last), w - right, h - 6);
   const line = (values, colour, dash) => {
     ctx.strokeStyle = colour;
     ctx.lineWidth = 1.5;

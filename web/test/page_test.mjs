@@ -119,6 +119,38 @@ try {
   check(shownPick === target.index, 'a second legend click shows it again');
 
   check(errors.length === 0, `still no script errors ${JSON.stringify(errors)}`);
+
+  // A long search: a chart of more values than one call may take as arguments, as a page of
+  // an earlier version holds them (the program itself now thins its series).
+  const html = readFileSync(join(folder, 'Layout_zodedez.html'), 'utf8');
+  const open = '<script id="tessera-layout" type="application/json">';
+  const start = html.indexOf(open) + open.length;
+  const end = html.indexOf('</script>', start);
+  const long = JSON.parse(html.slice(start, end));
+  const count = 140002;
+  long.progress = {
+    best: Array.from({ length: count }, (v, i) => 30 - (10 * i) / count),
+    current: Array.from({ length: count }, (v, i) => 30 - (10 * i) / count + (i % 7)),
+  };
+  writeFileSync(join(folder, 'long.html'),
+    html.slice(0, start) + JSON.stringify(long).replace(/</g, '\\u003c') + html.slice(end));
+  const longPage = await context.newPage();
+  const longErrors = [];
+  longPage.on('pageerror', (error) => longErrors.push(String(error)));
+  await longPage.goto(pathToFileURL(join(folder, 'long.html')).href);
+  const ready = await longPage.waitForFunction(() => window.tesseraPage && window.tesseraPage.ready,
+    null, { timeout: 30000 }).then(() => true, () => false);
+  check(ready && longErrors.length === 0, `a chart of ${count} iterations loads without errors ${JSON.stringify(longErrors)}`);
+  const bestPixels = await longPage.evaluate(() => {
+    const canvas = document.getElementById('progress');
+    const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let n = 0;
+    for (let i = 0; i < pixels.length; i += 4) {
+      if (Math.abs(pixels[i] - 0x00) < 40 && Math.abs(pixels[i + 1] - 0x50) < 40 && Math.abs(pixels[i + 2] - 0xc8) < 40) n += 1;
+    }
+    return n;
+  });
+  check(bestPixels > 100, `the long chart draws its best curve (${bestPixels} pixels)`);
 } finally {
   await browser.close();
   rmSync(folder, { recursive: true, force: true });
