@@ -5,10 +5,14 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
 
+#include "formats/number_format.h"
+#include "formats/run_files.h"
 #include "mesh/layout_export.h"
 #include "model/input_error.h"
 #include "placement/worker_pool.h"
+#include "search/random.h"
 
 namespace tessera {
 
@@ -91,7 +95,6 @@ PlacementRule parsePlacementRule(const std::string& value) {
 Arguments parseArguments(const std::vector<std::string>& args,
                          const std::filesystem::path& startFolder) {
   Arguments parsed;
-  std::optional<PlacementRule> rule;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> const std::string& {
@@ -129,7 +132,7 @@ Arguments parseArguments(const std::vector<std::string>& args,
     } else if (const auto swaps = valueOf("--max-swaps")) {
       parsed.maxSwaps = parseAtLeastOne("--max-swaps", *swaps);
     } else if (const auto name = valueOf("--placement")) {
-      rule = parsePlacementRule(*name);
+      parsed.placementRule = parsePlacementRule(*name);
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -154,18 +157,37 @@ Arguments parseArguments(const std::vector<std::string>& args,
   if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
   if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
-  if (parsed.chains.value_or(1) >= 2) {
-    if (!rule) rule = kChainDefaults.placementRule;
-    if (!parsed.maxSwaps) parsed.maxSwaps = kChainDefaults.maxSwaps;
-    if (!parsed.startTemperature) parsed.startTemperature = kChainDefaults.startTemperature;
-    if (!parsed.exchangeEvery) parsed.exchangeEvery = kChainDefaults.exchangeEvery;
-  }
-  parsed.placementRule = rule.value_or(PlacementRule::lowestPoint);
   return parsed;
 }
 
+SearchOptions searchOptionsOf(const Arguments& arguments) {
+  SearchOptions options;
+  options.chains = arguments.chains.value_or(1);
+  const AnnealingDefaults& defaults =
+      options.chains >= 2 ? kSeveralChainsDefaults : kSingleChainDefaults;
+  options.iterations = arguments.iterations;
+  options.startTemperature = arguments.startTemperature.value_or(defaults.startTemperature);
+  options.schedule = arguments.schedule.value_or(defaults.schedule);
+  options.maxSwaps = arguments.maxSwaps.value_or(defaults.maxSwaps);
+  options.exchangeEvery = arguments.exchangeEvery.value_or(defaults.exchangeEvery);
+  options.placementRule = arguments.placementRule.value_or(defaults.placementRule);
+  options.timeLimitSeconds = arguments.timeLimit;
+  options.threads = arguments.threads.value_or(defaultThreadCount());
+  options.seed = arguments.seed.value_or(Random::kDefaultSeed);
+  return options;
+}
+
+// The text below states these defaults in words.
+static_assert(kSingleChainDefaults.schedule == CoolingSchedule::Linear);
+static_assert(kSingleChainDefaults.placementRule == PlacementRule::lowestPoint);
+static_assert(kSingleChainDefaults.maxSwaps == 0);
+
 std::string usageText() {
-  return "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] [--no-picture]\n"
+  const AnnealingDefaults& several = kSeveralChainsDefaults;
+  const auto name = [](RunFileRole role) { return runFileName(role); };
+  std::ostringstream out;
+  out << "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] "
+         "[--no-picture]\n"
          "               [--export FILE.3mf|FILE.stl|FILE.obj [--export-container]\n"
          "               [--export-shapes]]\n"
          "               [--seed S] [--time-limit SECONDS] [--start-temperature T]\n"
@@ -181,15 +203,23 @@ std::string usageText() {
          "                   and every output file refer to it.\n"
          "  --iterations N   the number of iterations of the search; without it the program\n"
          "                   asks on the console (N <= 0 runs no iteration).\n"
-         "  --threads N      search the orientations of each part on N threads (1 to 1024);\n"
+         "  --threads N      search the orientations of each part on N threads (1 to "
+      << kMaxThreads
+      << ");\n"
          "                   all cores when not given. Results are the same for every N.\n"
-         "  --seed S         start the search's random generator from S (0 to 4294967295)\n"
-         "                   instead of its fixed state 1. The same S gives the same run.\n"
+         "  --seed S         start the search's random generator from S (0 to "
+      << UINT32_MAX
+      << ")\n"
+         "                   instead of its fixed state "
+      << Random::kDefaultSeed
+      << ". The same S gives the same run.\n"
          "  --time-limit SECONDS  end the search after the iteration in which SECONDS of\n"
          "                   computing time (pauses not counted) have passed, writing every\n"
          "                   output as a stop in the pause does. The planned iterations still\n"
          "                   set the cooling, so give a generous --iterations with it.\n"
-         "  --start-temperature T  the annealing temperature of iteration 1 (T > 0; 0.01).\n"
+         "  --start-temperature T  the annealing temperature of iteration 1 (T > 0; "
+      << formatNumber(kSingleChainDefaults.startTemperature)
+      << ").\n"
          "  --schedule NAME  how the temperature falls over the planned N iterations: linear\n"
          "                   (by T/N each iteration, the default), geometric (by a constant\n"
          "                   factor, from T to T/N) or constant (stays T).\n"
@@ -202,9 +232,16 @@ std::string usageText() {
          "                   and periodic saves act at exchanges. The same seed and K give the\n"
          "                   same result with any --threads. With K >= 2, the options below not\n"
          "                   given take the values measured best for several chains:\n"
-         "                   --placement lowest-top --max-swaps 3 --start-temperature 0.003\n"
-         "                   --exchange-every 10.\n"
-         "  --exchange-every E  iterations of each chain between exchanges (E >= 1; 10).\n"
+         "                   --placement "
+      << placementRuleName(several.placementRule) << " --max-swaps " << several.maxSwaps
+      << " --start-temperature " << formatNumber(several.startTemperature)
+      << "\n"
+         "                   --exchange-every "
+      << several.exchangeEvery
+      << ".\n"
+         "  --exchange-every E  iterations of each chain between exchanges (E >= 1; "
+      << several.exchangeEvery
+      << ").\n"
          "  --max-swaps M    a neighbour is made by 1 to M random swaps, fewer more likely\n"
          "                   (M >= 1; the default is the number of parts).\n"
          "  --placement RULE  how each part's orientation is chosen, each at its lowest free\n"
@@ -224,11 +261,15 @@ std::string usageText() {
          "                   original mesh; this adds the packing shapes, named NAME#ID shape.\n"
          "  --help           this text.\n"
          "\n"
-         "Outputs in the project's folder: report.txt, Layout_zodedez.dxf and its picture\n"
-         "Layout_zodedez.png, the search log\n"
-         "report2.txt (appended) and ID_Type_SequenceForPack.txt, from which the next run\n"
+         "Outputs in the project's folder: "
+      << name(RunFileRole::finalReport) << ", " << name(RunFileRole::drawing)
+      << " and its picture\n"
+      << name(RunFileRole::picture) << ", the search log\n"
+      << name(RunFileRole::log) << " (appended) and " << name(RunFileRole::sequence)
+      << ", from which the next run\n"
          "resumes. During the search, press a key once to save the best layout so far or to\n"
          "stop early; Ctrl-C also stops early and writes every output.\n";
+  return out.str();
 }
 
 }  // namespace tessera

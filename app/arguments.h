@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "model/packing_system.h"
+#include "placement/placement_rule.h"
 #include "search/cooling.h"
+#include "search/optimizer.h"
 
 namespace tessera {
 
@@ -28,30 +29,22 @@ struct Arguments {
   std::optional<int> chains;         // annealing chains side by side, at least 1
   std::optional<int> exchangeEvery;  // iterations of each chain between exchanges, at least 1
   std::optional<int> maxSwaps;       // most swaps that make one neighbour, at least 1
-  PlacementRule placementRule = PlacementRule::lowestPoint;
+  std::optional<PlacementRule> placementRule;
   bool help = false;
 };
 
-/// What a search of several chains uses for the options not given. Chosen by measuring the
-/// height reached in equal time on the bundled and the scale projects (README, "Choosing the
-/// defaults of several chains"); a single chain keeps the specified search. --help states them
-/// too: change both together.
-struct ChainDefaults {
-  PlacementRule placementRule = PlacementRule::lowestTop;
-  int maxSwaps = 3;
-  double startTemperature = 0.003;
-  int exchangeEvery = 10;
-};
-inline constexpr ChainDefaults kChainDefaults{};
-
-/// Parses the arguments after the program name; throws InputError on a malformed one. With
-/// --chains K of 2 or more, every option of kChainDefaults not given takes its value there. A
-/// relative --export path is resolved against startFolder, the folder the command was started
-/// in, because the run later changes into the project's folder.
+/// Parses the arguments after the program name, as given; throws InputError on a malformed
+/// one. A relative --export path is resolved against startFolder, the folder the command was
+/// started in, because the run later changes into the project's folder.
 Arguments parseArguments(const std::vector<std::string>& args,
                          const std::filesystem::path& startFolder);
 
-/// The text of `tessera --help`.
+/// The search's settings, resolved once: each option as given, the others as the defaults of
+/// a single chain (kSingleChainDefaults) or, with --chains of 2 or more, of several chains
+/// (kSeveralChainsDefaults); all cores when --threads is not given.
+SearchOptions searchOptionsOf(const Arguments& arguments);
+
+/// The text of `tessera --help`, which states the same defaults.
 std::string usageText();
 
 }  // namespace tessera

@@ -6,10 +6,10 @@
 // Run it in the project's folder. The file (default "archive-bench.txt") is written there and
 // removed at the end.
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <fstream>
 #include <string>
@@ -17,7 +17,7 @@
 
 #include "formats/project_loader.h"
 #include "formats/sequence_file.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 #include "search/random.h"
 #include "search/sequences.h"
 
@@ -65,10 +65,10 @@ double cpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 /// count type sequences of the project in the archive's order: shuffled copies of the
 /// identity's type sequence with efficiencies from a few hundred distinct values, so that
 /// equal efficiencies are common, as in a real search.
-TypeSequenceArchive syntheticArchive(const PackingSystem& system, long count) {
+TypeSequenceArchive syntheticArchive(const Project& project, long count) {
   PackingSequence ids;
-  for (int i = 0; i < system.sequenceLength; ++i) ids.items.push_back(i);
-  PackingSequence types = toTypeSequence(system, ids);
+  for (int i = 0; i < project.sequenceLength; ++i) ids.items.push_back(i);
+  PackingSequence types = toTypeSequence(project, ids);
   Random random;
   TypeSequenceArchive archive;
   const std::size_t n = types.items.size();
@@ -84,23 +84,23 @@ TypeSequenceArchive syntheticArchive(const PackingSystem& system, long count) {
 }
 
 int run(const Options& options) {
-  PackingSystem system;
-  loadProject(system, options.project);
+  Project project;
+  loadProject(project, options.project);
   std::printf("project %s: %d parts, %zu part types\n", options.project.c_str(),
-              system.sequenceLength, system.partTypes.size());
+              project.sequenceLength, project.partTypes.size());
 
   auto start = std::chrono::steady_clock::now();
   double cpu = cpuSeconds();
-  const TypeSequenceArchive archive = syntheticArchive(system, options.entries);
+  const TypeSequenceArchive archive = syntheticArchive(project, options.entries);
   std::printf("build      %ld entries inserted     %8.3f s (processor %8.3f s)\n",
               options.entries, secondsSince(start), cpuSeconds() - cpu);
 
   PackingSequence best;
-  for (int i = 0; i < system.sequenceLength; ++i) best.items.push_back(i);
+  for (int i = 0; i < project.sequenceLength; ++i) best.items.push_back(i);
   best.efficiency = archive.begin()->efficiency;
   start = std::chrono::steady_clock::now();
   cpu = cpuSeconds();
-  writeSequenceFile(system, archive, options.file, best);
+  writeSequenceFile(project, archive, options.file, best);
   const double save = secondsSince(start);
   const double saveCpu = cpuSeconds() - cpu;
   std::ifstream size(options.file, std::ios::binary | std::ios::ate);
@@ -110,8 +110,8 @@ int run(const Options& options) {
   start = std::chrono::steady_clock::now();
   cpu = cpuSeconds();
   std::ifstream in(options.file, std::ios::binary);
-  const SequenceFileContents contents = readSequenceFile(system, in);
-  const auto problem = checkSequenceFile(system, contents);
+  const SequenceFileContents contents = readSequenceFile(project, in);
+  const auto problem = checkSequenceFile(project, contents);
   std::printf("load       read and checked           %8.3f s (processor %8.3f s)\n",
               secondsSince(start), cpuSeconds() - cpu);
   std::remove(options.file.c_str());

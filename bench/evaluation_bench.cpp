@@ -16,7 +16,6 @@
 //
 // Run it in the project's folder: the paths inside a project are relative to it.
 #include <sys/resource.h>
-
 #include <time.h>
 
 #include <algorithm>
@@ -29,12 +28,14 @@
 #include <string>
 #include <vector>
 
-#include "formats/project_loader.h"
-#include "model/packing_system.h"
 #include "bench/previous_fast_evaluation.h"
+#include "formats/project_loader.h"
+#include "model/layout.h"
+#include "model/project.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
+#include "placement/placement.h"
 #include "placement/voxelise.h"
 #include "search/random.h"
 #include "search/sequences.h"
@@ -109,11 +110,11 @@ Options parse(int argc, char** argv) {
 
 // The project's parts repeated (in id order) up to `count`, in a container stretched along z
 // by count / n so that they still fit; then sorted, parked and numbered as loading does.
-void resize(PackingSystem& system, int count) {
-  const int n = system.parts.count();
+void resize(Project& project, int count) {
+  const int n = project.parts.count();
   if (count <= 0 || n == 0) return;
   const double factor = static_cast<double>(count) / n;
-  Polyhedron& c = system.container;
+  Polyhedron& c = project.container;
   const double bottom = c.boxMin.z;
   auto stretch = [&](Point& p) { p.z = bottom + (p.z - bottom) * factor; };
   for (Point& v : c.vertices) stretch(v);
@@ -129,34 +130,35 @@ void resize(PackingSystem& system, int count) {
   }
   c.computeBoundingBox();
 
-  PartList parts;
-  for (int i = count - 1; i >= 0; --i) parts.pushFront(system.parts[i % n]);
-  parts.sortByVolumeDescending();
-  int id = 0;
-  for (Part& part : parts) {
-    part.translate(minus(c.boxMax, part.boxMin));
-    part.id = id++;
+  // Stand-ins carrying each copy's part file settle the order, as in loading.
+  PartList order;
+  for (int i = count - 1; i >= 0; --i) {
+    Part standIn;
+    standIn.volume = project.parts[i % n].volume;
+    standIn.id = project.sourceOfPart[static_cast<std::size_t>(i % n)];
+    order.pushFront(standIn);
   }
-  system.parts = std::move(parts);
-  system.sequenceLength = system.parts.count();
-  system.parts.copyInto(system.masterParts);
+  order.sortByVolumeDescending();
+  std::vector<int> sources;
+  for (const Part& standIn : order) sources.push_back(standIn.id);
+  parkParts(project, sources);
 }
 
 // Every placed vertex, part by part in id order, with the efficiency: what must agree.
-struct Layout {
+struct Placed {
   double efficiency = 0.0;
   std::vector<Point> vertices;
 };
 
-Layout layoutOf(const PackingSystem& system, double efficiency) {
-  Layout layout;
-  layout.efficiency = efficiency;
-  for (int id = 0; id < system.sequenceLength; ++id)
-    for (const Point& v : system.parts.findById(id)->vertices) layout.vertices.push_back(v);
-  return layout;
+Placed placedOf(const std::vector<Polyhedron>& solids, double efficiency) {
+  Placed placed;
+  placed.efficiency = efficiency;
+  for (const Polyhedron& solid : solids)
+    for (const Point& v : solid.vertices) placed.vertices.push_back(v);
+  return placed;
 }
 
-bool identical(const Layout& a, const Layout& b) {
+bool identical(const Placed& a, const Placed& b) {
   return std::memcmp(&a.efficiency, &b.efficiency, sizeof(double)) == 0 &&
          a.vertices.size() == b.vertices.size() &&
          (a.vertices.empty() ||
@@ -189,44 +191,42 @@ void printRate(const char* name, const Timing& t) {
 }
 
 int run(const Options& options) {
-  PackingSystem system;
-  loadProject(system, options.project);
-  if (options.rn >= 0) system.RN = options.rn;
-  resize(system, options.parts);
-  system.placementRule = options.rule;
-  checkCellBudget(system);
-  buildGrid(system);
-  system.buildOrientations();
+  Project project;
+  loadProject(project, options.project);
+  if (options.rn >= 0) project.RN = options.rn;
+  resize(project, options.parts);
+  checkCellBudget(project);
+  const OccupancyGrid grid = buildGrid(project);
+  buildOrientations(project);
 
   // The identity, then neighbours drawn as the search draws them: each new type sequence
   // goes into the archive, so no two sequences share a type sequence.
   std::vector<PackingSequence> sequences;
   PackingSequence identity;
-  for (int i = 0; i < system.sequenceLength; ++i) identity.items.push_back(i);
+  for (int i = 0; i < project.sequenceLength; ++i) identity.items.push_back(i);
   sequences.push_back(identity);
   Random random;
   TypeSequenceArchive archive;
-  archive.insertSorted(toTypeSequence(system, identity));
+  archive.insertSorted(toTypeSequence(project, identity));
   for (int i = 0; i < options.neighbours; ++i) {
-    std::optional<PackingSequence> next = makeNeighbour(system, identity, archive, random);
+    std::optional<PackingSequence> next = makeNeighbour(project, identity, archive, random);
     if (!next) break;
-    archive.insertSorted(toTypeSequence(system, *next));
+    archive.insertSorted(toTypeSequence(project, *next));
     sequences.push_back(*next);
   }
   for (int i = 0; i < options.repeat; ++i) sequences.push_back(identity);
 
   std::printf("project %s: %d parts, RN %d (%d orientations), PBSL %g, grid %d x %d x %d\n",
-              options.project.c_str(), system.sequenceLength, system.RN,
-              system.orientationCount(), system.PBSL, system.grid.gridX, system.grid.gridY,
-              system.grid.gridZ);
+              options.project.c_str(), project.sequenceLength, project.RN,
+              project.orientationCount(), project.PBSL, grid.gridX, grid.gridY, grid.gridZ);
 
   // How much of a sequence's placement the one before it could lend: the leading parts of
   // consecutive sequences that are of the same types.
   if (sequences.size() > 1) {
     double shared = 0.0;
     for (std::size_t i = 1; i < sequences.size(); ++i) {
-      const auto before = toTypeSequence(system, sequences[i - 1]);
-      const auto now = toTypeSequence(system, sequences[i]);
+      const auto before = toTypeSequence(project, sequences[i - 1]);
+      const auto now = toTypeSequence(project, sequences[i]);
       std::size_t p = 0;
       while (p < before.items.size() && p < now.items.size() && before.items[p] == now.items[p]) ++p;
       shared += static_cast<double>(p);
@@ -239,38 +239,37 @@ int run(const Options& options) {
   const int referenceCount =
       options.reference < 0 ? static_cast<int>(sequences.size())
                             : std::min(options.reference, static_cast<int>(sequences.size()));
-  std::vector<Layout> expected;
+  std::vector<Placed> expected;
   Timing reference;
+  PlacementState state(project, options.rule);
   for (int i = 0; i < referenceCount; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    const double e = evaluate(system, sequences[static_cast<std::size_t>(i)]);
+    const Layout layout = evaluate(state, sequences[static_cast<std::size_t>(i)]);
     const double took = secondsSince(start);
     (i == 0 ? reference.first : reference.later) += took;
     if (i > 0) ++reference.laterCount;
-    expected.push_back(layoutOf(system, e));
-    system.masterParts.copyInto(system.parts);
+    expected.push_back(placedOf(state.solids, layout.measure.efficiency()));
   }
 
   // The second reference, for the sequences the first did not evaluate.
   const int previousCount =
       options.previous < 0 ? static_cast<int>(sequences.size())
                            : std::min(options.previous, static_cast<int>(sequences.size()));
-  std::vector<Layout> expectedPrevious;
+  std::vector<Placed> expectedPrevious;
   Timing previous;
   if (previousCount > 0) {
     PreviousFastEvaluator before(options.threads);
     for (int i = 0; i < previousCount; ++i) {
       const auto start = std::chrono::steady_clock::now();
-      const double e = before.evaluate(system, sequences[static_cast<std::size_t>(i)]);
+      const double e = before.evaluate(project, sequences[static_cast<std::size_t>(i)]);
       const double took = secondsSince(start);
       (i == 0 ? previous.first : previous.later) += took;
       if (i > 0) ++previous.laterCount;
-      expectedPrevious.push_back(layoutOf(system, e));
-      system.masterParts.copyInto(system.parts);
+      expectedPrevious.push_back(placedOf(before.solids(), e));
     }
   }
 
-  FastEvaluator fast(options.threads);
+  FastEvaluator fast(options.threads, options.rule);
   Timing fastTiming;
   double laterCpu = 0.0;
   double firstCpu = 0.0;
@@ -282,7 +281,8 @@ int run(const Options& options) {
   for (std::size_t i = 0; i < sequences.size(); ++i) {
     const double cpuStart = cpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const double e = fast.evaluate(system, sequences[i]);
+    const Layout fastLayout = fast.evaluate(project, sequences[i]);
+    const double e = fastLayout.measure.efficiency();
     const double took = secondsSince(start);
     (i == 0 ? fastTiming.first : fastTiming.later) += took;
     if (i == 0) firstCpu = cpuSeconds() - cpuStart;
@@ -293,7 +293,7 @@ int run(const Options& options) {
     }
     if (e > bestEfficiency) bestEfficiency = e;
     efficiencySum += e;
-    const Layout layout = layoutOf(system, e);
+    const Placed layout = placedOf(placedSolids(project, fastLayout), e);
     if (i < expected.size() && !identical(expected[i], layout)) {
       std::printf("MISMATCH in sequence %zu: efficiency %.17g (reference %.17g)\n", i, e,
                   expected[i].efficiency);
@@ -304,7 +304,6 @@ int run(const Options& options) {
                   e, expectedPrevious[i].efficiency);
       ++previousMismatches;
     }
-    system.masterParts.copyInto(system.parts);
   }
 
   if (referenceCount > 0) printRate("reference", reference);
@@ -329,8 +328,8 @@ int run(const Options& options) {
                                         : "MISMATCHES FOUND");
   // The packing heights the placement rule reaches on these sequences.
   double volume = 0.0;
-  for (const Part& part : system.parts) volume += part.volume;
-  const Polyhedron& box = system.container;
+  for (const Part& part : project.parts) volume += part.volume;
+  const Polyhedron& box = project.container;
   const double area = (box.boxMax.x - box.boxMin.x) * (box.boxMax.y - box.boxMin.y);
   std::printf("heights    lowest %.4f, mean of efficiencies gives %.4f (placement %s)\n",
               volume / area / bestEfficiency,
@@ -345,11 +344,11 @@ int run(const Options& options) {
     // One line for bench/run-bench to gather: parts, cold s, warm s, warm CPU s, exact tests
     // per warm evaluation, peak MiB, cold CPU s, faces per part (the largest).
     std::size_t faces = 0;
-    for (const Part& part : system.parts) faces = std::max(faces, part.faces.size());
+    for (const Part& part : project.parts) faces = std::max(faces, part.faces.size());
     std::printf(
         "summary    parts %d cold %.4f warm %.4f cpu %.4f exact %.0f peak %.1f coldcpu %.4f "
         "faces %zu\n",
-        system.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
+        project.sequenceLength, fastTiming.first, fastTiming.later / fastTiming.laterCount,
         laterCpu / fastTiming.laterCount, static_cast<double>(laterExact) / fastTiming.laterCount,
         peak, firstCpu, faces);
   }

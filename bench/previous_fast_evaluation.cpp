@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/assert.h"
+#include "model/layout.h"
 #include "placement/bit_grid.h"
 #include "placement/evaluation.h"
 #include "placement/occupancy_grid.h"
@@ -146,12 +147,13 @@ struct PreviousFastEvaluator::State {
   std::vector<std::unique_ptr<ShapesOfGeometry>> shapes;
 
   // Per evaluation.
-  PackingSystem* system = nullptr;
-  std::vector<PreparedSolid> partSolids;  // by position in system->parts
+  OccupancyGrid occupancy;
+  PartList parts;                         // the project's, moved by placement
+  std::vector<PreparedSolid> partSolids;  // by position in parts
   std::vector<int> inReach;               // positions of parts a contained candidate can touch
 
-  bool sameContext(const PackingSystem& s) const;
-  void adopt(const PackingSystem& s);
+  bool sameContext(const Project& s) const;
+  void adopt(const Project& s);
   ShapesOfGeometry& shapesFor(const Part& part);
   void makeShapes(ShapesOfGeometry& entry, const Part& part);
   void fitToGrid(FittedShape& fitted) const;
@@ -168,25 +170,25 @@ struct PreviousFastEvaluator::State {
   }
 };
 
-bool PreviousFastEvaluator::State::sameContext(const PackingSystem& s) const {
+bool PreviousFastEvaluator::State::sameContext(const Project& s) const {
   if (!known) return false;
   if (!sameShapeInput(container, s.container) || !samePoint(container.boxMin, s.container.boxMin) ||
       !samePoint(container.boxMax, s.container.boxMax))
     return false;
   if (!sameDoubles(&pbsl, &s.PBSL, 1)) return false;
-  if (gridX != s.grid.gridX || gridY != s.grid.gridY || gridZ != s.grid.gridZ) return false;
   if (table.size() != s.orientationTable.size()) return false;
   return table.empty() ||
          std::memcmp(table.data(), s.orientationTable.data(), table.size() * sizeof(Orientation)) ==
              0;
 }
 
-void PreviousFastEvaluator::State::adopt(const PackingSystem& s) {
+void PreviousFastEvaluator::State::adopt(const Project& s) {
   container = s.container;
   pbsl = s.PBSL;
-  gridX = s.grid.gridX;
-  gridY = s.grid.gridY;
-  gridZ = s.grid.gridZ;
+  occupancy = buildGrid(s);
+  gridX = occupancy.gridX;
+  gridY = occupancy.gridY;
+  gridZ = occupancy.gridZ;
   table = s.orientationTable;
   prepareSolid(container, containerSolid);
   bits.resize(std::max(gridX, 0), std::max(gridY, 0), std::max(gridZ, 0));
@@ -455,21 +457,20 @@ void PreviousFastEvaluator::State::slide(PreparedSolid& part, const OrientedShap
 }
 
 void PreviousFastEvaluator::State::mark(const PreparedSolid& part) {
-  OccupancyGrid& grid = system->grid;
   const Point& o = container.boxMin;
   double px = o.x;
-  for (int x = 0; x < grid.gridX; ++x, px += pbsl) {
+  for (int x = 0; x < occupancy.gridX; ++x, px += pbsl) {
     if (o.x + (x + 0.5) * pbsl < part.boxMin.x) continue;
     if (o.x + (x - 0.5) * pbsl > part.boxMax.x) return;
     double py = o.y;
-    for (int y = 0; y < grid.gridY; ++y, py += pbsl) {
+    for (int y = 0; y < occupancy.gridY; ++y, py += pbsl) {
       if (o.y + (y + 0.5) * pbsl < part.boxMin.y) continue;
       if (o.y + (y - 0.5) * pbsl > part.boxMax.y) break;
       double pz = o.z;
-      for (int z = 0; z < grid.gridZ; ++z, pz += pbsl) {
+      for (int z = 0; z < occupancy.gridZ; ++z, pz += pbsl) {
         if (o.z + (z + 0.5) * pbsl < part.boxMin.z) continue;
         if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
-        std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
+        std::uint8_t& cell = occupancy.cells[occupancy.index(x, y, z)];
         if (cell != 0) continue;
         if (insideSolid({px, py, pz}, part)) {
           cell = 1;
@@ -481,7 +482,7 @@ void PreviousFastEvaluator::State::mark(const PreparedSolid& part) {
 }
 
 void PreviousFastEvaluator::State::place(int position) {
-  Part& part = system->parts[position];
+  Part& part = parts[position];
   if (table.empty()) return;
   ShapesOfGeometry& entry = shapesFor(part);
   makeShapes(entry, part);
@@ -550,33 +551,43 @@ PreviousFastEvaluator::~PreviousFastEvaluator() = default;
 
 int PreviousFastEvaluator::threads() const { return state_->pool.size(); }
 
-double PreviousFastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idSequence) {
+const std::vector<Polyhedron>& PreviousFastEvaluator::solids() const { return solids_; }
+
+double PreviousFastEvaluator::evaluate(const Project& project, const PackingSequence& idSequence) {
   State& s = *state_;
-  if (!s.sameContext(system)) s.adopt(system);
-  s.system = &system;
-  clearGrid(system);
+  if (!s.sameContext(project)) s.adopt(project);
+  s.parts = project.parts;
+  clearGrid(s.occupancy);
   s.bits.clear();
 
-  const int n = system.parts.count();
+  const int n = s.parts.count();
   s.partSolids.resize(static_cast<std::size_t>(n));
   s.inReach.clear();
   for (int p = 0; p < n; ++p) {
-    prepareSolid(system.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
-    if (!outOfReach(system.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
+    prepareSolid(s.parts[p], s.partSolids[static_cast<std::size_t>(p)]);
+    if (!outOfReach(s.parts[p].boxMin, s.container.boxMax)) s.inReach.push_back(p);
   }
 
-  TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
-  for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
+  TESSERA_ASSERT(idSequence.count() >= project.sequenceLength);
+  for (int i = 0; i < project.sequenceLength && i < idSequence.count(); ++i) {
     const int id = idSequence.items[static_cast<std::size_t>(i)];
     int position = -1;
     for (int p = 0; p < n && position < 0; ++p)
-      if (system.parts[p].id == id) position = p;
+      if (s.parts[p].id == id) position = p;
     TESSERA_ASSERT(position >= 0);
     if (position < 0) continue;
     s.place(position);
   }
-  s.system = nullptr;
-  return packingEfficiency(system);
+  // Parts are numbered by their place in the list: the solids and their boxes are by id.
+  solids_.assign(s.parts.begin(), s.parts.end());
+  std::vector<PartPlacement> boxes;
+  for (int id = 0; id < n; ++id) {
+    PartPlacement p = parkedPlacement(project, id);
+    p.boxMin = solids_[static_cast<std::size_t>(id)].boxMin;
+    p.boxMax = solids_[static_cast<std::size_t>(id)].boxMax;
+    boxes.push_back(p);
+  }
+  return measureLayout(project, boxes).efficiency();
 }
 
 }  // namespace tessera

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 #include "placement/worker_pool.h"
 
 namespace tessera {
@@ -16,7 +16,7 @@ namespace tessera {
 /// and voxelised parts are kept from one call to the next (per distinct parked geometry and
 /// orientation), the grid is searched a word of cells at a time, an orientation stops
 /// searching once it can no longer win, and orientations are searched on several threads.
-/// One evaluator serves one system at a time; a change of container, PBSL, grid or
+/// One evaluator serves one project at a time; a change of container, PBSL or
 /// orientation table drops what it kept.
 class PreviousFastEvaluator {
  public:
@@ -26,13 +26,16 @@ class PreviousFastEvaluator {
   PreviousFastEvaluator& operator=(const PreviousFastEvaluator&) = delete;
 
   /// The contract of evaluate (placement/evaluation.h).
-  double evaluate(PackingSystem& system, const PackingSequence& idSequence);
+  /// evaluate's efficiency; the placed solids by id until the next call.
+  double evaluate(const Project& project, const PackingSequence& idSequence);
+  const std::vector<Polyhedron>& solids() const;
 
   int threads() const;
 
  private:
   struct State;
   std::unique_ptr<State> state_;
+  std::vector<Polyhedron> solids_;
 };
 
 }  // namespace tessera

@@ -20,13 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "formats/polyhedron_reader.h"
 #include "formats/project_loader.h"
 #include "formats/sequence_file.h"
 #include "model/input_error.h"
-#include "model/packing_system.h"
+#include "model/layout.h"
+#include "model/project.h"
 #include "placement/fast_evaluation.h"
-#include "placement/occupancy_grid.h"
 #include "squeeze/layout_check.h"
 #include "squeeze/problem.h"
 #include "squeeze/squeeze.h"
@@ -141,22 +140,13 @@ void applySetting(SqueezeOptions& options, const std::string& setting) {
   usage(("unknown setting " + name).c_str());
 }
 
-// Each part type's polyhedron as its file holds it, in the order the project lists them.
-std::vector<Polyhedron> typeGeometry(const std::string& projectFile) {
-  std::ifstream in(projectFile);
-  const ProjectFile project = parseProjectFile(in, projectFile);
-  std::vector<Polyhedron> types;
-  for (const ProjectBlock& block : project.blocks) types.push_back(readPolyhedron(block.partPath));
-  return types;
-}
-
-PackingSequence startSequence(const PackingSystem& system, const std::string& file) {
+PackingSequence startSequence(const Project& project, const std::string& file) {
   PackingSequence ids;
-  for (int i = 0; i < system.sequenceLength; ++i) ids.items.push_back(i);
+  for (int i = 0; i < project.sequenceLength; ++i) ids.items.push_back(i);
   if (file.empty()) return ids;
   std::ifstream in(file);
-  const SequenceFileContents contents = readSequenceFile(system, in);
-  if (const auto problem = checkSequenceFile(system, contents)) {
+  const SequenceFileContents contents = readSequenceFile(project, in);
+  if (const auto problem = checkSequenceFile(project, contents)) {
     std::fprintf(stderr, "%s: %s\n", file.c_str(), problem->c_str());
     std::exit(1);
   }
@@ -168,20 +158,19 @@ int run(const Options& o) {
   std::filesystem::current_path(project.parent_path());
   const std::string projectFile = project.filename().string();
 
-  PackingSystem system;
-  loadProject(system, projectFile);
-  buildGrid(system);
-  system.buildOrientations();
-  system.recordMotion = true;
+  Project loaded;
+  loadProject(loaded, projectFile);
+  buildOrientations(loaded);
   FastEvaluator evaluator(o.threads);
-  const double efficiency = evaluator.evaluate(system, startSequence(system, o.sequence));
+  const Layout greedy = evaluator.evaluate(loaded, startSequence(loaded, o.sequence));
+  const double efficiency = greedy.measure.efficiency();
 
-  const SqueezeProblem problem = makeProblem(system, typeGeometry(projectFile));
+  const SqueezeProblem problem = makeProblem(loaded);
   if (const std::string refusal = squeezeRefusal(problem); !refusal.empty()) {
     std::fprintf(stderr, "%s: %s\n", o.project.c_str(), refusal.c_str());
     return 1;
   }
-  const std::vector<Pose> start = posesFromParts(problem, system.parts);
+  const std::vector<Pose> start = posesFromLayout(problem, greedy);
   const LayoutCheck startCheck = checkLayout(problem, start);
   std::printf("project %s: %d parts of %d types, %zu orientations\n", o.project.c_str(),
               problem.partCount(), problem.typeCount(), problem.orientations.size());

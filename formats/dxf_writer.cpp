@@ -1,8 +1,9 @@
 #include "formats/dxf_writer.h"
 
-#include "geometry/assert.h"
 #include "formats/atomic_file.h"
 #include "formats/number_format.h"
+#include "formats/run_files.h"
+#include "geometry/assert.h"
 #include "model/input_error.h"
 
 namespace tessera {
@@ -23,18 +24,19 @@ void corner(std::ostream& out, int index, const Point& p) {
 
 }  // namespace
 
-void writeLayoutDxf(std::ostream& out, const PackingSystem& system) {
+void writeLayoutDxf(std::ostream& out, const Project& project, const Layout& layout) {
   // Every entity ends with "  0", which opens the next item.
   out << "  0\nSECTION\n  2\nENTITIES\n  0\n";
-  for (const Edge& edge : system.container.edges) {
+  for (const Edge& edge : project.container.edges) {
     out << "LINE\n";
     group(out, "  8", "1");
     corner(out, 0, edge.start);
     corner(out, 1, edge.end);
     out << "  0\n";
   }
-  for (const Part& part : system.parts) {
-    const std::string layer = std::to_string(typeIndexOf(system, part.name) + 3);
+  for (std::size_t id = 0; id < layout.parts.size(); ++id) {
+    const Polyhedron part = placedSolid(project, layout, static_cast<int>(id));
+    const std::string layer = std::to_string(layout.parts[id].type + 3);
     for (const Face& face : part.faces) {
       TESSERA_ASSERT(face.points.size() >= 3);
       const std::vector<Point>& p = face.points;
@@ -50,10 +52,11 @@ void writeLayoutDxf(std::ostream& out, const PackingSystem& system) {
   out << "ENDSEC\n  0\nEOF\n";
 }
 
-void writeLayoutDxf(const PackingSystem& system, const std::string& fileName) {
+void writeLayoutDxf(const Project& project, const Layout& layout, const std::string& fileName) {
   AtomicFile file(fileName);
-  writeLayoutDxf(file.stream(), system);
-  if (!file.commit()) throw InputError("多面体几何信息输出失败!", InputError::Channel::WarningBox);
+  writeLayoutDxf(file.stream(), project, layout);
+  if (!file.commit())
+    throw InputError(runFile(RunFileRole::drawing).failure, InputError::Channel::WarningBox);
 }
 
 }  // namespace tessera

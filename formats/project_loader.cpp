@@ -107,18 +107,14 @@ std::int64_t copyBytes(const Polyhedron& poly) {
   std::int64_t bytes = static_cast<std::int64_t>(sizeof(Polyhedron)) + array(poly.name.size(), 1) +
                        array(poly.vertices.size(), sizeof(Point)) +
                        array(poly.edges.size(), sizeof(Edge)) +
-                       array(poly.faces.size(), sizeof(Face)) + array(poly.bitmap.size(), 1) +
-                       array(poly.motion.size(), sizeof(MotionStep));
+                       array(poly.faces.size(), sizeof(Face)) + array(poly.bitmap.size(), 1);
   for (const Face& face : poly.faces) bytes += array(face.points.size(), sizeof(Point));
   return bytes;
 }
 
-// Every copy is held twice, in the working list and in masterParts, with the move that parked it.
-std::int64_t loadedCopyBytes(const Polyhedron& part) {
-  Polyhedron parked = part;
-  parked.motion.resize(1);
-  return 2 * copyBytes(parked);
-}
+// Every copy is held twice: in the project and, as the parts of a layout being made, by the
+// evaluation.
+std::int64_t loadedCopyBytes(const Polyhedron& part) { return 2 * copyBytes(part); }
 
 // Refuses, before any copy is made, copies that would not fit in availableBytes (< 0: unknown).
 void checkCopiesFit(const ProjectFile& project, const std::vector<Polyhedron>& blockParts,
@@ -205,23 +201,23 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path,
   return project;
 }
 
-std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath) {
+std::vector<std::string> loadProject(Project& loaded, const std::string& projectPath) {
   std::vector<std::string> warnings;
-  ProjectFile project;
+  ProjectFile file;
   {
     std::ifstream in = openInputFile(projectPath);
-    project = parseProjectFile(in, projectPath, &warnings);
+    file = parseProjectFile(in, projectPath, &warnings);
   }
 
-  Polyhedron container =
-      readPolyhedron(project.containerPath, PolyhedronRole::container, &warnings);
-  checkContainer(container, project.containerPath);
-  std::vector<PartType> partTypes;
+  Project project;
+  project.PBSL = file.PBSL;
+  project.RN = file.RN;
+  project.container = readPolyhedron(file.containerPath, PolyhedronRole::container, &warnings);
+  checkContainer(project.container, file.containerPath);
   // The first file read under each name, with its path: parts are told apart by name, so
   // two shapes under one name would be searched as one type.
   std::unordered_map<std::string, std::pair<Polyhedron, std::string>> firstByName;
-  std::vector<Polyhedron> blockParts;
-  for (const ProjectBlock& block : project.blocks) {
+  for (const ProjectBlock& block : file.blocks) {
     Polyhedron scratch = readPolyhedron(block.partPath, PolyhedronRole::part, &warnings);
     checkSolid(scratch, block.partPath);
     if (auto warning = volumeWarning(scratch, block.partPath)) warnings.push_back(*warning);
@@ -232,31 +228,27 @@ std::vector<std::string> loadProject(PackingSystem& system, const std::string& p
                                            platform::messageText(scratch.name) +
                                            "\"), 形状却不同; 不同的零件须有不同的名称");
     }
-    partTypes.push_back({scratch.name, static_cast<int>(partTypes.size())});
-    blockParts.push_back(std::move(scratch));
+    project.partTypes.push_back({scratch.name, static_cast<int>(project.partTypes.size())});
+    scratch.cellSide = project.PBSL;
+    project.sources.push_back(std::move(scratch));
   }
-  checkCopiesFit(project, blockParts, projectPath, platform::availableMemoryBytes().value_or(-1));
+  checkCopiesFit(file, project.sources, projectPath, platform::availableMemoryBytes().value_or(-1));
 
-  PartList parts;
-  for (std::size_t b = 0; b < project.blocks.size(); ++b)
-    for (long i = 0; i < project.blocks[b].copyCount; ++i) parts.pushFront(blockParts[b]);
-
-  for (Part& part : parts) part.cellSide = project.PBSL;
-  parts.sortByVolumeDescending();
-  int id = 0;
-  for (Part& part : parts) {
-    part.move({container.boxMax.x - part.boxMin.x, container.boxMax.y - part.boxMin.y,
-                    container.boxMax.z - part.boxMin.z});
-    part.id = id++;
+  // The copies go to the front block by block, then are sorted by volume; the sort sees only
+  // volumes, so stand-ins that carry each copy's part file settle the order.
+  PartList order;
+  for (std::size_t b = 0; b < file.blocks.size(); ++b) {
+    Part standIn;
+    standIn.volume = project.sources[b].volume;
+    standIn.id = static_cast<int>(b);
+    for (long i = 0; i < file.blocks[b].copyCount; ++i) order.pushFront(standIn);
   }
+  order.sortByVolumeDescending();
+  std::vector<int> sources;
+  for (const Part& standIn : order) sources.push_back(standIn.id);
+  parkParts(project, sources);
 
-  system.PBSL = project.PBSL;
-  system.RN = project.RN;
-  system.container = std::move(container);
-  system.partTypes = std::move(partTypes);
-  system.sequenceLength = parts.count();
-  system.parts = std::move(parts);
-  system.parts.copyInto(system.masterParts);
+  loaded = std::move(project);
   return warnings;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/packing_system.h"
+#include "model/project.h"
 
 namespace tessera {
 
@@ -40,16 +40,16 @@ struct ProjectFile {
 ProjectFile parseProjectFile(std::istream& in, const std::string& path,
                              std::vector<std::string>* warnings = nullptr);
 
-/// Loads the project at projectPath into system and brings the parts into their starting
-/// state: sorted by non-increasing volume, parked on the container's box maximum, numbered
-/// 0..n-1 from the front, copied into masterParts. Part paths are used as written (relative
-/// to the working directory). Throws InputError (文件"<path>"读取失败! for a file that
-/// cannot be opened), system left unchanged, also for a polyhedron that is not a solid (no
-/// faces, or none enclosing a volume), a container without extent on some axis, and two
-/// part files with one name line but different solids, and, before any copy is made, copies
-/// that would take more memory than the process has available. Returns warnings for the
-/// console: those of the readers, and a part whose declared volume is far from the one its
-/// faces enclose.
-std::vector<std::string> loadProject(PackingSystem& system, const std::string& projectPath);
+/// Loads the project at projectPath and brings the parts into their starting state (see
+/// Project): sorted by non-increasing volume, parked on the container's box maximum, numbered
+/// 0..n-1 from the front. Part paths are used as written (relative to the working
+/// directory); the orientation table is left to buildOrientations. Throws InputError
+/// (文件"<path>"读取失败! for a file that cannot be opened), project left unchanged, also for a
+/// polyhedron that is not a solid (no faces, or none enclosing a volume), a container without
+/// extent on some axis, and two part files with one name line but different solids, and, before any
+/// copy is made, copies that would take more memory than the process has available. Returns
+/// warnings for the console: those of the readers, and a part whose declared volume is far from the
+/// one its faces enclose.
+std::vector<std::string> loadProject(Project& project, const std::string& projectPath);
 
 }  // namespace tessera

@@ -10,9 +10,10 @@
 #include <type_traits>
 #include <utility>
 
-#include "geometry/assert.h"
 #include "formats/atomic_file.h"
 #include "formats/number_format.h"
+#include "formats/run_files.h"
+#include "geometry/assert.h"
 #include "model/input_error.h"
 
 namespace tessera {
@@ -158,26 +159,18 @@ std::string scanBlock(Reader& in, int n, PackingSequence& sequence) {
   return {};
 }
 
-/// Each part's type index, sorted: every type sequence of the project permutes this.
-std::vector<std::int32_t> projectTypes(const PackingSystem& system) {
-  std::vector<std::int32_t> types;
-  for (const Part& part : system.parts) types.push_back(typeIndexOf(system, part.name));
-  std::sort(types.begin(), types.end());
-  return types;
-}
-
-std::optional<std::string> checkTypeSequence(const PackingSystem& system,
+std::optional<std::string> checkTypeSequence(const Project& project,
                                              const std::vector<std::int32_t>& types,
                                              const PackingSequence& entry, int ordinal) {
   const auto which = [&] {  // only on failure: a long archive has millions of entries
     return "第" + std::to_string(ordinal) + "个类型序列 (效率 " + formatNumber(entry.efficiency) +
            "): ";
   };
-  if (entry.count() != system.sequenceLength)
+  if (entry.count() != project.sequenceLength)
     return which() + "有 " + std::to_string(entry.count()) + " 项, 而项目有 " +
-           std::to_string(system.sequenceLength) + " 个零件";
+           std::to_string(project.sequenceLength) + " 个零件";
   if (!std::isfinite(entry.efficiency)) return which() + "效率不是有限数";
-  const int typeCount = static_cast<int>(system.partTypes.size());
+  const int typeCount = static_cast<int>(project.partTypes.size());
   for (std::int32_t item : entry.items)
     if (item < 0 || item >= typeCount)
       return which() + "类型序号 " + std::to_string(item) + " 超出项目的 " +
@@ -190,24 +183,23 @@ std::optional<std::string> checkTypeSequence(const PackingSystem& system,
 
 }  // namespace
 
-void writeSequenceFile(std::ostream& out, const PackingSystem& system,
+void writeSequenceFile(std::ostream& out, const Project& project,
                        const TypeSequenceArchive& archive, const PackingSequence& best) {
-  const int n = system.sequenceLength;
+  const int n = project.sequenceLength;
   writeBlock(out, kIdMarker, best, n);
   for (const PackingSequence& entry : archive) writeBlock(out, kTypeMarker, entry, n);
   out << kEndMarker << '\n';
 }
 
-void writeSequenceFile(const PackingSystem& system, const TypeSequenceArchive& archive,
+void writeSequenceFile(const Project& project, const TypeSequenceArchive& archive,
                        const std::string& fileName, const PackingSequence& best) {
   AtomicFile file(fileName);
-  writeSequenceFile(file.stream(), system, archive, best);
+  writeSequenceFile(file.stream(), project, archive, best);
   if (!file.commit())
-    throw InputError("ID_Type_SequenceForPack.txt file open error!",
-                     InputError::Channel::StandardError);
+    throw InputError(runFile(RunFileRole::sequence).failure, InputError::Channel::StandardError);
 }
 
-SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream& in) {
+SequenceFileContents readSequenceFile(const Project& project, std::istream& in) {
   SequenceFileContents contents;
   std::string text;
   try {
@@ -218,7 +210,7 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
     return contents;
   }
   Reader reader(std::move(text));
-  const int n = system.sequenceLength;
+  const int n = project.sequenceLength;
   while (!reader.atEnd()) {
     const int lineNumber = reader.line();
     const std::string_view line = reader.readLine();
@@ -247,13 +239,13 @@ SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream&
   return contents;
 }
 
-std::optional<std::string> checkSequenceFile(const PackingSystem& system,
+std::optional<std::string> checkSequenceFile(const Project& project,
                                              const SequenceFileContents& contents) {
   if (!contents.problems.empty()) return contents.problems.front();
   if (!contents.hasFileEnd) return std::string("缺少 \"#FileEnd\" 行");
   if (!contents.hasIdSequence) return std::string("缺少 \"Optimal IDSequenceForPack\" 段");
 
-  const int n = system.sequenceLength;
+  const int n = project.sequenceLength;
   const PackingSequence& ids = contents.idSequence;
   if (ids.count() != n)
     return "ID序列: 有 " + std::to_string(ids.count()) + " 项, 而项目有 " +
@@ -267,10 +259,10 @@ std::optional<std::string> checkSequenceFile(const PackingSystem& system,
     seen[static_cast<std::size_t>(id)] = true;
   }
 
-  const std::vector<std::int32_t> types = projectTypes(system);
+  const std::vector<std::int32_t> types = sortedPartTypes(project);
   int ordinal = 0;
   for (const PackingSequence& entry : contents.archive)
-    if (auto reason = checkTypeSequence(system, types, entry, ++ordinal)) return reason;
+    if (auto reason = checkTypeSequence(project, types, entry, ++ordinal)) return reason;
   return std::nullopt;
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 
 namespace tessera {
 
@@ -15,13 +15,13 @@ namespace tessera {
 /// by ","; then per archive entry in archive order "TypeSequenceForPack", its efficiency line
 /// and its n type indices; then "#FileEnd". n is the project's sequenceLength; with n = 0 the
 /// item lines are left out.
-void writeSequenceFile(std::ostream& out, const PackingSystem& system,
+void writeSequenceFile(std::ostream& out, const Project& project,
                        const TypeSequenceArchive& archive, const PackingSequence& best);
 
 /// Replaces fileName atomically. Throws InputError("ID_Type_SequenceForPack.txt file open
 /// error!", standard error) for any file name when it cannot be written; the old file is then
 /// left as it was.
-void writeSequenceFile(const PackingSystem& system, const TypeSequenceArchive& archive,
+void writeSequenceFile(const Project& project, const TypeSequenceArchive& archive,
                        const std::string& fileName, const PackingSequence& best);
 
 /// What a sequence file held, and what kept it from reading cleanly.
@@ -41,13 +41,13 @@ struct SequenceFileContents {
 /// Efficiency=" and a number, then n integers separated by single commas (an integer may be
 /// preceded by white space, a comma may not), as scanf with "Packing Efficiency=%lf\n" and
 /// "%d," ... "%d\n" reads them. Other lines are skipped; the last ID block wins.
-SequenceFileContents readSequenceFile(const PackingSystem& system, std::istream& in);
+SequenceFileContents readSequenceFile(const Project& project, std::istream& in);
 
 /// Why the contents do not fit the loaded project, or nullopt when they do: a problem found
 /// while reading, no "#FileEnd", no ID block, an item count other than n, a non-finite
 /// efficiency, ids that are not a permutation of 0..n-1, type indices outside the part-type
 /// list or a type sequence that is not a permutation of the project's part types.
-std::optional<std::string> checkSequenceFile(const PackingSystem& system,
+std::optional<std::string> checkSequenceFile(const Project& project,
                                              const SequenceFileContents& contents);
 
 }  // namespace tessera

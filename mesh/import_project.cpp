@@ -1,20 +1,20 @@
 #include "mesh/import_project.h"
 
-#include "formats/number_format.h"
-
 #include <algorithm>
 #include <charconv>
-#include <iterator>
-#include <memory>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <ostream>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string_view>
 
 #include "formats/file_group.h"
+#include "formats/number_format.h"
+#include "formats/run_files.h"
 #include "formats/same_file.h"
 #include "geometry/orientations.h"
 #include "mesh/grid_slack.h"
@@ -130,9 +130,6 @@ std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts,
   return sources;
 }
 
-// What a run of tessera writes in the project's folder under a part file's name.
-const std::string kRunOutputs[] = {"report.txt", "report2.txt", "ID_Type_SequenceForPack.txt"};
-
 /// folder and those of its ancestors that do not exist yet, deepest first.
 std::vector<std::filesystem::path> missingFolders(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> missing;
@@ -244,7 +241,7 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
     const std::string file = source.name + ".txt";
     if (file.size() > kLongestPath)
       throw ImportError("the part file name '" + file + "' is too long for a project file");
-    if (std::find(std::begin(kRunOutputs), std::end(kRunOutputs), file) != std::end(kRunOutputs))
+    if (isRunFileName(file))
       throw ImportError("'" + source.label() + "' would be written to '" + file +
                         "', which tessera overwrites with its own output when it runs the "
                         "project; rename the mesh");

@@ -8,7 +8,6 @@
 #include <tuple>
 
 #include "formats/atomic_file.h"
-#include "geometry/assert.h"
 #include "formats/part_name.h"
 #include "mesh/import_project.h"
 #include "mesh/mesh_writer_3mf.h"
@@ -74,47 +73,42 @@ MeshObject meshObjectOf(const Polyhedron& solid, const std::string& name) {
   return object;
 }
 
-std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer) {
-  return layoutObjects(system, ExportContent{withContainer, nullptr, false});
-}
-
-std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content) {
+std::vector<MeshObject> layoutObjects(const Project& project, const Layout& layout,
+                                      const ExportContent& content) {
   const OriginalMeshes* originals = content.sources ? &content.sources->originals : nullptr;
-  TESSERA_ASSERT(originals == nullptr || originals->empty() || system.recordMotion);
   std::vector<MeshObject> objects;
-  for (const Part& part : system.parts) {
+  for (int id = 0; id < static_cast<int>(layout.parts.size()); ++id) {
+    const Part& part = project.parts[id];
     const std::string name = partNameAsUtf8(part.name) + "#" + std::to_string(part.id);
     const auto original = originals ? originals->find(part.name) : OriginalMeshes::const_iterator();
     if (!originals || original == originals->end()) {
-      objects.push_back(meshObjectOf(part, name));
+      objects.push_back(meshObjectOf(placedSolid(project, layout, id), name));
       continue;
     }
+    const Motion& motion = layout.parts[static_cast<std::size_t>(id)].motion;
     MeshObject moved{name, {}, original->second.faces};
     moved.vertices.reserve(original->second.vertices.size());
     for (const Point& v : original->second.vertices)
-      moved.vertices.push_back(applyMotion(part.motion, system.orientationTable, v));
+      moved.vertices.push_back(applyMotion(motion, project.orientationTable, v));
     objects.push_back(std::move(moved));
-    if (content.shapes) objects.push_back(meshObjectOf(part, name + " shape"));
+    if (content.shapes)
+      objects.push_back(meshObjectOf(placedSolid(project, layout, id), name + " shape"));
   }
   if (content.container && content.sources && content.sources->buildVolume) {
     const Point& volume = *content.sources->buildVolume;
     const SolidMesh box = boxSolid(volume.x, volume.y, volume.z);
     objects.push_back({"container", box.vertices, box.faces});
   } else if (content.container) {
-    objects.push_back(meshObjectOf(system.container, "container"));
+    objects.push_back(meshObjectOf(project.container, "container"));
   }
   return objects;
 }
 
-void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer) {
-  writeLayoutExport(system, path, ExportContent{withContainer, nullptr, false});
-}
-
-void writeLayoutExport(const PackingSystem& system, const std::string& path,
+void writeLayoutExport(const Project& project, const Layout& layout, const std::string& path,
                        const ExportContent& content) {
   const std::optional<ExportFormat> format = exportFormatOf(path);
   if (!format) exportFailure(path, "没有指明导出格式 (.3mf, .stl 或 .obj)");
-  const std::vector<MeshObject> objects = layoutObjects(system, content);
+  const std::vector<MeshObject> objects = layoutObjects(project, layout, content);
   AtomicFile file(path);
   switch (*format) {
     case ExportFormat::threeMf:

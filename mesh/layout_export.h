@@ -6,8 +6,9 @@
 
 #include "mesh/mesh_manifest.h"
 #include "mesh/mesh_writer.h"
-#include "model/packing_system.h"
+#include "model/layout.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
 
 namespace tessera {
 
@@ -29,20 +30,17 @@ struct ExportContent {
   bool shapes = false;  // with originals: the packing shapes too, named "<name>#<id> shape"
 };
 
-/// The layout in system.parts: one object per part in list order, named "<name>#<id>", where
-/// the part stands (a part without a place stays parked above the container, as in the
-/// drawing); then the container, named "container", when withContainer.
-std::vector<MeshObject> layoutObjects(const PackingSystem& system, bool withContainer);
-
-/// layoutObjects, where a part whose name has an original is that original carried along the
-/// part's motion, vertex by vertex, by the arithmetic that moved the part.
-std::vector<MeshObject> layoutObjects(const PackingSystem& system, const ExportContent& content);
+/// The layout: one object per part in id order, named "<name>#<id>", where the layout has it
+/// (a part without a place stays parked above the container, as in the drawing); a part whose
+/// name has an original is that original carried along the part's motion, vertex by vertex,
+/// by the arithmetic that moved the part. Then what content asks for besides.
+std::vector<MeshObject> layoutObjects(const Project& project, const Layout& layout,
+                                      const ExportContent& content);
 
 /// Writes layoutObjects to path in the format its extension names (STL as ASCII), replacing
 /// any file there all at once. Throws InputError (standard error) naming the path when the
 /// extension names no format or the file cannot be written; an old file is then kept.
-void writeLayoutExport(const PackingSystem& system, const std::string& path, bool withContainer);
-void writeLayoutExport(const PackingSystem& system, const std::string& path,
+void writeLayoutExport(const Project& project, const Layout& layout, const std::string& path,
                        const ExportContent& content);
 
 /// Throws InputError (standard error) when path lies in no existing folder, so that an export

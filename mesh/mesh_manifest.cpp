@@ -13,6 +13,7 @@
 #include "mesh/mesh_reader.h"
 #include "mesh/mesh_reader_3mf.h"
 #include "mesh/packing_shape.h"
+#include "model/layout.h"
 
 namespace tessera {
 
@@ -65,8 +66,8 @@ RawMesh readOriginal(const std::string& manifestPath, const ManifestEntry& entry
 
 /// Refuses an original that cannot be what part was made from.
 void checkAgainstPart(const std::string& manifestPath, const ManifestEntry& entry,
-                      const MeshObject& original, const Part& part,
-                      const std::vector<Transform>& orientations) {
+                      const MeshObject& original, const Part& part, const Motion& parking,
+                      const std::vector<Orientation>& orientations) {
   if (entry.shapeVolume && *entry.shapeVolume != part.volume)
     throw notThePart(manifestPath, "part '" + entry.partName + "' has the volume " +
                                        formatExactNumber(part.volume) + ", not the " +
@@ -75,8 +76,8 @@ void checkAgainstPart(const std::string& manifestPath, const ManifestEntry& entr
   // Moves keep the order of coordinates, so an original inside its shape stays inside it.
   for (const std::vector<int>& face : original.faces)
     for (const int corner : face) {
-      const Point p = applyMotion(part.motion, orientations,
-                                  original.vertices[static_cast<std::size_t>(corner)]);
+      const Point p =
+          applyMotion(parking, orientations, original.vertices[static_cast<std::size_t>(corner)]);
       if (p.x < part.boxMin.x || p.y < part.boxMin.y || p.z < part.boxMin.z ||
           p.x > part.boxMax.x || p.y > part.boxMax.y || p.z > part.boxMax.z)
         throw notThePart(meshFileOf(manifestPath, entry),
@@ -208,7 +209,7 @@ std::string meshFileOf(const std::string& manifestPath, const ManifestEntry& ent
 }
 
 OriginalMeshes loadOriginals(const std::string& manifestPath, const MeshManifest& manifest,
-                             const PackingSystem& system, std::int64_t memoryBytes) {
+                             const Project& project, std::int64_t memoryBytes) {
   OriginalMeshes originals;
   for (const ManifestEntry& entry : manifest.entries) {
     const RawMesh raw = readOriginal(manifestPath, entry, memoryBytes);
@@ -223,20 +224,21 @@ OriginalMeshes loadOriginals(const std::string& manifestPath, const MeshManifest
       throw InputError(std::string(e.what()) + " (named by " + manifestPath + ")",
                        InputError::Channel::StandardError);
     }
-    const auto part = std::find_if(system.masterParts.begin(), system.masterParts.end(),
+    const auto part = std::find_if(project.parts.begin(), project.parts.end(),
                                    [&](const Part& p) { return p.name == entry.partName; });
-    if (part != system.masterParts.end())
-      checkAgainstPart(manifestPath, entry, object, *part, system.orientationTable);
+    if (part != project.parts.end())
+      checkAgainstPart(manifestPath, entry, object, *part,
+                       parkedPlacement(project, part->id).motion, project.orientationTable);
     originals[entry.partName] = std::move(object);
   }
   return originals;
 }
 
-ExportSources exportSourcesOf(const std::string& projectPath, const PackingSystem& system,
+ExportSources exportSourcesOf(const std::string& projectPath, const Project& project,
                               std::int64_t memoryBytes) {
   const std::optional<MeshManifest> manifest = readManifestBeside(projectPath);
   if (!manifest) return {};
-  return {loadOriginals(manifestPathOf(projectPath), *manifest, system, memoryBytes),
+  return {loadOriginals(manifestPathOf(projectPath), *manifest, project, memoryBytes),
           manifest->buildVolume};
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "mesh/mesh_writer.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 
 namespace tessera {
 
@@ -58,12 +58,12 @@ std::string meshFileOf(const std::string& manifestPath, const ManifestEntry& ent
 using OriginalMeshes = std::map<std::string, MeshObject>;
 
 /// The originals the manifest at manifestPath names, each checked against the part of its
-/// name in system.masterParts: a recorded checksum must be the mesh file's, a recorded
+/// name in the project: a recorded checksum must be the mesh file's, a recorded
 /// volume the part's, and the original, moved as the part was parked, must lie within the
 /// part's box (a packing shape encloses its mesh). Throws InputError naming the manifest or
 /// the mesh that cannot be read or is not the part's; memoryBytes bounds a 3MF's expansion.
 OriginalMeshes loadOriginals(const std::string& manifestPath, const MeshManifest& manifest,
-                             const PackingSystem& system, std::int64_t memoryBytes);
+                             const Project& project, std::int64_t memoryBytes);
 
 /// What a project's manifest gives its exports.
 struct ExportSources {
@@ -73,7 +73,7 @@ struct ExportSources {
 
 /// The sources the manifest beside projectPath gives, the originals loaded and checked as
 /// loadOriginals does; empty ones when there is no manifest.
-ExportSources exportSourcesOf(const std::string& projectPath, const PackingSystem& system,
+ExportSources exportSourcesOf(const std::string& projectPath, const Project& project,
                               std::int64_t memoryBytes);
 
 }  // namespace tessera

@@ -13,9 +13,8 @@ using Part = Polyhedron;
 class PartList {
  public:
   void pushFront(Part part) { parts_.insert(parts_.begin(), std::move(part)); }
+  void pushBack(Part part) { parts_.push_back(std::move(part)); }
   void clear() { parts_.clear(); }
-  /// target becomes a deep copy of this list, same order and count.
-  void copyInto(PartList& target) const { target.parts_ = parts_; }
   /// Non-increasing volume in the order that repeated selection of the smallest part before a
   /// boundary gives; the tie behaviour fixes the ids numbered afterwards. O(n log n).
   void sortByVolumeDescending();

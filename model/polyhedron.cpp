@@ -34,12 +34,4 @@ void Polyhedron::dropBitmap() {
   cellsX = cellsY = cellsZ = 0;
 }
 
-Point applyMotion(const std::vector<MotionStep>& motion, const std::vector<Transform>& orientations,
-                  Point p) {
-  for (const MotionStep& step : motion)
-    p = step.orientation < 0 ? plus(p, step.offset)
-                             : apply(orientations[static_cast<std::size_t>(step.orientation)], p);
-  return p;
-}
-
 }  // namespace tessera

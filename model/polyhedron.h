@@ -12,13 +12,6 @@
 
 namespace tessera {
 
-/// One step of a part's way from its file's coordinates to where it stands: a turn by entry
-/// `orientation` of the orientation table, or (orientation < 0) a move by offset.
-struct MotionStep {
-  int orientation = -1;
-  Point offset;
-};
-
 /// The one geometry record: the container and every part. Copies are deep (value type).
 struct Polyhedron {
   static constexpr std::size_t kMaxNameLength = 99;
@@ -41,8 +34,6 @@ struct Polyhedron {
   int anchorJ = 0;
   int anchorK = 0;
   int id = 0;
-  bool placed = false;  // parts: placement has moved it from where loading parked it
-  std::vector<MotionStep> motion;  // parts: every turn and move since the file, in order
 
   int vertexCount() const { return static_cast<int>(vertices.size()); }
   int edgeCount() const { return static_cast<int>(edges.size()); }
@@ -60,17 +51,7 @@ struct Polyhedron {
   /// Releases the bitmap and sets the three extents to 0.
   void dropBitmap();
 
-  /// translate, recorded in motion.
-  void move(const Point& offset) {
-    translate(offset);
-    motion.push_back({-1, offset});
-  }
-
   operator SolidView() const { return {vertices, edges, faces, boxMin, boxMax}; }
 };
-
-/// p carried along motion with the arithmetic translate and transform use on vertices.
-Point applyMotion(const std::vector<MotionStep>& motion, const std::vector<Transform>& orientations,
-                  Point p);
 
 }  // namespace tessera

@@ -74,22 +74,15 @@ bool fitsInSomeOrientation(const Polyhedron& part, const Polyhedron& container,
   return false;
 }
 
-const Part* partFittingNowhere(const PackingSystem& system) {
+const Part* partFittingNowhere(const Project& project) {
   const Part* last = nullptr;
-  for (const Part& part : system.masterParts) {
+  for (const Part& part : project.parts) {
     // Copies share their shape and lie next to each other once sorted by volume.
     if (last != nullptr && last->name == part.name && last->vertices == part.vertices) continue;
     last = &part;
-    if (!fitsInSomeOrientation(part, system.container, system.orientationTable)) return &part;
+    if (!fitsInSomeOrientation(part, project.container, project.orientationTable)) return &part;
   }
   return nullptr;
-}
-
-std::vector<const Part*> partsWithoutPlace(const PackingSystem& system) {
-  std::vector<const Part*> parked;
-  for (const Part& part : system.parts)
-    if (!part.placed) parked.push_back(&part);
-  return parked;
 }
 
 }  // namespace tessera

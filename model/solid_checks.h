@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "geometry/orientations.h"
-#include "model/packing_system.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
 
-// What a polyhedron must be to take part in a packing, and what became of the parts.
+// What a polyhedron must be to take part in a packing.
 namespace tessera {
 
 /// The volume the faces enclose (divergence theorem, each face fanned from its first
@@ -31,12 +31,8 @@ bool enclosesVolume(const Polyhedron& poly);
 bool fitsInSomeOrientation(const Polyhedron& part, const Polyhedron& container,
                            const std::vector<Orientation>& orientations);
 
-/// The first part of masterParts that fits in no orientation of system.orientationTable (one
+/// The first part of the project that fits in no orientation of its orientation table (one
 /// test per shape); nullptr when every part fits in some.
-const Part* partFittingNowhere(const PackingSystem& system);
-
-/// The parts of the layout in system.parts that found no place: placement left them where
-/// loading parked them. In list order.
-std::vector<const Part*> partsWithoutPlace(const PackingSystem& system);
+const Part* partFittingNowhere(const Project& project);
 
 }  // namespace tessera

@@ -97,18 +97,10 @@ void jsonPartMesh(std::string& out, const Part& part) {
   out += "\"vertices\":[" + vertices + "],\"triangles\":[" + triangles + "]";
 }
 
-std::string valueOfReportLine(const std::vector<std::string>& lines, std::string_view key) {
-  for (const std::string& line : lines) {
-    if (line.compare(0, key.size(), key) == 0) return line.substr(key.size());
-  }
-  return {};
-}
-
-std::string layoutJson(PackingSystem& system, const std::string& title,
+std::string layoutJson(const Project& project, const Layout& layout, const std::string& title,
                        const SearchProgress& progress) {
-  // The figures as the final report prints them; this also brings the container's box up to date.
-  const std::vector<std::string> report = finalReportLines(system);
-  const Polyhedron& container = system.container;
+  const Polyhedron& container = project.container;
+  const LayoutMeasure& measure = layout.measure;
   std::string out = "{\"title\":";
   jsonString(out, title);
   out += ",\"container\":{\"min\":";
@@ -125,32 +117,23 @@ std::string layoutJson(PackingSystem& system, const std::string& title,
     out.push_back(']');
   }
   out += "]},\"types\":[";
-  std::vector<int> counts(system.partTypes.size(), 0);
-  std::vector<int> typeOfPart;
-  for (const Part& part : system.parts) {
-    const int type = typeIndexOf(system, part.name);
-    typeOfPart.push_back(type < 0 ? 0 : type);
-    if (type >= 0 && static_cast<std::size_t>(type) < counts.size()) counts[type] += 1;
-  }
-  for (std::size_t i = 0; i < system.partTypes.size(); ++i) {
+  for (std::size_t i = 0; i < project.partTypes.size(); ++i) {
     if (i > 0) out.push_back(',');
     out += "{\"name\":";
-    jsonString(out, system.partTypes[i].name);
-    out += ",\"colour\":\"" + colourText(static_cast<int>(i)) + "\",\"count\":" +
-           std::to_string(counts[i]) + "}";
+    jsonString(out, project.partTypes[i].name);
+    out += ",\"colour\":\"" + colourText(static_cast<int>(i)) +
+           "\",\"count\":" + std::to_string(measure.copiesPerType[i]) + "}";
   }
   out += "],\"parts\":[";
-  double top = container.boxMin.z;
-  for (int i = 0; i < system.parts.count(); ++i) {
-    const Part& part = system.parts[i];
-    if (part.boxMax.z > top) top = part.boxMax.z;
+  for (int i = 0; i < static_cast<int>(layout.parts.size()); ++i) {
+    const PartPlacement& placement = layout.parts[static_cast<std::size_t>(i)];
+    const Polyhedron part = placedSolid(project, layout, i);
     if (i > 0) out.push_back(',');
     out += "{\"name\":";
     jsonString(out, part.name);
-    out += ",\"id\":" + std::to_string(part.id) +
-           ",\"type\":" + std::to_string(typeOfPart[static_cast<std::size_t>(i)]) +
-           ",\"placed\":" + (part.placed ? "true" : "false") + ",\"position\":";
-    jsonPoint(out, part.boxMin);
+    out += ",\"id\":" + std::to_string(part.id) + ",\"type\":" + std::to_string(placement.type) +
+           ",\"placed\":" + (placement.placed ? "true" : "false") + ",\"position\":";
+    jsonPoint(out, placement.boxMin);
     out += ",\"volume\":";
     jsonNumber(out, part.volume);
     out.push_back(',');
@@ -158,13 +141,13 @@ std::string layoutJson(PackingSystem& system, const std::string& title,
     out.push_back('}');
   }
   out += "],\"containerBottom\":";
-  jsonNumber(out, container.boxMin.z);
+  jsonNumber(out, measure.bottom);
   out += ",\"packingHeight\":";
-  jsonNumber(out, top - container.boxMin.z);
+  jsonNumber(out, measure.height());
   out += ",\"packingHeightText\":";
-  jsonString(out, valueOfReportLine(report, "Packing Height:"));
+  jsonString(out, reportedHeight(measure));
   out += ",\"packingDensityText\":";
-  jsonString(out, valueOfReportLine(report, "Packing Density:"));
+  jsonString(out, reportedDensity(measure));
   // A long search would make the page large and its chart slow: a thinned series.
   const ProgressChart chart = chartOf(progress);
   out += ",\"progress\":{\"iterations\":[";
@@ -180,22 +163,22 @@ std::string layoutJson(PackingSystem& system, const std::string& title,
 
 }  // namespace
 
-std::string layoutPageHtml(PackingSystem& system, const std::string& title,
+std::string layoutPageHtml(const Project& project, const Layout& layout, const std::string& title,
                            const SearchProgress& progress) {
   const std::string_view page(reinterpret_cast<const char*>(kLayoutPageTemplate),
                               kLayoutPageTemplateSize);
   const std::size_t mark = page.find(kDataMark);
   std::string html(page.substr(0, mark));
-  html += layoutJson(system, title, progress);
+  html += layoutJson(project, layout, title, progress);
   html += page.substr(mark + kDataMark.size());
   return html;
 }
 
-void writeLayoutPageFile(PackingSystem& system, const std::string& path,
+void writeLayoutPageFile(const Project& project, const Layout& layout, const std::string& path,
                          const SearchProgress& progress) {
   const std::string title = std::filesystem::path(path).stem().string();
   AtomicFile file(path);
-  file.stream() << layoutPageHtml(system, title, progress);
+  file.stream() << layoutPageHtml(project, layout, title, progress);
   if (!file.commit()) {
     throw InputError("布局网页输出失败: \"" + messageText(path) + "\" 无法写入",
                      InputError::Channel::StandardError);

@@ -1,31 +1,8 @@
 #include "page/search_progress.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <string>
 
 namespace tessera {
-
-namespace {
-
-/// The number that follows key in text, read as strtod reads it; false if key is absent or no
-/// number follows.
-bool numberAfter(std::string_view text, std::string_view key, double& value) {
-  const std::size_t at = text.find(key);
-  if (at == std::string_view::npos) return false;
-  const std::string rest(text.substr(at + key.size()));
-  char* end = nullptr;
-  const double parsed = std::strtod(rest.c_str(), &end);
-  if (end == rest.c_str()) return false;
-  value = parsed;
-  return true;
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
-}  // namespace
 
 ProgressChart chartOf(const SearchProgress& progress, std::size_t most) {
   ProgressChart chart;
@@ -58,39 +35,19 @@ ProgressChart chartOf(const SearchProgress& progress, std::size_t most) {
   return chart;
 }
 
-void SearchProgressReader::consume(std::string_view text) {
-  for (char c : text) {
-    if (c == '\n') {
-      line(partial_);
-      partial_.clear();
-    } else {
-      partial_.push_back(c);
-    }
-  }
+void SearchProgress::start(double height) {
+  best = {height};
+  current = {height};
 }
 
-void SearchProgressReader::line(std::string_view text) {
-  double height = 0.0;
-  if (startsWith(text, "  初始排样序列:") && numberAfter(text, "排样高度=", height)) {
-    progress_ = {{height}, {height}};
-    accepted_ = false;
-  } else if (progress_.best.empty()) {
-    return;  // nothing before the start of a search belongs to it
-  } else if (startsWith(text, "  排样效率=") && numberAfter(text, ";排样高度=", height)) {
-    neighbour_ = height;
-    accepted_ = false;
-  } else if (startsWith(text, "第") && text.find("次链间交换") != std::string_view::npos &&
-             numberAfter(text, "最优排样高度=", height)) {
-    if (height < progress_.best.back()) progress_.best.back() = height;
-  } else if (text == "  邻域解被接受成为当前解") {
-    accepted_ = true;
-  } else if (text == "  邻域解优于最优解" || text == "  邻域解次于最优解") {
-    // The last line of an iteration's record.
-    const bool newBest = text == "  邻域解优于最优解";
-    progress_.best.push_back(newBest ? neighbour_ : progress_.best.back());
-    progress_.current.push_back(accepted_ ? neighbour_ : progress_.current.back());
-    accepted_ = false;
-  }
+void SearchProgress::iteration(double neighbourHeight, bool accepted, bool newBest) {
+  if (best.empty()) return;
+  best.push_back(newBest ? neighbourHeight : best.back());
+  current.push_back(accepted ? neighbourHeight : current.back());
+}
+
+void SearchProgress::bestOfAll(double height) {
+  if (!best.empty() && height < best.back()) best.back() = height;
 }
 
 }  // namespace tessera

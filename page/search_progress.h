@@ -1,10 +1,9 @@
 // page: the layout as an interactive page (the program's data in a bundled WebGL viewer).
-// Like the picture, it only looks at a finished layout and at the search's log.
+// Like the picture, it only looks at a finished layout and at the search's progress.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tessera {
@@ -14,6 +13,14 @@ namespace tessera {
 struct SearchProgress {
   std::vector<double> best;
   std::vector<double> current;
+
+  /// A search begins from a solution of this height; what was recorded before is dropped.
+  void start(double height);
+  /// An iteration's neighbour had this height and was accepted as the current solution or
+  /// not, and became the best or not. Nothing before a start is recorded.
+  void iteration(double neighbourHeight, bool accepted, bool newBest);
+  /// Several chains met: the best height of all lowers the best one where it is lower.
+  void bestOfAll(double height);
 };
 
 /// The progress as the page's chart draws it: a point per iteration up to `most` points;
@@ -28,23 +35,5 @@ struct ProgressChart {
 };
 inline constexpr std::size_t kChartPoints = 2000;
 ProgressChart chartOf(const SearchProgress& progress, std::size_t most = kChartPoints);
-
-/// Follows the search's log as it is written, in pieces of any size, and collects the heights
-/// it reports. The start of a new search ("初始排样序列") begins a new record. With several
-/// chains the log shows chain 0's iterations; the best of all chains, which each meeting of
-/// the chains reports, lowers the best height where it is lower.
-class SearchProgressReader {
- public:
-  void consume(std::string_view text);
-  const SearchProgress& progress() const { return progress_; }
-
- private:
-  void line(std::string_view text);
-
-  SearchProgress progress_;
-  std::string partial_;
-  double neighbour_ = 0.0;
-  bool accepted_ = false;
-};
 
 }  // namespace tessera

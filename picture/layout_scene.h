@@ -4,17 +4,18 @@
 
 #include <string>
 
-#include "model/packing_system.h"
+#include "model/layout.h"
+#include "model/project.h"
 #include "picture/scene.h"
 
 namespace tessera {
 
-/// The layout held in system.parts as a picture scene: parts coloured by type, parts still at
-/// their parked position marked unplaced, the packing height measured as the reports do.
-LayoutScene layoutSceneOf(const PackingSystem& system, const std::string& title);
+/// The layout as a picture scene: parts coloured by type, parts that found no place marked
+/// unplaced, the packing height of the layout's measure.
+LayoutScene layoutSceneOf(const Project& project, const Layout& layout, const std::string& title);
 
-/// Writes the picture of the layout in system.parts to path; a failure is reported as bad
-/// output (message and exit status 1).
-void writeLayoutPictureFile(const PackingSystem& system, const std::string& path);
+/// Writes the picture of the layout to path; a failure is reported as bad output (message and
+/// exit status 1).
+void writeLayoutPictureFile(const Project& project, const Layout& layout, const std::string& path);
 
 }  // namespace tessera

@@ -3,37 +3,25 @@
 #include <cstddef>
 
 #include "geometry/assert.h"
-#include "placement/occupancy_grid.h"
-#include "placement/placement.h"
 
 namespace tessera {
 
-double evaluate(PackingSystem& system, const PackingSequence& idSequence) {
-  clearGrid(system);
-  system.placedParts = 0;
-  TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
-  for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
-    Part* part = system.parts.findById(idSequence.items[static_cast<std::size_t>(i)]);
-    TESSERA_ASSERT(part != nullptr);
-    if (part == nullptr) continue;
-    if (placePart(system, *part)) ++system.placedParts;
+Layout evaluate(PlacementState& state, const PackingSequence& idSequence) {
+  state.reset();
+  const Project& project = *state.project;
+  TESSERA_ASSERT(idSequence.count() >= project.sequenceLength);
+  for (int i = 0; i < project.sequenceLength && i < idSequence.count(); ++i) {
+    const int position = project.parts.positionOf(idSequence.items[static_cast<std::size_t>(i)]);
+    TESSERA_ASSERT(position >= 0);
+    if (position < 0) continue;
+    placePart(state, position);
   }
-  return packingEfficiency(system);
+  return makeLayout(project, state.placements);
 }
 
-double packingEfficiency(PackingSystem& system) {
-  Polyhedron& container = system.container;
-  container.computeBoundingBox();
-  const double area =
-      (container.boxMax.x - container.boxMin.x) * (container.boxMax.y - container.boxMin.y);
-  const double bottom = container.boxMin.z;
-  double top = bottom;
-  double volume = 0.0;
-  for (const Part& part : system.parts) {
-    if (part.boxMax.z > top) top = part.boxMax.z;
-    volume += part.volume;
-  }
-  return volume / (area * (top - bottom));
+Layout evaluate(const Project& project, const PackingSequence& idSequence, PlacementRule rule) {
+  PlacementState state(project, rule);
+  return evaluate(state, idSequence);
 }
 
 }  // namespace tessera

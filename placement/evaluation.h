@@ -1,18 +1,20 @@
 #pragma once
 
+#include "model/layout.h"
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
+#include "model/project.h"
+#include "placement/placement.h"
 
 namespace tessera {
 
-/// Clears the grid, places the first part of `parts` with id item i for i < sequenceLength,
-/// counts the parts placed in placedParts and returns packingEfficiency. Every part must be
-/// parked on entry. The sequence must name sequenceLength parts (checked by assertion; an
-/// unknown id is skipped in release builds).
-double evaluate(PackingSystem& system, const PackingSequence& idSequence);
+/// The reference evaluation: every part parked and the grid cleared, then part item i placed
+/// for i < sequenceLength, in sequence order. Returns the layout with its measure. The
+/// sequence must name sequenceLength parts (checked by assertion; an unknown id is skipped
+/// in release builds).
+Layout evaluate(PlacementState& state, const PackingSequence& idSequence);
 
-/// Total part volume / (container footprint * packing height), every part counted, parked ones
-/// included. Recomputes the container's box first. Undefined (not finite) for height 0.
-double packingEfficiency(PackingSystem& system);
+/// The same with a state of its own.
+Layout evaluate(const Project& project, const PackingSequence& idSequence,
+                PlacementRule rule = PlacementRule::lowestPoint);
 
 }  // namespace tessera

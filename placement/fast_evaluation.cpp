@@ -385,8 +385,11 @@ struct FastEvaluator::State {
   std::vector<std::unique_ptr<ShapesOfGeometry>> shapes;
 
   // Per evaluation.
-  PackingSystem* system = nullptr;
-  std::vector<PreparedSolid> partSolids;  // by position in system->parts
+  const Project* project = nullptr;
+  PlacementRule rule = PlacementRule::lowestPoint;
+  OccupancyGrid occupancy;
+  std::vector<PartPlacement> placements;  // by id
+  std::vector<PreparedSolid> partSolids;  // by id
   std::vector<int> inReach;               // positions of parts a contained candidate can touch
   ColumnIndex near;                       // the parts of inReach by floor column
   std::vector<std::uint32_t> seen;        // for near, on the calling thread
@@ -403,8 +406,8 @@ struct FastEvaluator::State {
   };
   MarkScratch markScratch;  // mark runs on the calling thread only
 
-  bool sameContext(const PackingSystem& s) const;
-  void adopt(const PackingSystem& s);
+  bool sameContext(const Project& p) const;
+  void adopt(const Project& p);
   ShapesOfGeometry& shapesFor(const Part& part);
   void makeShapes(ShapesOfGeometry& entry, const Part& part);
   void fitToGrid(FittedShape& fitted) const;
@@ -415,7 +418,7 @@ struct FastEvaluator::State {
   bool exactFitAt(const FittedShape& fitted, int x, int y, int z, Scratch& scratch);
   bool clearOfEverything(PreparedSolid& part, const OrientedShape& shape, int self);
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction,
-             std::vector<MotionStep>* motion);
+             Motion& motion);
   void mark(const PreparedSolid& part);
   bool place(int position);
   void fileInReach();
@@ -426,26 +429,25 @@ struct FastEvaluator::State {
   }
 };
 
-bool FastEvaluator::State::sameContext(const PackingSystem& s) const {
+bool FastEvaluator::State::sameContext(const Project& p) const {
   if (!known) return false;
-  if (!sameShapeInput(container, s.container) || !samePoint(container.boxMin, s.container.boxMin) ||
-      !samePoint(container.boxMax, s.container.boxMax))
+  if (!sameShapeInput(container, p.container) || !samePoint(container.boxMin, p.container.boxMin) ||
+      !samePoint(container.boxMax, p.container.boxMax))
     return false;
-  if (!sameDoubles(&pbsl, &s.PBSL, 1)) return false;
-  if (gridX != s.grid.gridX || gridY != s.grid.gridY || gridZ != s.grid.gridZ) return false;
-  if (table.size() != s.orientationTable.size()) return false;
-  return table.empty() ||
-         std::memcmp(table.data(), s.orientationTable.data(), table.size() * sizeof(Orientation)) ==
-             0;
+  if (!sameDoubles(&pbsl, &p.PBSL, 1)) return false;
+  if (table.size() != p.orientationTable.size()) return false;
+  return table.empty() || std::memcmp(table.data(), p.orientationTable.data(),
+                                      table.size() * sizeof(Orientation)) == 0;
 }
 
-void FastEvaluator::State::adopt(const PackingSystem& s) {
-  container = s.container;
-  pbsl = s.PBSL;
-  gridX = s.grid.gridX;
-  gridY = s.grid.gridY;
-  gridZ = s.grid.gridZ;
-  table = s.orientationTable;
+void FastEvaluator::State::adopt(const Project& p) {
+  container = p.container;
+  pbsl = p.PBSL;
+  occupancy = buildGrid(p);
+  gridX = occupancy.gridX;
+  gridY = occupancy.gridY;
+  gridZ = occupancy.gridZ;
+  table = p.orientationTable;
   prepareSolid(container, containerSolid);
   buildHierarchy(containerSolid);
   bits.resize(std::max(gridX, 0), std::max(gridY, 0), std::max(gridZ, 0));
@@ -666,7 +668,7 @@ void FastEvaluator::State::searchRows(ShapesOfGeometry& entry, int k, Best& best
   if (!fitted.possible) return;
   const OrientedShape& shape = fitted.shape;
   const Polyhedron& g = shape.geometry;
-  const double height = scoreHeight(*system, g);
+  const double height = scoreHeight(rule, g);
   const int aI = g.anchorI;
   const int aK = g.anchorK;
   Rows rows(bits.words(), scratch);
@@ -762,7 +764,7 @@ bool FastEvaluator::State::clearOfEverything(PreparedSolid& part, const Oriented
 }
 
 void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape, int self,
-                                 const Point& direction, std::vector<MotionStep>* motion) {
+                                 const Point& direction, Motion& motion) {
   double e = part.boxMax.x - part.boxMin.x;
   const double ey = part.boxMax.y - part.boxMin.y;
   const double ez = part.boxMax.z - part.boxMin.z;
@@ -778,11 +780,11 @@ void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
       translateSolid(part, m);
-      if (motion != nullptr) motion->push_back({-1, m});
+      addMove(motion, m);
       if (!clearOfEverything(part, shape, self)) break;
     }
     translateSolid(part, {-m.x, -m.y, -m.z});
-    if (motion != nullptr) motion->push_back({-1, {-m.x, -m.y, -m.z}});
+    addMove(motion, {-m.x, -m.y, -m.z});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
@@ -791,7 +793,7 @@ void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape
 // markPart's cells, with each row of cells along x sampled at once. The cells it visits along
 // an axis, and their corners, do not depend on the other axes.
 void FastEvaluator::State::mark(const PreparedSolid& part) {
-  OccupancyGrid& grid = system->grid;
+  OccupancyGrid& grid = occupancy;
   const Point& o = container.boxMin;
   auto visited = [&](int cells, double origin, double lo, double hi, std::vector<int>& index,
                      std::vector<double>& corner) {
@@ -840,7 +842,10 @@ void FastEvaluator::State::fileInReach() {
 }
 
 bool FastEvaluator::State::place(int position) {
-  Part& part = system->parts[position];
+  PartPlacement& placement = placements[static_cast<std::size_t>(position)];
+  // A part placed a second time starts from where the first placement left it.
+  const Polyhedron part = placement.placed ? movedSolid(*project, position, placement.motion)
+                                           : project->parts[position];
   if (table.empty()) return false;
   ShapesOfGeometry& entry = shapesFor(part);
   makeShapes(entry, part);
@@ -855,7 +860,7 @@ bool FastEvaluator::State::place(int position) {
     const int z = firstLayer(f);
     if (z > f.zHi) continue;  // an earlier scan of this evaluation found no cell left
     const Polyhedron& g = f.shape.geometry;
-    const double lowest = scoreHeight(*system, g) + (corner(0, 0, z).z - f.anchorZ);
+    const double lowest = scoreHeight(rule, g) + (corner(0, 0, z).z - f.anchorZ);
     if (std::isnan(lowest)) {
       hopeless.push_back(static_cast<int>(k));
     } else {
@@ -885,27 +890,20 @@ bool FastEvaluator::State::place(int position) {
   const Polyhedron& g = shape.geometry;
   PreparedSolid& moving = partSolids[static_cast<std::size_t>(position)];
   moving = shape.solid;
-  const Point anchorCorner{g.boxMin.x + g.cellSide * g.anchorI, g.boxMin.y + g.cellSide * g.anchorJ,
-                           g.boxMin.z + g.cellSide * g.anchorK};
-  const Point offset = minus(corner(best.x, best.y, best.z), anchorCorner);
+  const Point offset = minus(corner(best.x, best.y, best.z), anchorCorner(g));
   translateSolid(moving, offset);
-  std::vector<MotionStep>* motion = system->recordMotion ? &part.motion : nullptr;
-  if (motion != nullptr) {
-    motion->push_back({best.orientation, {}});
-    motion->push_back({-1, offset});
-  }
+  Motion& motion = placement.motion;
+  addTurn(motion, best.orientation);
+  addMove(motion, offset);
   slide(moving, shape, position, {0, 0, -1}, motion);
   slide(moving, shape, position, {-1, 0, 0}, motion);
   slide(moving, shape, position, {0, -1, 0}, motion);
   refreshPlanes(moving);
   mark(moving);
-
-  writeGeometry(moving, part);
-  part.placed = true;
-  part.anchorI = g.anchorI;
-  part.anchorJ = g.anchorJ;
-  part.anchorK = g.anchorK;
-  part.dropBitmap();
+  placement.orientation = best.orientation;
+  placement.placed = true;
+  placement.boxMin = moving.boxMin;
+  placement.boxMax = moving.boxMax;
   const bool wasInReach = std::find(inReach.begin(), inReach.end(), position) != inReach.end();
   if (wasInReach) {
     // Placed again: its old box is filed; file every part afresh.
@@ -919,8 +917,10 @@ bool FastEvaluator::State::place(int position) {
   return true;
 }
 
-FastEvaluator::FastEvaluator(int threads)
-    : state_(std::make_unique<State>(std::max(threads, 1))) {}
+FastEvaluator::FastEvaluator(int threads, PlacementRule rule)
+    : state_(std::make_unique<State>(std::max(threads, 1))) {
+  state_->rule = rule;
+}
 
 FastEvaluator::~FastEvaluator() = default;
 
@@ -932,21 +932,24 @@ std::uint64_t FastEvaluator::exactTests() const {
   return total;
 }
 
-double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idSequence) {
-  State& s = *state_;
-  if (!s.sameContext(system)) s.adopt(system);
-  s.system = &system;
-  clearGrid(system);
-  s.bits.clear();
-  system.placedParts = 0;
+const OccupancyGrid& FastEvaluator::grid() const { return state_->occupancy; }
 
-  const int n = system.parts.count();
+Layout FastEvaluator::evaluate(const Project& project, const PackingSequence& idSequence) {
+  State& s = *state_;
+  if (!s.sameContext(project)) s.adopt(project);
+  s.project = &project;
+  clearGrid(s.occupancy);
+  s.bits.clear();
+
+  const int n = project.parts.count();
   s.partSolids.resize(static_cast<std::size_t>(n));
+  s.placements.clear();
   s.inReach.clear();
   for (int p = 0; p < n; ++p) {
     PreparedSolid& solid = s.partSolids[static_cast<std::size_t>(p)];
-    prepareSolid(system.parts[p], solid);
-    if (outOfReach(system.parts[p].boxMin, s.container.boxMax)) continue;
+    prepareSolid(project.parts[p], solid);
+    s.placements.push_back(parkedPlacement(project, p));
+    if (outOfReach(project.parts[p].boxMin, s.container.boxMax)) continue;
     s.inReach.push_back(p);
     buildHierarchy(solid);
   }
@@ -960,7 +963,7 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
   s.resumable = s.inReach.empty();
   if (s.resumable) {
     std::vector<char> seen(static_cast<std::size_t>(n), 0);
-    for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
+    for (int i = 0; i < project.sequenceLength && i < idSequence.count(); ++i) {
       const int id = idSequence.items[static_cast<std::size_t>(i)];
       if (id < 0 || id >= n || seen[static_cast<std::size_t>(id)]) {
         s.resumable = false;
@@ -970,16 +973,16 @@ double FastEvaluator::evaluate(PackingSystem& system, const PackingSequence& idS
     }
   }
 
-  TESSERA_ASSERT(idSequence.count() >= system.sequenceLength);
-  for (int i = 0; i < system.sequenceLength && i < idSequence.count(); ++i) {
+  TESSERA_ASSERT(idSequence.count() >= project.sequenceLength);
+  for (int i = 0; i < project.sequenceLength && i < idSequence.count(); ++i) {
     const int id = idSequence.items[static_cast<std::size_t>(i)];
-    const int position = system.parts.positionOf(id);
+    const int position = project.parts.positionOf(id);
     TESSERA_ASSERT(position >= 0);
     if (position < 0) continue;
-    if (s.place(position)) ++system.placedParts;
+    s.place(position);
   }
-  s.system = nullptr;
-  return packingEfficiency(system);
+  s.project = nullptr;
+  return makeLayout(project, std::move(s.placements));
 }
 
 }  // namespace tessera

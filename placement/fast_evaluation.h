@@ -3,31 +3,38 @@
 #include <cstdint>
 #include <memory>
 
+#include "model/layout.h"
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
+#include "model/project.h"
+#include "placement/occupancy_grid.h"
+#include "placement/placement_rule.h"
 #include "placement/worker_pool.h"
 
 namespace tessera {
 
-/// Does evaluate's work with the same layout, grid and efficiency, bit for bit, in far less
-/// time. Turned and voxelised parts are kept from one call to the next (per distinct parked
-/// geometry and orientation), the grid is searched a word of cells at a time, an orientation
-/// stops searching once it can no longer win, its next scan in the same evaluation resumes where
+/// Does evaluate's work with the same layout and grid, bit for bit, in far less time. Turned
+/// and voxelised parts are kept from one call to the next (per distinct parked geometry and
+/// orientation), the grid is searched a word of cells at a time, an orientation stops
+/// searching once it can no longer win, its next scan in the same evaluation resumes where
 /// this one stopped, only placed parts near a candidate are tested, and orientations are
 /// searched on several threads.
-/// One evaluator serves one system at a time; a change of container, PBSL, grid or
-/// orientation table drops what it kept.
+/// One evaluator serves one project at a time; a change of container, PBSL or orientation
+/// table drops what it kept.
 class FastEvaluator {
  public:
-  explicit FastEvaluator(int threads = defaultThreadCount());
+  explicit FastEvaluator(int threads = defaultThreadCount(),
+                         PlacementRule rule = PlacementRule::lowestPoint);
   ~FastEvaluator();
   FastEvaluator(const FastEvaluator&) = delete;
   FastEvaluator& operator=(const FastEvaluator&) = delete;
 
   /// The contract of evaluate (placement/evaluation.h).
-  double evaluate(PackingSystem& system, const PackingSequence& idSequence);
+  Layout evaluate(const Project& project, const PackingSequence& idSequence);
 
   int threads() const;
+
+  /// The grid as the last evaluation left it.
+  const OccupancyGrid& grid() const;
 
   /// Exact predicate calls (point in solid, solids disjoint) of the last evaluation's
   /// placements: a measure of its work that does not depend on the machine's load.

@@ -26,20 +26,20 @@ int gridExtent(double side, double pbsl, const char* axis) {
 
 }  // namespace
 
-Point cellCorner(const PackingSystem& system, int x, int y, int z) {
-  const Point& o = system.container.boxMin;
-  return {o.x + system.PBSL * x, o.y + system.PBSL * y, o.z + system.PBSL * z};
+Point cellCorner(const OccupancyGrid& grid, int x, int y, int z) {
+  const Point& o = grid.origin;
+  return {o.x + grid.pbsl * x, o.y + grid.pbsl * y, o.z + grid.pbsl * z};
 }
 
-GridExtents checkGridSize(const PackingSystem& system) {
-  const double pbsl = system.PBSL;
+GridExtents checkGridSize(const Project& project) {
+  const double pbsl = project.PBSL;
   if (!(pbsl > 0.0) || !std::isfinite(pbsl)) {
     std::ostringstream message;
     message << "PBSL 必须是正数, 项目给出的是 " << pbsl << "。";
     throw InputError(message.str());
   }
-  const Point& lo = system.container.boxMin;
-  const Point& hi = system.container.boxMax;
+  const Point& lo = project.container.boxMin;
+  const Point& hi = project.container.boxMax;
   const int gx = gridExtent(hi.x - lo.x, pbsl, "x");
   const int gy = gridExtent(hi.y - lo.y, pbsl, "y");
   const int gz = gridExtent(hi.z - lo.z, pbsl, "z");
@@ -53,25 +53,25 @@ GridExtents checkGridSize(const PackingSystem& system) {
   return {gx, gy, gz};
 }
 
-void buildGrid(PackingSystem& system) {
-  const auto [gx, gy, gz] = checkGridSize(system);
-  OccupancyGrid& grid = system.grid;
-  grid.cells.clear();
-  grid.cells.shrink_to_fit();
+OccupancyGrid buildGrid(const Project& project) {
+  const auto [gx, gy, gz] = checkGridSize(project);
+  OccupancyGrid grid;
+  grid.origin = project.container.boxMin;
+  grid.pbsl = project.PBSL;
   grid.gridX = gx;
   grid.gridY = gy;
   grid.gridZ = gz;
   grid.cells.assign(
       static_cast<std::size_t>(gx) * static_cast<std::size_t>(gy) * static_cast<std::size_t>(gz),
       0);
+  return grid;
 }
 
-void clearGrid(PackingSystem& system) {
-  std::fill(system.grid.cells.begin(), system.grid.cells.end(), std::uint8_t{0});
+void clearGrid(OccupancyGrid& grid) {
+  std::fill(grid.cells.begin(), grid.cells.end(), std::uint8_t{0});
 }
 
-bool bitmapFits(const PackingSystem& system, const Polyhedron& part, int x, int y, int z) {
-  const OccupancyGrid& grid = system.grid;
+bool bitmapFits(const OccupancyGrid& grid, const Polyhedron& part, int x, int y, int z) {
   const std::int64_t cx = part.cellsX;
   const std::int64_t cy = part.cellsY;
   for (std::int64_t i = 0; i < part.cellsX; ++i) {
@@ -92,10 +92,9 @@ bool bitmapFits(const PackingSystem& system, const Polyhedron& part, int x, int 
   return true;
 }
 
-void markPart(PackingSystem& system, const Polyhedron& part) {
-  OccupancyGrid& grid = system.grid;
-  const Point& o = system.container.boxMin;
-  const double pbsl = system.PBSL;
+void markPart(OccupancyGrid& grid, const Polyhedron& part) {
+  const Point& o = grid.origin;
+  const double pbsl = grid.pbsl;
   // Window tests use products; the sampled corner is accumulated by repeated addition.
   double px = o.x;
   for (int x = 0; x < grid.gridX; ++x, px += pbsl) {

@@ -5,49 +5,66 @@
 
 #include "geometry/assert.h"
 #include "geometry/predicates.h"
-#include "placement/occupancy_grid.h"
 #include "placement/voxelise.h"
 
 namespace tessera {
 
-namespace {
-
-[[maybe_unused]] bool isElementOf(const PartList& parts, const Part& part) {
-  for (const Part& p : parts)
-    if (&p == &part) return true;
-  return false;
+PlacementState::PlacementState(const Project& p, PlacementRule r)
+    : project(&p), rule(r), grid(buildGrid(p)) {
+  reset();
 }
 
-// The part lies in the container and is disjoint from every other part of the list.
-bool clearOfEverything(const PackingSystem& system, const Part& part) {
-  if (!containsAllVertices(system.container, part)) return false;
-  for (const Part& other : system.parts) {
-    if (&other == &part) continue;
-    if (!polyhedraDisjoint(part, other)) return false;
+void PlacementState::reset() {
+  clearGrid(grid);
+  solids.assign(project->parts.begin(), project->parts.end());
+  placements.clear();
+  for (int id = 0; id < project->parts.count(); ++id)
+    placements.push_back(parkedPlacement(*project, id));
+}
+
+namespace {
+
+// The part lies in the container and is disjoint from every other part.
+bool clearOfEverything(const PlacementState& state, int id) {
+  const Polyhedron& part = state.solids[static_cast<std::size_t>(id)];
+  if (!containsAllVertices(state.project->container, part)) return false;
+  for (std::size_t other = 0; other < state.solids.size(); ++other) {
+    if (static_cast<int>(other) == id) continue;
+    if (!polyhedraDisjoint(part, state.solids[other])) return false;
   }
   return true;
 }
 
-}  // namespace
-
-double scoreHeight(const PackingSystem& system, const Polyhedron& oriented) {
-  return system.placementRule == PlacementRule::lowestTop ? oriented.boxMax.z
-                                                          : oriented.referencePoint.z;
+void moveBy(PlacementState& state, int id, const Point& offset) {
+  state.solids[static_cast<std::size_t>(id)].translate(offset);
+  addMove(state.placements[static_cast<std::size_t>(id)].motion, offset);
 }
 
-Position findPosition(const PackingSystem& system, const Polyhedron& oriented) {
+}  // namespace
+
+double scoreHeight(PlacementRule rule, const Polyhedron& oriented) {
+  return rule == PlacementRule::lowestTop ? oriented.boxMax.z : oriented.referencePoint.z;
+}
+
+Point anchorCorner(const Polyhedron& oriented) {
+  return {oriented.boxMin.x + oriented.cellSide * oriented.anchorI,
+          oriented.boxMin.y + oriented.cellSide * oriented.anchorJ,
+          oriented.boxMin.z + oriented.cellSide * oriented.anchorK};
+}
+
+Position findPosition(const PlacementState& state, const Polyhedron& oriented) {
   Polyhedron exact = oriented;
   exact.dropBitmap();
   const double anchorZ = oriented.boxMin.z + oriented.cellSide * oriented.anchorK;
-  const double height = scoreHeight(system, oriented);
-  const OccupancyGrid& grid = system.grid;
+  const double height = scoreHeight(state.rule, oriented);
+  const OccupancyGrid& grid = state.grid;
   for (int z = 0; z < grid.gridZ; ++z) {
     for (int x = 0; x < grid.gridX; ++x) {
       for (int y = 0; y < grid.gridY; ++y) {
         if (grid.cells[grid.index(x, y, z)] != 0) continue;
-        if (!bitmapFits(system, oriented, x, y, z)) continue;
-        if (!exactFit(system, x, y, z, exact)) continue;
-        const double score = height + (cellCorner(system, x, y, z).z - anchorZ);
+        if (!bitmapFits(grid, oriented, x, y, z)) continue;
+        if (!exactFit(state, x, y, z, exact)) continue;
+        const double score = height + (cellCorner(grid, x, y, z).z - anchorZ);
         return {true, x, y, z, score};
       }
     }
@@ -55,36 +72,23 @@ Position findPosition(const PackingSystem& system, const Polyhedron& oriented) {
   return {};
 }
 
-bool exactFit(const PackingSystem& system, int x, int y, int z, const Polyhedron& withoutBitmap) {
+bool exactFit(const PlacementState& state, int x, int y, int z, const Polyhedron& withoutBitmap) {
   Polyhedron moved = withoutBitmap;
-  moved.translate(minus(cellCorner(system, x, y, z), withoutBitmap.anchorPoint));
-  if (!containsAllVertices(system.container, moved)) return false;
-  for (const Part& other : system.parts)
+  moved.translate(minus(cellCorner(state.grid, x, y, z), withoutBitmap.anchorPoint));
+  if (!containsAllVertices(state.project->container, moved)) return false;
+  for (const Polyhedron& other : state.solids)
     if (!polyhedraDisjoint(moved, other)) return false;
   return true;
 }
 
-namespace {
-
-/// translate, recorded in the part's motion when the system records motion.
-void moveBy(const PackingSystem& system, Part& part, const Point& offset) {
-  if (system.recordMotion) {
-    part.move(offset);
-  } else {
-    part.translate(offset);
-  }
-}
-
-}  // namespace
-
-void slide(PackingSystem& system, Part& part, const Point& direction) {
-  TESSERA_ASSERT(isElementOf(system.parts, part));
+void slide(PlacementState& state, int id, const Point& direction) {
+  const Polyhedron& part = state.solids[static_cast<std::size_t>(id)];
   double e = part.boxMax.x - part.boxMin.x;
   const double ey = part.boxMax.y - part.boxMin.y;
   const double ez = part.boxMax.z - part.boxMin.z;
   if (ey < e) e = ey;
   if (ez < e) e = ez;
-  if (system.PBSL < e) e = system.PBSL;
+  if (state.project->PBSL < e) e = state.project->PBSL;
   double step = 0.25 * e;
   // A zero (or not-a-number) stride would repeat a null move forever.
   if (!(step > 0.0)) return;
@@ -96,50 +100,50 @@ void slide(PackingSystem& system, Part& part, const Point& direction) {
   while (true) {
     const Point m{step * u.x, step * u.y, step * u.z};
     while (true) {
-      moveBy(system, part, m);
-      if (!clearOfEverything(system, part)) break;
+      moveBy(state, id, m);
+      if (!clearOfEverything(state, id)) break;
     }
-    moveBy(system, part, {-m.x, -m.y, -m.z});
+    moveBy(state, id, {-m.x, -m.y, -m.z});
     if (step < 0.01) return;
     step = 0.5 * step;
   }
 }
 
-bool placePart(PackingSystem& system, Part& part) {
-  TESSERA_ASSERT(isElementOf(system.parts, part));
-  double bestScore = 2 * system.container.boxMax.z;
+bool placePart(PlacementState& state, int id) {
+  const Project& project = *state.project;
+  Polyhedron& part = state.solids[static_cast<std::size_t>(id)];
+  double bestScore = 2 * project.container.boxMax.z;
   Position best;
   Polyhedron winner;
   int turn = -1;
-  bool recorded = false;
-  for (const Orientation& orientation : system.orientationTable) {
+  for (const Orientation& orientation : project.orientationTable) {
     Polyhedron copy = part;
     copy.transform(orientation);
     voxelise(copy);
-    const Position here = findPosition(system, copy);
+    const Position here = findPosition(state, copy);
     if (here.fits && here.score < bestScore) {
       bestScore = here.score;
       best = here;
       winner = std::move(copy);
-      turn = static_cast<int>(&orientation - system.orientationTable.data());
-      recorded = true;
+      turn = static_cast<int>(&orientation - project.orientationTable.data());
     }
   }
   // Fitting without beating the starting score records no orientation: leave the part parked.
-  if (!recorded) return false;
+  if (turn < 0) return false;
 
   winner.dropBitmap();
   part = std::move(winner);
-  if (system.recordMotion) part.motion.push_back({turn, {}});
-  const Point anchorCorner{part.boxMin.x + part.cellSide * part.anchorI,
-                           part.boxMin.y + part.cellSide * part.anchorJ,
-                           part.boxMin.z + part.cellSide * part.anchorK};
-  moveBy(system, part, minus(cellCorner(system, best.x, best.y, best.z), anchorCorner));
-  slide(system, part, {0, 0, -1});
-  slide(system, part, {-1, 0, 0});
-  slide(system, part, {0, -1, 0});
-  markPart(system, part);
-  part.placed = true;
+  PartPlacement& placement = state.placements[static_cast<std::size_t>(id)];
+  addTurn(placement.motion, turn);
+  moveBy(state, id, minus(cellCorner(state.grid, best.x, best.y, best.z), anchorCorner(part)));
+  slide(state, id, {0, 0, -1});
+  slide(state, id, {-1, 0, 0});
+  slide(state, id, {0, -1, 0});
+  markPart(state.grid, part);
+  placement.orientation = turn;
+  placement.placed = true;
+  placement.boxMin = part.boxMin;
+  placement.boxMax = part.boxMax;
   return true;
 }
 

@@ -87,10 +87,10 @@ std::int64_t shapeBytes(const Part& part, const GridExtents& grid) {
 }
 
 // The parts of distinct geometry, one representative each, in list order.
-std::vector<const Part*> distinctGeometries(const PackingSystem& system) {
+std::vector<const Part*> distinctGeometries(const Project& project) {
   std::vector<const Part*> kinds;
   std::unordered_map<std::uint64_t, std::vector<const Part*>> byHash;
-  for (const Part& part : system.parts) {
+  for (const Part& part : project.parts) {
     std::vector<const Part*>& same = byHash[shapeInputHash(part)];
     const bool known = std::any_of(same.begin(), same.end(),
                                    [&](const Part* p) { return sameShapeInput(*p, part); });
@@ -118,10 +118,10 @@ std::string copiesText(const RunFigures& f) {
 
 }  // namespace
 
-EndlessSlide findEndlessSlide(const PackingSystem& system) {
-  for (const Part* part : distinctGeometries(system)) {
+EndlessSlide findEndlessSlide(const Project& project) {
+  for (const Part* part : distinctGeometries(project)) {
     const double least = leastExtentInAnyTurn(*part);
-    const double strides = system.PBSL / (0.25 * std::min(least, system.PBSL));
+    const double strides = project.PBSL / (0.25 * std::min(least, project.PBSL));
     if (!(strides <= kMaxSlideStridesPerCell)) return {part, least, strides};
   }
   return {};
@@ -135,10 +135,10 @@ std::int64_t RunFigures::totalShapeBytes() const {
   return toBytes(static_cast<double>(shapeBytes) * copies);
 }
 
-RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
+RunFigures runFigures(const Project& project, int threads, int copies) {
   RunFigures f;
   f.copies = std::max(copies, 1);
-  const GridExtents grid = checkGridSize(system);
+  const GridExtents grid = checkGridSize(project);
   f.gridX = grid.x;
   f.gridY = grid.y;
   f.gridZ = grid.z;
@@ -146,11 +146,11 @@ RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
   const std::int64_t words = (grid.y + 63) / 64;
   f.gridBytes = f.gridCells + static_cast<std::int64_t>(grid.x) * grid.z * words * 8;
   // orientationCountFor in doubles: an absurd RN must give a figure, not an overflow.
-  const double n = std::max(system.RN, 0);
+  const double n = std::max(project.RN, 0);
   const double orientations = 4.0 * n * (n * (n - 1.0) + 1.0);
   f.orientations = static_cast<long long>(std::min(orientations, 9.0e18));
 
-  const std::vector<const Part*> kinds = distinctGeometries(system);
+  const std::vector<const Part*> kinds = distinctGeometries(project);
   f.geometries = static_cast<int>(kinds.size());
   double largestBitmap = 0.0;
   double shapes = orientations * static_cast<double>(sizeof(Orientation));
@@ -169,10 +169,10 @@ RunFigures runFigures(const PackingSystem& system, int threads, int copies) {
 
   const double rowWords = static_cast<double>(grid.x) * grid.z * static_cast<double>(words);
   const double searching =
-      saturatingProduct(orientations * system.parts.count(), rowWords) * kSecondsPerRowWord;
+      saturatingProduct(orientations * project.parts.count(), rowWords) * kSecondsPerRowWord;
   // The slides after each placement, where most exact tests are made, run on one thread.
   double placing = 0.0;
-  for (const Part& part : system.parts)
+  for (const Part& part : project.parts)
     placing += std::pow(static_cast<double>(part.faces.size()), kPlacedFaceExponent) *
                kSecondsPerPlacedFacePower;
   f.evaluationSeconds = (turning + searching) / workers + placing;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/packing_system.h"
+#include "model/project.h"
 
 // What a run will ask of the machine, figured from the loaded project before anything large
 // is allocated, so that a run that cannot finish is refused at start with its figures.
@@ -26,7 +26,7 @@ struct EndlessSlide {
 /// The first part, in list order, whose slide could need more than kMaxSlideStridesPerCell
 /// strides a cell in some orientation, its least extent in any turn taken as
 /// leastExtentInAnyTurn.
-EndlessSlide findEndlessSlide(const PackingSystem& system);
+EndlessSlide findEndlessSlide(const Project& project);
 
 struct RunFigures {
   int gridX = 0, gridY = 0, gridZ = 0;
@@ -48,7 +48,7 @@ struct RunFigures {
 
 /// The figures of a run of the loaded project with this many threads and copies. The grid
 /// must pass checkGridSize and RN must be at least 0.
-RunFigures runFigures(const PackingSystem& system, int threads, int copies = 1);
+RunFigures runFigures(const Project& project, int threads, int copies = 1);
 
 /// One line for the user: the grid, the memory the run needs and, when known, what is
 /// available.

@@ -101,10 +101,10 @@ bool bitmapsFitInEveryOrientation(const Polyhedron& part, const std::vector<Orie
   return true;
 }
 
-void checkCellBudget(const PackingSystem& system) {
+void checkCellBudget(const Project& project) {
   std::vector<Orientation> table;
   bool tableMade = false;
-  for (const Part& part : system.parts) {
+  for (const Part& part : project.parts) {
     const Point span = minus(part.boxMax, part.boxMin);
     const double diagonal = std::sqrt(span.x * span.x + span.y * span.y + span.z * span.z);
     if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide))
@@ -116,8 +116,8 @@ void checkCellBudget(const PackingSystem& system) {
     if (saneCellCount(perAxis, perAxis, perAxis)) continue;
     if (!tableMade) {
       // A table too long to make is not made: such a part is refused as before.
-      if (system.RN > 0 && orientationCountFor(system.RN) <= kMaxCheckedOrientations)
-        table = buildOrientations(system.RN);
+      if (project.RN > 0 && orientationCountFor(project.RN) <= kMaxCheckedOrientations)
+        table = buildOrientations(project.RN);
       tableMade = true;
     }
     if (table.empty() || part.vertices.empty() || !bitmapsFitInEveryOrientation(part, table))

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/packing_system.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
 
 namespace tessera {
 
@@ -21,11 +21,11 @@ void placeAnchor(Polyhedron& part);
 bool saneCellCount(double cx, double cy, double cz);
 
 /// Refuses, with InputError and before any search, parts whose bitmap in some orientation of
-/// the system's RN would exceed int extents or kMaxCells, that is parts voxelise would refuse
+/// the project's RN would exceed int extents or kMaxCells, that is parts voxelise would refuse
 /// during the search. A part whose box diagonal over its cellSide (plus margin) bounds every
 /// axis within the budget passes at once; another is turned into each orientation of the
 /// table and its bitmap extents computed as voxelise computes them. Parts without positive
 /// finite cellSide are refused.
-void checkCellBudget(const PackingSystem& system);
+void checkCellBudget(const Project& project);
 
 }  // namespace tessera

@@ -18,6 +18,13 @@ Cooling::Cooling(CoolingSchedule schedule, double start, int planned)
   }
 }
 
+Cooling Cooling::restored(CoolingSchedule schedule, double temperature, double change) {
+  Cooling cooling(CoolingSchedule::Constant, temperature, 1);
+  cooling.schedule_ = schedule;
+  cooling.change_ = change;
+  return cooling;
+}
+
 void Cooling::next() {
   switch (schedule_) {
     case CoolingSchedule::Linear:

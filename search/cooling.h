@@ -17,10 +17,22 @@ class Cooling {
   double temperature() const { return temperature_; }
   void next();
 
+  /// The state as it stands, to be sent to another process and restored there.
+  CoolingSchedule schedule() const { return schedule_; }
+  double change() const { return change_; }
+  static Cooling restored(CoolingSchedule schedule, double temperature, double change);
+
  private:
   CoolingSchedule schedule_;
   double temperature_;
   double change_;  // subtracted (linear) or multiplied (geometric) after each iteration
 };
+
+/// Whether a value read from elsewhere names one of the schedules.
+inline bool isCoolingSchedule(int value) {
+  return value == static_cast<int>(CoolingSchedule::Linear) ||
+         value == static_cast<int>(CoolingSchedule::Geometric) ||
+         value == static_cast<int>(CoolingSchedule::Constant);
+}
 
 }  // namespace tessera

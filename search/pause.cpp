@@ -1,17 +1,12 @@
 #include "search/pause.h"
 
-#include <exception>
-#include <new>
 #include <string>
 #include <vector>
 
-#include "formats/dxf_writer.h"
-#include "formats/report_writer.h"
+#include "formats/run_files.h"
 #include "formats/same_file.h"
-#include "formats/sequence_file.h"
-#include "model/solid_checks.h"
 #include "platform/encoding.h"
-#include "search/evaluator.h"
+#include "search/layout_files.h"
 
 namespace tessera {
 
@@ -19,9 +14,11 @@ namespace {
 
 /// The file a pause under baseName would replace although it must not, or an empty string.
 std::string clashOf(const SearchOptions& options, const std::string& baseName) {
-  std::vector<std::string> written = {baseName + ".dxf", baseName + ".txt",
-                                      baseName + "_ID_Type_SequenceForPack.txt"};
-  for (const std::string& suffix : options.extraSuffixes) written.push_back(baseName + suffix);
+  std::vector<std::string> written;
+  for (const RunFileRole role :
+       {RunFileRole::drawing, RunFileRole::finalReport, RunFileRole::sequence})
+    written.push_back(baseName + runFile(role).pauseSuffix);
+  for (const ExtraLayoutFile& extra : options.extras) written.push_back(baseName + extra.suffix);
   std::vector<std::string> kept = options.protectedFiles;
   kept.push_back(options.sequenceFileName);
   kept.push_back(options.logFileName);
@@ -53,26 +50,7 @@ double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency
 
 }  // namespace
 
-std::string unplacedPartsLine(const PackingSystem& system) {
-  const std::vector<const Part*> unplaced = partsWithoutPlace(system);
-  if (unplaced.empty()) return {};
-  std::vector<int> perType(system.partTypes.size(), 0);
-  for (const Part* part : unplaced) {
-    const int type = typeIndexOf(system, part->name);
-    if (type >= 0) ++perType[static_cast<std::size_t>(type)];
-  }
-  std::string line = "注意: " + std::to_string(unplaced.size()) + " 个零件没有找到位置 (";
-  const char* separator = "";
-  for (std::size_t t = 0; t < perType.size(); ++t) {
-    if (perType[t] == 0) continue;
-    line += separator + platform::messageText(system.partTypes[t].name) + " " +
-            std::to_string(perType[t]) + " 个";
-    separator = ", ";
-  }
-  return line + "), 停在容器之外; 排样高度和排样效率把它们也算在内。";
-}
-
-bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOptions& options,
+bool pauseCheck(const Project& project, SearchServices services, const SearchOptions& options,
                 int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
                 SearchTiming& timing) {
   platform::Console& console = services.console;
@@ -106,8 +84,7 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
       if (!baseName.empty()) {
         const double elapsed =
             secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
-        writeInterimOutput(system, services, options, baseName, archive, iteration, best,
-                           elapsed);
+        writeInterimOutput(project, services, options, baseName, archive, iteration, best, elapsed);
       }
       break;
     }
@@ -120,31 +97,22 @@ bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOpti
   return keepRunning;
 }
 
-void writeInterimOutput(PackingSystem& system, SearchServices services,
+void writeInterimOutput(const Project& project, SearchServices services,
                         const SearchOptions& options, const std::string& baseName,
                         const TypeSequenceArchive& archive, int iteration,
                         const PackingSequence& best, double elapsedSeconds) {
-  evaluatorOf(options)(system, best);
-  if (const std::string unplaced = unplacedPartsLine(system); !unplaced.empty())
-    services.console.line(unplaced);
-  writeLayoutDxf(system, baseName + ".dxf");
-  for (const std::string& line :
-       writeInterimReport(system, baseName + ".txt", iteration, elapsedSeconds))
-    services.console.line(line);
-  writeSequenceFile(system, archive, baseName + "_ID_Type_SequenceForPack.txt", best);
-  // The picture and the export are extras: losing one must not end the search before the
-  // files it exists to write.
-  if (options.layoutExtras) {
-    try {
-      options.layoutExtras(system, baseName);
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (const std::exception& error) {
-      services.console.line(std::string("警告: 暂停时的附加输出失败 (") + error.what() +
-                            "); 搜索继续。");
-    }
-  }
-  system.masterParts.copyInto(system.parts);
+  const Evaluator evaluate =
+      options.evaluator ? options.evaluator : referenceEvaluator(options.placementRule);
+  const Layout layout = evaluate(project, best);
+  LayoutSave save;
+  save.kind = LayoutSaveKind::pause;
+  save.layout = &layout;
+  save.baseName = baseName;
+  save.iteration = iteration;
+  save.elapsedSeconds = elapsedSeconds;
+  save.best = &best;
+  save.archive = &archive;
+  writeLayoutFiles(project, save, options.extras, services.console);
 }
 
 }  // namespace tessera

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 #include "search/optimizer.h"
 
 namespace tessera {
@@ -18,17 +18,13 @@ struct SearchTiming {
 
 /// The check after an iteration: a waiting key opens the pause dialogue, in which the user
 /// saves the best layout so far ('a') or ends the search ('b'). Returns false to stop.
-bool pauseCheck(PackingSystem& system, SearchServices services, const SearchOptions& options,
+bool pauseCheck(const Project& project, SearchServices services, const SearchOptions& options,
                 int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
                 SearchTiming& timing);
 
-/// The console line naming how many parts of the layout in system.parts found no place, and
-/// of which types; empty when every part has one.
-std::string unplacedPartsLine(const PackingSystem& system);
-
-/// Lays out best and writes baseName + ".dxf", ".txt" and "_ID_Type_SequenceForPack.txt" (and
-/// the layout extras), then parks every part again. The search state is not changed.
-void writeInterimOutput(PackingSystem& system, SearchServices services,
+/// Lays out best and writes its files under baseName (see LayoutSaveKind::pause). The search
+/// state is not changed.
+void writeInterimOutput(const Project& project, SearchServices services,
                         const SearchOptions& options, const std::string& baseName,
                         const TypeSequenceArchive& archive, int iteration,
                         const PackingSequence& best, double elapsedSeconds);

@@ -13,15 +13,6 @@
 namespace tessera {
 namespace {
 
-/// The type index of every part of the project, sorted: the multiset every type sequence of
-/// the project is a permutation of.
-std::vector<std::int32_t> projectTypes(const PackingSystem& system) {
-  std::vector<std::int32_t> types;
-  for (const Part& part : system.parts) types.push_back(typeIndexOf(system, part.name));
-  std::sort(types.begin(), types.end());
-  return types;
-}
-
 bool isTypeSequenceOfProject(const PackingSequence& entry,
                              const std::vector<std::int32_t>& sortedTypes) {
   if (entry.items.size() != sortedTypes.size()) return false;
@@ -32,15 +23,16 @@ bool isTypeSequenceOfProject(const PackingSequence& entry,
 
 }  // namespace
 
-PackingSequence toTypeSequence(const PackingSystem& system, const PackingSequence& ids) {
-  TESSERA_ASSERT(ids.count() >= system.sequenceLength);
+PackingSequence toTypeSequence(const Project& project, const PackingSequence& ids) {
+  TESSERA_ASSERT(ids.count() >= project.sequenceLength);
   PackingSequence types;
   types.efficiency = ids.efficiency;
-  types.items.reserve(static_cast<std::size_t>(system.sequenceLength));
-  for (int i = 0; i < system.sequenceLength; ++i) {
-    const Part* part = system.parts.findById(ids.items[static_cast<std::size_t>(i)]);
-    TESSERA_ASSERT(part != nullptr);  // ids of a loaded project are exactly 0..n-1
-    types.items.push_back(part != nullptr ? typeIndexOf(system, part->name) : -1);
+  types.items.reserve(static_cast<std::size_t>(project.sequenceLength));
+  for (int i = 0; i < project.sequenceLength; ++i) {
+    const int id = ids.items[static_cast<std::size_t>(i)];
+    const bool known = id >= 0 && id < project.sequenceLength;
+    TESSERA_ASSERT(known);  // ids of a loaded project are exactly 0..n-1
+    types.items.push_back(known ? project.typeOf(id) : -1);
   }
   return types;
 }
@@ -56,9 +48,9 @@ int drawSwapCount(int n, Random& random) {
   return n;
 }
 
-long long distinctTypeSequenceCount(const PackingSystem& system) {
+long long distinctTypeSequenceCount(const Project& project) {
   std::map<std::int32_t, long long> copies;
-  for (const Part& part : system.parts) ++copies[typeIndexOf(system, part.name)];
+  for (const int type : project.typeOfPart) ++copies[type];
 
   // Multinomial as a product of exact steps: after each step `count` is placed! over the
   // factorials of the copies placed so far, an integer, so every division below is exact.
@@ -76,24 +68,25 @@ long long distinctTypeSequenceCount(const PackingSystem& system) {
   return std::min(count, kSaturatedCount);
 }
 
-bool typeSequencesExhausted(const PackingSystem& system, const TypeSequenceArchive& archive) {
-  const long long possible = distinctTypeSequenceCount(system);
+bool typeSequencesExhausted(const Project& project, const TypeSequenceArchive& archive) {
+  const long long possible = distinctTypeSequenceCount(project);
   if (archive.distinctCount() < possible) return false;  // the common case: no walk needed
-  const std::vector<std::int32_t> types = projectTypes(system);
+  const std::vector<std::int32_t> types = sortedPartTypes(project);
   std::set<std::vector<std::int32_t>> valid;
   for (const PackingSequence& entry : archive)
     if (isTypeSequenceOfProject(entry, types)) valid.insert(entry.items);
   return static_cast<long long>(valid.size()) >= possible;
 }
 
-std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, PackingSequence current,
+std::optional<PackingSequence> makeNeighbour(const Project& project, PackingSequence current,
                                              const TypeSequenceArchive& archive, Random& random,
                                              int maxSwaps) {
-  TESSERA_ASSERT(current.count() == system.sequenceLength);
-  if (typeSequencesExhausted(system, archive)) return std::nullopt;
+  TESSERA_ASSERT(current.count() == project.sequenceLength);
+  if (typeSequencesExhausted(project, archive)) return std::nullopt;
   PackingSequence candidate = std::move(current);
   const int count = candidate.count();
-  const int most = maxSwaps > 0 ? std::min(maxSwaps, system.sequenceLength) : system.sequenceLength;
+  const int most =
+      maxSwaps > 0 ? std::min(maxSwaps, project.sequenceLength) : project.sequenceLength;
   while (true) {
     const int swaps = drawSwapCount(most, random);
     for (int s = 0; s < swaps; ++s) {
@@ -102,7 +95,7 @@ std::optional<PackingSequence> makeNeighbour(const PackingSystem& system, Packin
       std::swap(candidate.items[static_cast<std::size_t>(i)],
                 candidate.items[static_cast<std::size_t>(j)]);
     }
-    if (!archive.contains(toTypeSequence(system, candidate))) return candidate;
+    if (!archive.contains(toTypeSequence(project, candidate))) return candidate;
   }
 }
 

@@ -8,18 +8,13 @@
 
 namespace tessera {
 
-SqueezeProblem makeProblem(const PackingSystem& system, std::vector<Polyhedron> typeGeometry) {
-  TESSERA_ASSERT(typeGeometry.size() == system.partTypes.size());
+SqueezeProblem makeProblem(const Project& project) {
   SqueezeProblem problem;
-  problem.container = system.container;
+  problem.container = project.container;
   problem.container.computeBoundingBox();
-  problem.types = std::move(typeGeometry);
-  problem.partType.assign(static_cast<std::size_t>(system.parts.count()), -1);
-  for (const Part& part : system.parts) {
-    TESSERA_ASSERT(part.id >= 0 && part.id < system.parts.count());
-    problem.partType[static_cast<std::size_t>(part.id)] = typeIndexOf(system, part.name);
-  }
-  problem.orientations = system.orientationTable;
+  problem.types = project.sources;
+  problem.partType = project.sourceOfPart;
+  problem.orientations = project.orientationTable;
   std::vector<int> all(problem.orientations.size());
   for (std::size_t o = 0; o < all.size(); ++o) all[o] = static_cast<int>(o);
   problem.allowedOrientations.assign(problem.types.size(), all);
@@ -45,15 +40,14 @@ Polyhedron realisePart(const SqueezeProblem& problem, int part, const Pose& pose
   p.transform(problem.orientations[static_cast<std::size_t>(pose.orientation)]);
   p.translate(pose.translation);
   p.id = part;
-  p.placed = true;
   return p;
 }
 
-std::vector<Pose> posesFromParts(const SqueezeProblem& problem, const PartList& parts) {
-  std::vector<Pose> poses(static_cast<std::size_t>(problem.partCount()));
-  for (const Part& part : parts) {
-    const auto id = static_cast<std::size_t>(part.id);
-    TESSERA_ASSERT(id < poses.size());
+std::vector<Pose> posesFromLayout(const SqueezeProblem& problem, const Layout& layout) {
+  TESSERA_ASSERT(layout.parts.size() == static_cast<std::size_t>(problem.partCount()));
+  std::vector<Pose> poses(layout.parts.size());
+  for (std::size_t id = 0; id < poses.size(); ++id) {
+    const PartPlacement& part = layout.parts[id];
     const int type = problem.partType[id];
     int turn = -1;
     int turns = 0;

@@ -7,7 +7,8 @@
 
 #include "geometry/orientations.h"
 #include "geometry/point.h"
-#include "model/packing_system.h"
+#include "model/layout.h"
+#include "model/project.h"
 #include "model/polyhedron.h"
 
 namespace tessera {
@@ -34,10 +35,10 @@ struct Pose {
   friend bool operator==(const Pose&, const Pose&) = default;
 };
 
-/// The problem of a loaded system: part i is the part with id i, its type the system's type
-/// of its name, every type allowed every orientation of the system's table. typeGeometry holds
-/// each part type's polyhedron as read from its file, in system.partTypes order.
-SqueezeProblem makeProblem(const PackingSystem& system, std::vector<Polyhedron> typeGeometry);
+/// The problem of a loaded project: part i is the part with id i, its geometry the solid of the
+/// part file it was made from, every type allowed every orientation of the project's table.
+/// The types are the project's part files, in project-file order.
+SqueezeProblem makeProblem(const Project& project);
 
 /// Why the squeeze cannot pack into this container; empty when it can. The squeeze keeps parts
 /// in boxes inside the container's box, so the container must be that box.
@@ -47,10 +48,9 @@ std::string containerRefusal(const SqueezeProblem& problem);
 /// Polyhedron::translate by the translation. Every reader of a pose realises it through here.
 Polyhedron realisePart(const SqueezeProblem& problem, int part, const Pose& pose);
 
-/// The poses of the layout an evaluation left in parts (recorded with PackingSystem::recordMotion):
-/// each placed part keeps its orientation, and its translation carries the origin as its motion
-/// does. A part left parked takes the first allowed orientation, moved so that its box stands
+/// The poses of a layout an evaluation made: each placed part keeps its orientation, and its
+/// translation carries the origin as its motion does. A part left parked takes the first allowed orientation, moved so that its box stands
 /// on the container's floor corner; it then overlaps until the squeeze moves it.
-std::vector<Pose> posesFromParts(const SqueezeProblem& problem, const PartList& parts);
+std::vector<Pose> posesFromLayout(const SqueezeProblem& problem, const Layout& layout);
 
 }  // namespace tessera

@@ -56,7 +56,8 @@ TEST(ControlArguments, ScheduleByName) {
 }
 
 TEST(ControlArguments, PlacementRuleByName) {
-  EXPECT_EQ(parse({}).placementRule, PlacementRule::lowestPoint);
+  EXPECT_FALSE(parse({}).placementRule.has_value());
+  EXPECT_EQ(searchOptionsOf(parse({})).placementRule, PlacementRule::lowestPoint);
   EXPECT_EQ(parse({"--placement", "lowest-top"}).placementRule, PlacementRule::lowestTop);
   EXPECT_EQ(parse({"--placement=lowest-point"}).placementRule, PlacementRule::lowestPoint);
   EXPECT_EQ(refusal({"--placement", "lowest"}),
@@ -65,30 +66,39 @@ TEST(ControlArguments, PlacementRuleByName) {
 }
 
 TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
-  // One chain is the specified search: nothing is filled in.
+  // One chain is the specified search: the arguments hold only what was given, and the
+  // search's settings are those of a single chain.
   for (const std::vector<std::string>& single :
        {std::vector<std::string>{}, std::vector<std::string>{"--chains", "1"}}) {
-    const Arguments one = parse(single);
+    const Arguments asGiven = parse(single);
+    EXPECT_FALSE(asGiven.placementRule.has_value());
+    EXPECT_FALSE(asGiven.maxSwaps.has_value());
+    EXPECT_FALSE(asGiven.startTemperature.has_value());
+    const SearchOptions one = searchOptionsOf(asGiven);
+    EXPECT_EQ(one.chains, 1);
     EXPECT_EQ(one.placementRule, PlacementRule::lowestPoint);
-    EXPECT_FALSE(one.maxSwaps.has_value());
-    EXPECT_FALSE(one.startTemperature.has_value());
-    EXPECT_FALSE(one.exchangeEvery.has_value());
+    EXPECT_EQ(one.maxSwaps, 0);  // as many as the sequence is long
+    EXPECT_EQ(one.startTemperature, 0.01);
+    EXPECT_EQ(one.schedule, CoolingSchedule::Linear);
   }
   // The values measured best for several chains (README, "Choosing the defaults of several
   // chains").
-  const Arguments two = parse({"--chains", "2"});
+  const SearchOptions two = searchOptionsOf(parse({"--chains", "2"}));
   EXPECT_EQ(two.placementRule, PlacementRule::lowestTop);
   EXPECT_EQ(two.maxSwaps, 3);
   EXPECT_EQ(two.startTemperature, 0.003);
   EXPECT_EQ(two.exchangeEvery, 10);
   // Given options win, in any order.
-  const Arguments given = parse({"--placement", "lowest-point", "--max-swaps", "7",
-                                 "--start-temperature", "0.5", "--chains=3", "--exchange-every",
-                                 "4"});
+  const SearchOptions given = searchOptionsOf(
+      parse({"--placement", "lowest-point", "--max-swaps", "7", "--start-temperature", "0.5",
+             "--chains=3", "--exchange-every", "4", "--seed", "9", "--threads", "2"}));
   EXPECT_EQ(given.placementRule, PlacementRule::lowestPoint);
   EXPECT_EQ(given.maxSwaps, 7);
   EXPECT_EQ(given.startTemperature, 0.5);
   EXPECT_EQ(given.exchangeEvery, 4);
+  EXPECT_EQ(given.chains, 3);
+  EXPECT_EQ(given.seed, 9u);
+  EXPECT_EQ(given.threads, 2);
   // --help states the same values.
   const std::string stated =
       "--placement lowest-top --max-swaps 3 --start-temperature 0.003 --exchange-every 10.";

@@ -1,9 +1,11 @@
 // Several annealing chains side by side: a result that depends on the seed and the chain count
 // only, the exchanges, the time limit and resuming from what the chains archived.
+#include "search/chains.h"
+
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -15,11 +17,11 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/encoding.h"
-#include "search/chains.h"
 #include "search/optimizer.h"
 #include "search/random.h"
 #include "search/sequences.h"
 #include "support/outputs.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
@@ -32,27 +34,29 @@ using test::occurrences;
 /// A stand-in evaluation that any number of chains may call at once: the efficiency is a
 /// fixed function of the ID sequence, and every call's type sequence is recorded.
 struct ChainSearch {
-  ChainSearch() : system(test::projectWithTypes({3, 3, 2, 2})) {
-    system.container = test::box({0, 0, 0}, {10, 10, 10});
-    system.PBSL = 1.0;
-    system.RN = 1;
+  ChainSearch() : project(test::projectWithTypes({3, 3, 2, 2})) {
+    project.container = test::box({0, 0, 0}, {10, 10, 10});
+    project.PBSL = 1.0;
+    project.RN = 1;
   }
 
   void run(int iterations, SearchOptions options) {
     test::WorkingDirectory inside(folder.path(""));
     platform::BufferConsole console("");
     options.iterations = iterations;
-    options.evaluator = [](PackingSystem&, const PackingSequence& s) { return score(s); };
-    options.chainEvaluator = [this](int) {
-      return [this](PackingSystem& chainSystem, const PackingSequence& s) {
+    options.evaluator = [](const Project& p, const PackingSequence& s) {
+      return test::layoutScoring(p, score(s));
+    };
+    options.chainEvaluator = [this](int) -> Evaluator {
+      return [this](const Project& chainProject, const PackingSequence& s) {
         const std::lock_guard<std::mutex> hold(mutex);
-        evaluated.push_back(toTypeSequence(chainSystem, s).items);
+        evaluated.push_back(toTypeSequence(chainProject, s).items);
         if (advancePerEvaluation > 0) clock.advance(advancePerEvaluation);
-        return score(s);
+        return test::layoutScoring(chainProject, score(s));
       };
     };
     Random random(options.seed);
-    PackingSystem copy = system;
+    Project copy = project;
     optimize(copy, {console, clock, random}, options);
     consoleText = console.output();
   }
@@ -70,14 +74,14 @@ struct ChainSearch {
   /// The type sequences of the sequence file's archive.
   std::set<std::vector<std::int32_t>> archived() const {
     std::ifstream in(folder.path("ID_Type_SequenceForPack.txt"), std::ios::binary);
-    const SequenceFileContents contents = readSequenceFile(system, in);
+    const SequenceFileContents contents = readSequenceFile(project, in);
     std::set<std::vector<std::int32_t>> items;
     for (const PackingSequence& entry : contents.archive) items.insert(entry.items);
     return items;
   }
 
   test::ScratchFolder folder;
-  PackingSystem system;
+  Project project;
   platform::ManualClock clock{1000};
   std::mutex mutex;
   std::vector<std::vector<std::int32_t>> evaluated;
@@ -130,7 +134,7 @@ TEST(Chains, TheArchiveHoldsEveryChainsSequencesAndTheBestOfAll) {
 
   // The file's best is the best any chain evaluated.
   std::ifstream in(search.folder.path("ID_Type_SequenceForPack.txt"), std::ios::binary);
-  const SequenceFileContents contents = readSequenceFile(search.system, in);
+  const SequenceFileContents contents = readSequenceFile(search.project, in);
   double bestSeen = 0.0;
   for (const PackingSequence& entry : contents.archive)
     bestSeen = std::max(bestSeen, entry.efficiency);

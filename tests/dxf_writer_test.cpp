@@ -8,6 +8,7 @@
 
 #include "model/input_error.h"
 #include "support/outputs.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/solids.h"
 
@@ -16,25 +17,22 @@ namespace {
 
 using test::linesOf;
 
-std::string drawing(const PackingSystem& system) {
+std::string drawing(const Project& project) {
   std::ostringstream out;
-  writeLayoutDxf(out, system);
+  writeLayoutDxf(out, project, test::layoutAtSources(project));
   return out.str();
 }
 
 /// One container edge from (0,0,0) to (30,0,0) and one part of type 0 with one triangle.
-PackingSystem documentedExample() {
-  PackingSystem system;
-  system.container.edges = {Edge::between({0, 0, 0}, {30, 0, 0})};
+Project documentedExample() {
+  Polyhedron container;
+  container.edges = {Edge::between({0, 0, 0}, {30, 0, 0})};
   Part part;
   part.name = "triangle";
   Face face;
   face.setPoints({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
   part.faces = {face};
-  system.parts.pushFront(part);
-  system.partTypes = {{"triangle", 0}};
-  system.sequenceLength = 1;
-  return system;
+  return test::loadedProject(container, {part}, 1, 1);
 }
 
 struct Entity {
@@ -77,31 +75,30 @@ TEST(DxfWriter, DocumentedExampleLineForLine) {
 }
 
 TEST(DxfWriter, FacesKeepRingOrderAndPartsTheirTypeLayer) {
-  PackingSystem system = test::projectWithTypes({});
-  system.container = test::cube(30.0, "container");
-  system.partTypes = {{"tetra", 0}, {"cube", 1}, {"pentagon", 2}};
   Part tetra = test::tetrahedron("tetra");
   Part cubeA = test::cube(1.0, "cube");
   Part cubeB = cubeA;
   cubeB.translate({5, 0, 0});
   Part pentagon = test::prism({{0, 0}, {2, 0}, {3, 1}, {1, 2}, {-1, 1}}, 0, 1, "pentagon");
-  for (const Part& p : {pentagon, cubeB, cubeA, tetra}) system.parts.pushFront(p);
+  const Project project =
+      test::loadedProject(test::cube(30.0, "container"), {tetra, cubeA, cubeB, pentagon}, 1, 1);
+  ASSERT_EQ(project.partTypes.size(), 3u);
 
-  const std::vector<Entity> entities = entitiesOf(drawing(system));
-  const std::size_t lines = system.container.edges.size();
+  const std::vector<Entity> entities = entitiesOf(drawing(project));
+  const std::size_t lines = project.container.edges.size();
   ASSERT_EQ(entities.size(), lines + 4 + 6 + 6 + 7);
   for (std::size_t e = 0; e < lines; ++e) {
     EXPECT_EQ(entities[e].kind, "LINE");
     EXPECT_EQ(entities[e].layer, "1");
-    EXPECT_EQ(entities[e].corners[0], system.container.edges[e].start);
-    EXPECT_EQ(entities[e].corners[1], system.container.edges[e].end);
+    EXPECT_EQ(entities[e].corners[0], project.container.edges[e].start);
+    EXPECT_EQ(entities[e].corners[1], project.container.edges[e].end);
   }
   std::size_t e = lines;
-  for (const Part& part : system.parts) {
+  for (const Part& part : {tetra, cubeA, cubeB, pentagon}) {
     for (const Face& face : part.faces) {
       const Entity& entity = entities[e++];
       EXPECT_EQ(entity.kind, "3DFACE");
-      EXPECT_EQ(entity.layer, std::to_string(typeIndexOf(system, part.name) + 3));
+      EXPECT_EQ(entity.layer, std::to_string(typeIndexOf(project.partTypes, part.name) + 3));
       for (std::size_t c = 0; c < 3; ++c) EXPECT_EQ(entity.corners[c], face.points[c]);
       EXPECT_EQ(entity.corners[3], face.points.size() == 4 ? face.points[3] : face.points[2]);
     }
@@ -114,9 +111,10 @@ TEST(DxfWriter, FacesKeepRingOrderAndPartsTheirTypeLayer) {
 }
 
 TEST(DxfWriter, WithoutPartsOnlyTheContainerAndNumbersInStreamFormat) {
-  PackingSystem system;
-  system.container.edges = {Edge::between({1.0 / 3.0, 123456.7, 1234567.4}, {12.5, -0.0001, 2e-5})};
-  const std::vector<std::string> lines = linesOf(drawing(system));
+  Polyhedron container;
+  container.edges = {Edge::between({1.0 / 3.0, 123456.7, 1234567.4}, {12.5, -0.0001, 2e-5})};
+  const Project project = test::loadedProject(container, {}, 1, 1);
+  const std::vector<std::string> lines = linesOf(drawing(project));
   ASSERT_EQ(lines.size(), 5u + 16u + 3u);
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 9, lines.begin() + 20),
             (std::vector<std::string>{"0.333333", " 20", "123457", " 30", "1.23457e+06", " 11",
@@ -127,12 +125,13 @@ TEST(DxfWriter, FileIsReplacedWholeOrReportedAsWarning) {
   test::ScratchFolder folder;
   const std::string path = folder.path("Layout_zodedez.dxf");
   test::writeBytes(path, std::string(100000, 'x'));
-  writeLayoutDxf(documentedExample(), path);
+  writeLayoutDxf(documentedExample(), test::layoutAtSources(documentedExample()), path);
   EXPECT_EQ(test::readBytes(path), test::readBytes(test::dataPath("golden/layout_example.dxf")));
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"Layout_zodedez.dxf"}));
 
   try {
-    writeLayoutDxf(documentedExample(), folder.path("missing/Layout_zodedez.dxf"));
+    writeLayoutDxf(documentedExample(), test::layoutAtSources(documentedExample()),
+                   folder.path("missing/Layout_zodedez.dxf"));
     FAIL() << "no error for a folder that does not exist";
   } catch (const InputError& error) {
     EXPECT_STREQ(error.what(), "多面体几何信息输出失败!");

@@ -7,6 +7,7 @@
 #include "model/solid_checks.h"
 #include "placement/fast_evaluation.h"
 #include "placement/invariants.h"
+#include "placement/placement.h"
 #include "support/packing.h"
 #include "support/solids.h"
 
@@ -20,90 +21,69 @@ Polyhedron slabOf(double volume, double bottom, double top) {
 }
 
 TEST(Evaluation, EfficiencyCountsEveryPartParkedOnesIncluded) {
-  PackingSystem system;
-  system.container = test::box({0, 0, 0}, {30, 31, 50});
-  system.container.boxMax = {1, 1, 1};  // stale on purpose: the box is recomputed first
-  for (const Polyhedron& p : {slabOf(100, 0, 5), slabOf(200, 5, 12), slabOf(300, 0, 3)})
-    system.parts.pushFront(p);
-  EXPECT_EQ(packingEfficiency(system), 600.0 / 11160.0);
-  EXPECT_EQ(system.container.boxMax, (Point{30, 31, 50}));
-
-  system.parts.pushFront(slabOf(50, 50, 54));  // found no place: parked above the container
-  EXPECT_EQ(packingEfficiency(system), 650.0 / 50220.0);
-}
-
-std::vector<std::vector<Point>> verticesById(const PackingSystem& system) {
-  std::vector<std::vector<Point>> all;
-  for (int id = 0; id < system.parts.count(); ++id)
-    all.push_back(system.parts.findById(id)->vertices);
-  return all;
+  const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
+  const auto efficiencyOf = [&](const std::vector<Polyhedron>& parts) {
+    const Project project = test::loadedProject(container, parts, 1, 1);
+    return test::layoutAtSources(project).measure.efficiency();
+  };
+  const std::vector<Polyhedron> placed{slabOf(300, 0, 3), slabOf(200, 5, 12), slabOf(100, 0, 5)};
+  EXPECT_EQ(efficiencyOf(placed), 600.0 / 11160.0);
+  std::vector<Polyhedron> withParked = placed;
+  withParked.push_back(slabOf(50, 50, 54));  // found no place: parked above the container
+  EXPECT_EQ(efficiencyOf(withParked), 650.0 / 50220.0);
 }
 
 TEST(Evaluation, SmallProjectPlacesEveryPartWithinTheInvariants) {
-  PackingSystem system = test::smallProject(2);
+  const Project project = test::smallProject(2);
   const PackingSequence sequence = test::identitySequence(4);
-  const double efficiency = evaluate(system, sequence);
-  EXPECT_EQ(layoutViolations(system, sequence), "");
-  EXPECT_EQ(placedIds(system, sequence).size(), 4u);
-  EXPECT_GT(efficiency, 0.0);
-  EXPECT_LT(efficiency, 1.0);
+  PlacementState state(project);
+  const Layout layout = evaluate(state, sequence);
+  EXPECT_EQ(layoutViolations(project, layout, state.grid, sequence), "");
+  EXPECT_EQ(placedIds(layout, sequence).size(), 4u);
+  EXPECT_EQ(layout.measure.placedCount, 4);
+  EXPECT_GT(layout.measure.efficiency(), 0.0);
+  EXPECT_LT(layout.measure.efficiency(), 1.0);
+  // The project is read, never changed: every part stays parked there.
+  EXPECT_EQ(project.parts[0].vertices, test::smallProject(2).parts[0].vertices);
 }
 
 TEST(Evaluation, RepeatingASequenceRepeatsTheLayoutBitForBit) {
-  PackingSystem system = test::smallProject(2);
+  const Project project = test::smallProject(2);
   const PackingSequence sequence = test::sequenceOf({3, 1, 2, 0});
-  const double first = evaluate(system, sequence);
-  const auto layout = verticesById(system);
-  const auto grid = system.grid.cells;
-  test::restoreParts(system);
-  const double second = evaluate(system, sequence);
-  EXPECT_EQ(first, second);
-  EXPECT_EQ(verticesById(system), layout);
-  EXPECT_EQ(system.grid.cells, grid);
-}
-
-TEST(Evaluation, LayoutDependsOnTheIdOrderNotOnTheListOrder) {
-  const PackingSequence sequence = test::sequenceOf({1, 3, 0, 2});
-  PackingSystem listed = test::smallProject(1);
-  PackingSystem shuffled = test::smallProject(1);
-  std::vector<Part> reordered;
-  for (int i : {2, 0, 3, 1}) reordered.push_back(shuffled.parts[i]);
-  shuffled.parts.clear();
-  for (auto it = reordered.rbegin(); it != reordered.rend(); ++it) shuffled.parts.pushFront(*it);
-  ASSERT_EQ(shuffled.parts[0].id, 2);
-
-  EXPECT_EQ(evaluate(listed, sequence), evaluate(shuffled, sequence));
-  EXPECT_EQ(verticesById(listed), verticesById(shuffled));
-  EXPECT_EQ(listed.grid.cells, shuffled.grid.cells);
-  // A different id order gives a different layout, so the comparison above can fail.
-  PackingSystem other = test::smallProject(1);
-  evaluate(other, test::sequenceOf({0, 1, 2, 3}));
-  EXPECT_NE(verticesById(other), verticesById(listed));
+  PlacementState state(project);
+  const Layout first = evaluate(state, sequence);
+  const std::vector<std::uint8_t> grid = state.grid.cells;
+  const Layout second = evaluate(state, sequence);  // the state's last layout is undone first
+  EXPECT_EQ(first.parts, second.parts);
+  EXPECT_EQ(first.measure.efficiency(), second.measure.efficiency());
+  EXPECT_EQ(state.grid.cells, grid);
+  EXPECT_EQ(evaluate(project, sequence).parts, first.parts);
+  // A different id order gives a different layout, so the comparisons above can fail.
+  EXPECT_NE(evaluate(project, test::sequenceOf({0, 1, 2, 3})).parts, first.parts);
 }
 
 TEST(Evaluation, CountsThePartsPlacementPlacedNotThoseBelowTheTop) {
   // Parking the pole puts its bottom one ulp below the container's top; it fits nowhere.
   const Polyhedron container = test::box({0, 0, 0}, {5, 5, 7.7}, "container");
-  PackingSystem system = test::makeSystem(
+  const Project project = test::makeProject(
       container, {test::box({0, 0, 1.1}, {1, 1, 9.1}, "pole"), test::cube(1.5)}, 1, 1);
-  ASSERT_LT(system.parts[0].boxMin.z, container.boxMax.z);
-  evaluate(system, test::identitySequence(2));
-  EXPECT_EQ(system.placedParts, 1);
-  EXPECT_LT(system.parts[0].boxMin.z, container.boxMax.z);  // still parked where it was
-  EXPECT_EQ(partsWithoutPlace(system), std::vector<const Part*>{&system.parts[0]});
+  ASSERT_LT(project.parts[0].boxMin.z, container.boxMax.z);
+  const Layout reference = evaluate(project, test::identitySequence(2));
+  EXPECT_EQ(reference.measure.placedCount, 1);
+  EXPECT_EQ(reference.parts[0].boxMin.z, project.parts[0].boxMin.z);  // still parked there
+  EXPECT_EQ(unplacedParts(reference), std::vector<int>{0});
 
-  test::restoreParts(system);
   FastEvaluator fast(2);
-  fast.evaluate(system, test::identitySequence(2));
-  EXPECT_EQ(system.placedParts, 1);
-  EXPECT_EQ(partsWithoutPlace(system), std::vector<const Part*>{&system.parts[0]});
+  const Layout fastLayout = fast.evaluate(project, test::identitySequence(2));
+  EXPECT_EQ(fastLayout.measure.placedCount, 1);
+  EXPECT_EQ(unplacedParts(fastLayout), std::vector<int>{0});
 }
 
 #if !defined(NDEBUG) || defined(TESSERA_ASSERTS)
 TEST(EvaluationDeathTest, AnIdThatNamesNoPartIsAProgrammingError) {
-  PackingSystem system = test::smallProject(1);
-  EXPECT_DEATH(evaluate(system, test::sequenceOf({0, 1, 9, 3})), "assertion failed");
-  EXPECT_DEATH(evaluate(system, test::sequenceOf({0, 1})), "assertion failed");
+  Project project = test::smallProject(1);
+  EXPECT_DEATH(evaluate(project, test::sequenceOf({0, 1, 9, 3})), "assertion failed");
+  EXPECT_DEATH(evaluate(project, test::sequenceOf({0, 1})), "assertion failed");
 }
 #endif
 

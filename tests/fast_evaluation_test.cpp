@@ -1,3 +1,5 @@
+#include "placement/fast_evaluation.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,67 +8,80 @@
 
 #include "fast_solids.h"
 #include "formats/project_loader.h"
-#include "model/packing_system.h"
+#include "model/project.h"
 #include "placement/evaluation.h"
-#include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
+#include "placement/placement.h"
 #include "search/random.h"
 #include "search/sequences.h"
 #include "support/packing.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
 
-// Whole evaluations: FastEvaluator must leave the system exactly as the reference evaluate
+// Whole evaluations: FastEvaluator must leave the project exactly as the reference evaluate
 // does (efficiency, every part field by field, every grid cell), sequence after sequence with
 // its kept shapes warm, on any number of threads.
 namespace tessera {
 namespace {
 
-/// What an evaluation leaves behind.
+/// What an evaluation leaves behind: its layout, every part's solid realised from it, the grid.
 struct Outcome {
-  double efficiency = 0.0;
-  PartList parts;
+  Layout layout;
+  std::vector<Polyhedron> solids;
   std::vector<std::uint8_t> cells;
 };
 
-Outcome outcomeOf(const PackingSystem& system, double efficiency) {
-  return {efficiency, system.parts, system.grid.cells};
-}
-
 /// Adds a failure naming the sequence and the first part that differs.
 void expectSame(const Outcome& expected, const Outcome& actual, const std::string& where) {
-  EXPECT_TRUE(test::sameBits(expected.efficiency, actual.efficiency))
-      << where << ": efficiency " << actual.efficiency << ", reference " << expected.efficiency;
-  ASSERT_EQ(expected.parts.count(), actual.parts.count()) << where;
-  for (int i = 0; i < expected.parts.count(); ++i) {
-    const std::string diff = test::differences(expected.parts[i], actual.parts[i]);
-    EXPECT_EQ(diff, "") << where << ": part " << i << " (id " << expected.parts[i].id << ")";
+  EXPECT_TRUE(
+      test::sameBits(expected.layout.measure.efficiency(), actual.layout.measure.efficiency()))
+      << where << ": efficiency " << actual.layout.measure.efficiency() << ", reference "
+      << expected.layout.measure.efficiency();
+  ASSERT_EQ(expected.solids.size(), actual.solids.size()) << where;
+  for (std::size_t i = 0; i < expected.solids.size(); ++i) {
+    EXPECT_TRUE(expected.layout.parts[i] == actual.layout.parts[i]) << where << ": placement " << i;
+    const std::string diff = test::differences(expected.solids[i], actual.solids[i]);
+    EXPECT_EQ(diff, "") << where << ": part " << i;
     if (!diff.empty()) return;  // one part is enough to find the fault
   }
   EXPECT_TRUE(expected.cells == actual.cells) << where << ": grid cells differ";
 }
 
+/// The reference evaluation of s; the layout's motions must replay to the solids placement
+/// moved, bit for bit.
+Outcome referenceOutcome(const Project& project, const PackingSequence& s, PlacementRule rule) {
+  PlacementState state(project, rule);
+  Outcome outcome{evaluate(state, s), {}, state.grid.cells};
+  outcome.solids = placedSolids(project, outcome.layout);
+  for (std::size_t i = 0; i < outcome.solids.size(); ++i) {
+    EXPECT_TRUE(test::sameBits(outcome.solids[i].vertices, state.solids[i].vertices))
+        << "part " << i << " replayed";
+    EXPECT_TRUE(test::sameBits(outcome.solids[i].boxMax, state.solids[i].boxMax));
+  }
+  return outcome;
+}
+
+Outcome fastOutcome(FastEvaluator& fast, const Project& project, const PackingSequence& s) {
+  Outcome outcome{fast.evaluate(project, s), {}, fast.grid().cells};
+  outcome.solids = placedSolids(project, outcome.layout);
+  return outcome;
+}
+
 /// Evaluates every sequence with the reference and with fast evaluators of 1 and 2 threads
-/// (or those given; each kept across the sequences, as the search keeps one), restoring the
-/// parts between evaluations as the search does.
-void expectFastMatchesReference(PackingSystem& system,
+/// (or those given; each kept across the sequences, as the search keeps one).
+void expectFastMatchesReference(const Project& project,
                                 const std::vector<PackingSequence>& sequences,
                                 const std::string& name,
-                                const std::vector<int>& threadCounts = {1, 2}) {
+                                const std::vector<int>& threadCounts = {1, 2},
+                                PlacementRule rule = PlacementRule::lowestPoint) {
   std::vector<Outcome> expected;
-  for (const PackingSequence& s : sequences) {
-    const double e = evaluate(system, s);
-    expected.push_back(outcomeOf(system, e));
-    test::restoreParts(system);
-  }
+  for (const PackingSequence& s : sequences) expected.push_back(referenceOutcome(project, s, rule));
   for (int threads : threadCounts) {
-    FastEvaluator fast(threads);
+    FastEvaluator fast(threads, rule);
     for (std::size_t i = 0; i < sequences.size(); ++i) {
-      const double e = fast.evaluate(system, sequences[i]);
-      expectSame(expected[i], outcomeOf(system, e),
-                 name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) +
-                     " thread(s)");
-      test::restoreParts(system);
+      expectSame(
+          expected[i], fastOutcome(fast, project, sequences[i]),
+          name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) + " thread(s)");
       if (testing::Test::HasFailure()) return;
     }
   }
@@ -86,7 +101,7 @@ std::vector<PackingSequence> sequencesFor(int n, int count, test::Draw& draw) {
 
 /// Several shapes with copies, convex and not, turned or not, RN 1 to 4 by seed, cell edges
 /// that do not divide the container; containers tight enough that some parts find no place.
-PackingSystem randomProject(int seed, test::Draw& draw, std::string& name) {
+Project randomProject(int seed, test::Draw& draw, std::string& name) {
   const double cellEdges[] = {0.7, 1.0, 1.3};
   const int rn = 1 + (seed - 1) % 4;
   const double pbsl = cellEdges[seed % 3];
@@ -103,16 +118,16 @@ PackingSystem randomProject(int seed, test::Draw& draw, std::string& name) {
                 "container");
   name = "seed " + std::to_string(seed) + " (RN " + std::to_string(rn) + ", PBSL " +
          std::to_string(pbsl) + ")";
-  return test::makeSystem(container, parts, pbsl, rn);
+  return test::makeProject(container, parts, pbsl, rn);
 }
 
 TEST(FastEvaluation, RandomProjectsMatchTheReferenceBitForBit) {
   for (int seed = 1; seed <= 12; ++seed) {
     test::Draw draw(static_cast<std::uint32_t>(seed));
     std::string name;
-    PackingSystem system = randomProject(seed, draw, name);
+    Project project = randomProject(seed, draw, name);
     SCOPED_TRACE(name);
-    expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 4, draw), name);
+    expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 4, draw), name);
     if (HasFailure()) return;
   }
 }
@@ -124,22 +139,15 @@ TEST(FastEvaluation, LowestTopRuleMatchesTheReferenceBitForBit) {
   for (int seed = 1; seed <= 8; ++seed) {
     test::Draw draw(static_cast<std::uint32_t>(seed));
     std::string name;
-    PackingSystem system = randomProject(seed, draw, name);
-    const std::vector<PackingSequence> sequences = sequencesFor(system.sequenceLength, 3, draw);
+    Project project = randomProject(seed, draw, name);
+    const std::vector<PackingSequence> sequences = sequencesFor(project.sequenceLength, 3, draw);
     FastEvaluator byDefault(1);
-    const double before = byDefault.evaluate(system, sequences[0]);
-    const PartList defaultLayout = system.parts;
-    test::restoreParts(system);
-    system.placementRule = PlacementRule::lowestTop;
+    const Layout before = byDefault.evaluate(project, sequences[0]);
     SCOPED_TRACE(name);
-    expectFastMatchesReference(system, sequences, name);
+    expectFastMatchesReference(project, sequences, name, {1, 2}, PlacementRule::lowestTop);
     if (HasFailure()) return;
-    const double after = evaluate(system, sequences[0]);
-    bool same = test::sameBits(before, after);
-    for (int i = 0; same && i < system.parts.count(); ++i)
-      same = test::differences(defaultLayout[i], system.parts[i]).empty();
-    if (!same) ++changed;
-    test::restoreParts(system);
+    const Layout after = evaluate(project, sequences[0], PlacementRule::lowestTop);
+    if (before.parts != after.parts) ++changed;
   }
   EXPECT_GT(changed, 0);
 }
@@ -160,12 +168,13 @@ TEST(FastEvaluation, GridRowsLongerThanAWordOnMoreThanTwoThreads) {
     const Polyhedron container =
         test::box({0, 0, 0}, {draw.between(3, 4.5), draw.between(50, 100), draw.between(2.5, 4)},
                   "container");
-    PackingSystem system = test::makeSystem(container, parts, 0.7, rn);
-    ASSERT_GT(system.grid.gridY, 64);
+    Project project = test::makeProject(container, parts, 0.7, rn);
+    const int gridY = buildGrid(project).gridY;
+    ASSERT_GT(gridY, 64);
     const std::string name = "seed " + std::to_string(seed) + " (RN " + std::to_string(rn) +
-                             ", grid y " + std::to_string(system.grid.gridY) + ")";
+                             ", grid y " + std::to_string(gridY) + ")";
     SCOPED_TRACE(name);
-    expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw), name,
+    expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 3, draw), name,
                                {1, 3, 4});
     if (HasFailure()) return;
   }
@@ -174,15 +183,21 @@ TEST(FastEvaluation, GridRowsLongerThanAWordOnMoreThanTwoThreads) {
 TEST(FastEvaluation, PartsNotParkedOnEntryAndPartsPlacedTwice) {
   // Scans may resume only while every refusal stays a refusal; a part that starts inside the
   // container moves when it is placed, and a part named twice is placed twice.
-  PackingSystem system = test::smallProject(2);
-  system.parts[1].translate(minus(system.container.boxMin, system.parts[1].boxMin));
-  system.parts.copyInto(system.masterParts);
-  const int n = system.sequenceLength;
+  Project project = test::smallProject(2);
+  // Part 1 loaded with its box minimum on the container's: one move from its file, as parking.
+  const Polyhedron& file = project.sources[static_cast<std::size_t>(project.sourceOfPart[1])];
+  const Point offset = minus(project.container.boxMin, file.boxMin);
+  Part inside = file;
+  inside.cellSide = project.PBSL;
+  inside.id = 1;
+  inside.translate(offset);
+  project.parts[1] = inside;
+  project.parkOffset[1] = offset;
+  const int n = project.sequenceLength;
   PackingSequence twice = test::identitySequence(n);
   twice.items[static_cast<std::size_t>(n - 1)] = twice.items[0];
-  expectFastMatchesReference(system, {test::identitySequence(n), twice}, "not parked");
-  test::restoreParts(system);
-  PackingSystem parked = test::smallProject(2);
+  expectFastMatchesReference(project, {test::identitySequence(n), twice}, "not parked");
+  const Project parked = test::smallProject(2);
   expectFastMatchesReference(parked, {twice}, "placed twice");
 }
 
@@ -190,45 +205,43 @@ TEST(FastEvaluation, ContainerAwayFromTheOriginAndPartsThatFitNowhere) {
   // A container whose corner is not at the origin, and a part too tall for it: the shortcut
   // that looks only at placed parts must still leave the tall part parked.
   const Polyhedron container = test::box({-3.25, 1.5, 2}, {1.75, 6.5, 6}, "container");
-  PackingSystem system =
-      test::makeSystem(container,
-                       {test::box({0, 0, 0}, {1, 1, 7}, "pole"), test::lShape(), test::lShape(),
-                        test::cube(1.5), test::tetrahedron(), test::tetrahedron()},
-                       0.7, 2);
+  Project project =
+      test::makeProject(container,
+                        {test::box({0, 0, 0}, {1, 1, 7}, "pole"), test::lShape(), test::lShape(),
+                         test::cube(1.5), test::tetrahedron(), test::tetrahedron()},
+                        0.7, 2);
   test::Draw draw(99);
-  expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 5, draw), "offset");
+  expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 5, draw), "offset");
 }
 
 TEST(FastEvaluation, BundledQuickExampleOverSearchNeighbours) {
   // The sequences the search itself would try first, drawn as it draws them.
   test::WorkingDirectory inside(std::string(TESSERA_EXAMPLES_DIR) + "/quick");
-  PackingSystem system;
-  loadProject(system, "project.txt");
-  buildGrid(system);
-  system.buildOrientations();
-  std::vector<PackingSequence> sequences{test::identitySequence(system.sequenceLength)};
+  Project project;
+  loadProject(project, "project.txt");
+  buildOrientations(project);
+  std::vector<PackingSequence> sequences{test::identitySequence(project.sequenceLength)};
   Random random;
   TypeSequenceArchive archive;
-  archive.insertSorted(toTypeSequence(system, sequences.front()));
+  archive.insertSorted(toTypeSequence(project, sequences.front()));
   while (sequences.size() < 5) {
-    std::optional<PackingSequence> next = makeNeighbour(system, sequences.back(), archive, random);
+    std::optional<PackingSequence> next = makeNeighbour(project, sequences.back(), archive, random);
     ASSERT_TRUE(next.has_value());
-    archive.insertSorted(toTypeSequence(system, *next));
+    archive.insertSorted(toTypeSequence(project, *next));
     sequences.push_back(*next);
   }
-  expectFastMatchesReference(system, sequences, "quick");
-  system.placementRule = PlacementRule::lowestTop;
-  expectFastMatchesReference(system, sequences, "quick, lowest top", {2});
+  expectFastMatchesReference(project, sequences, "quick");
+  expectFastMatchesReference(project, sequences, "quick, lowest top", {2},
+                             PlacementRule::lowestTop);
 }
 
 TEST(FastEvaluation, BundledTwentyPartExample) {
   // RN 4 and twenty parts: the reference takes seconds here, so the identity only.
   test::WorkingDirectory inside(std::string(TESSERA_EXAMPLES_DIR) + "/twenty");
-  PackingSystem system;
-  loadProject(system, "project.txt");
-  buildGrid(system);
-  system.buildOrientations();
-  expectFastMatchesReference(system, {test::identitySequence(system.sequenceLength)}, "twenty");
+  Project project;
+  loadProject(project, "project.txt");
+  buildOrientations(project);
+  expectFastMatchesReference(project, {test::identitySequence(project.sequenceLength)}, "twenty");
 }
 
 TEST(FastEvaluation, MeshesOfRevolutionAsFromCad) {
@@ -240,13 +253,12 @@ TEST(FastEvaluation, MeshesOfRevolutionAsFromCad) {
       test::lathe({{0, 0}, {1, 0}, {1, 1}, {0.5, 1.5}, {0, 1.5}}, 12, "pawn")};
   const Polyhedron container = test::box({0, 0, 0}, {4.5, 4, 5}, "container");
   for (const double pbsl : {0.5, 1.0}) {
-    PackingSystem system = test::makeSystem(container, parts, pbsl, 2);
+    Project project = test::makeProject(container, parts, pbsl, 2);
     FastEvaluator probe(1);
-    probe.evaluate(system, test::identitySequence(system.sequenceLength));
-    EXPECT_GE(system.placedParts, 4);  // the parts meet each other, not only the container
-    test::restoreParts(system);
+    const Layout layout = probe.evaluate(project, test::identitySequence(project.sequenceLength));
+    EXPECT_GE(layout.measure.placedCount, 4);  // the parts meet each other, not only the container
     test::Draw draw(7);
-    expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw),
+    expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 3, draw),
                                "lathes, PBSL " + std::to_string(pbsl));
     if (HasFailure()) return;
   }
@@ -255,36 +267,29 @@ TEST(FastEvaluation, MeshesOfRevolutionAsFromCad) {
 TEST(FastEvaluation, PublicInstanceParts) {
   // Five parts of a published instance (tests/data/projects/public-five/README.md).
   test::WorkingDirectory inside(test::dataPath("projects/public-five"));
-  PackingSystem system;
-  loadProject(system, "project.txt");
-  buildGrid(system);
-  system.buildOrientations();
+  Project project;
+  loadProject(project, "project.txt");
+  buildOrientations(project);
   FastEvaluator probe(1);
-  probe.evaluate(system, test::identitySequence(system.sequenceLength));
-  EXPECT_EQ(system.placedParts, 5);
-  test::restoreParts(system);
+  EXPECT_EQ(
+      probe.evaluate(project, test::identitySequence(project.sequenceLength)).measure.placedCount,
+      5);
   test::Draw draw(5);
-  expectFastMatchesReference(system, sequencesFor(system.sequenceLength, 3, draw), "public five");
+  expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 3, draw), "public five");
 }
 
-TEST(FastEvaluation, ASecondSystemWithOtherCellsDropsWhatWasKept) {
-  // One evaluator, two systems in turn: shapes kept for the first must not leak into the
+TEST(FastEvaluation, ASecondProjectWithOtherCellsDropsWhatWasKept) {
+  // One evaluator, two projects in turn: shapes kept for the first must not leak into the
   // second, whose cell edge and orientations differ.
-  PackingSystem first = test::smallProject(2);
-  PackingSystem second = test::smallProject(3);
+  Project first = test::smallProject(2);
+  Project second = test::smallProject(3);
   second.PBSL = 0.7;
   for (Part& part : second.parts) part.cellSide = 0.7;
-  second.parts.copyInto(second.masterParts);
-  buildGrid(second);
   FastEvaluator fast(2);
-  for (PackingSystem* system : {&first, &second, &first}) {
-    const PackingSequence identity = test::identitySequence(system->sequenceLength);
-    const double e = evaluate(*system, identity);
-    const Outcome expected = outcomeOf(*system, e);
-    test::restoreParts(*system);
-    const double f = fast.evaluate(*system, identity);
-    expectSame(expected, outcomeOf(*system, f), "PBSL " + std::to_string(system->PBSL));
-    test::restoreParts(*system);
+  for (const Project* project : {&first, &second, &first}) {
+    const PackingSequence identity = test::identitySequence(project->sequenceLength);
+    expectSame(referenceOutcome(*project, identity, PlacementRule::lowestPoint),
+               fastOutcome(fast, *project, identity), "PBSL " + std::to_string(project->PBSL));
   }
 }
 

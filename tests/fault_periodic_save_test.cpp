@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "search/optimizer.h"
 #include "search/random.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
@@ -23,10 +24,10 @@ constexpr const char* kSequenceFile = "ID_Type_SequenceForPack.txt";
 /// One search in a scratch folder of its own, with a stand-in evaluation that costs the
 /// manual clock costOf(evaluation number) seconds and looks at the folder before it scores.
 struct SavingSearch {
-  SavingSearch() : system(test::projectWithTypes({3, 2, 2})) {
-    system.container = test::box({0, 0, 0}, {10, 10, 10});
-    system.PBSL = 1.0;
-    system.RN = 1;
+  SavingSearch() : project(test::projectWithTypes({3, 2, 2})) {
+    project.container = test::box({0, 0, 0}, {10, 10, 10});
+    project.PBSL = 1.0;
+    project.RN = 1;
   }
 
   /// The sequence file as it stood at each evaluation: the start, one per iteration, the
@@ -35,7 +36,7 @@ struct SavingSearch {
     test::WorkingDirectory inside(folder.path(""));
     std::vector<std::string> seen;
     options.iterations = iterations;
-    options.evaluator = [&](PackingSystem&, const PackingSequence& s) {
+    options.evaluator = [&](const Project& p, const PackingSequence& s) {
       const int evaluation = static_cast<int>(seen.size());
       seen.push_back(test::readBytes(options.sequenceFileName));
       if (beforeEvaluation) beforeEvaluation(evaluation);
@@ -43,10 +44,10 @@ struct SavingSearch {
       long score = 0;
       for (std::size_t i = 0; i < s.items.size(); ++i)
         score += static_cast<long>(i + 1) * s.items[i];
-      return 0.3 + static_cast<double>(score % 97) / 200.0;
+      return test::layoutScoring(p, 0.3 + static_cast<double>(score % 97) / 200.0);
     };
     Random random;
-    optimize(system, {console, clock, random}, options);
+    optimize(project, {console, clock, random}, options);
     return seen;
   }
 
@@ -55,7 +56,7 @@ struct SavingSearch {
   }
 
   test::ScratchFolder folder;
-  PackingSystem system;
+  Project project;
   platform::ManualClock clock{1000};
   platform::BufferConsole console;
   std::function<int(int)> costOf;  // seconds of an evaluation; empty: 2

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "mesh/import_project.h"
-#include "mesh/layout_export.h"
 #include "formats/polyhedron_reader.h"
 #include "formats/project_loader.h"
+#include "mesh/import_project.h"
+#include "mesh/layout_export.h"
 #include "placement/evaluation.h"
 #include "placement/invariants.h"
 #include "placement/occupancy_grid.h"
+#include "placement/placement.h"
 #include "support/exported_meshes.h"
 #include "support/packing.h"
 #include "support/project.h"
@@ -60,23 +61,23 @@ TEST(ImportRoundTrip, ImportedBracketsPackApartAndExportWithTheirOwnShape) {
   createProject(folder.path("project.txt"), settings, {{folder.path("bracket.obj"), 4}}, log);
 
   test::WorkingDirectory inside(folder.path(""));
-  PackingSystem system;
-  loadProject(system, "project.txt");
-  buildGrid(system);
-  system.buildOrientations();
-  const PackingSequence sequence = test::identitySequence(system.sequenceLength);
-  evaluate(system, sequence);
-  EXPECT_EQ(layoutViolations(system, sequence), "");
-  ASSERT_EQ(placedIds(system, sequence).size(), 4u);
+  Project project;
+  loadProject(project, "project.txt");
+  buildOrientations(project);
+  const PackingSequence sequence = test::identitySequence(project.sequenceLength);
+  PlacementState state(project);
+  const Layout layout = evaluate(state, sequence);
+  EXPECT_EQ(layoutViolations(project, layout, state.grid, sequence), "");
+  ASSERT_EQ(placedIds(layout, sequence).size(), 4u);
 
-  writeLayoutExport(system, "layout.obj", false);
+  writeLayoutExport(project, layout, "layout.obj", {});
   const std::vector<MeshObject> exported = test::objectsOfObj(test::readBytes("layout.obj"));
   const Polyhedron imported = readPolyhedron("bracket.txt");
   ASSERT_EQ(exported.size(), 4u);
   for (int i = 0; i < 4; ++i) {
     const MeshObject& object = exported[static_cast<std::size_t>(i)];
     EXPECT_EQ(object.name, "bracket#" + std::to_string(i));
-    EXPECT_EQ(object.vertices, system.parts[i].vertices);
+    EXPECT_EQ(object.vertices, state.solids[static_cast<std::size_t>(i)].vertices);
     expectRigidImage(object.vertices, imported.vertices);
     EXPECT_NEAR(test::volumeOf(object), 12.0, 1e-9);  // a mirror image would come out negative
   }

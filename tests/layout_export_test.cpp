@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/arguments.h"
+#include "app/layout_extras.h"
 #include "app/run.h"
 #include "mesh/mesh_writer_3mf.h"
 #include "model/input_error.h"
@@ -51,8 +52,10 @@ std::vector<std::string> namesOf(const std::vector<MeshObject>& objects) {
 
 /// The layout in every format, read back with the plain readers.
 struct Exports {
-  explicit Exports(const PackingSystem& system, bool withContainer) {
-    const std::vector<MeshObject> objects = layoutObjects(system, withContainer);
+  Exports(const Project& project, bool withContainer)
+      : Exports(project, parkedLayout(project), withContainer) {}
+  Exports(const Project& project, const Layout& layout, bool withContainer) {
+    const std::vector<MeshObject> objects = layoutObjects(project, layout, {withContainer});
     std::ostringstream objText, stlText;
     writeObj(objText, objects);
     writeAsciiStl(stlText, objects);
@@ -116,27 +119,30 @@ Lib3mfView readWithLib3mf(std::string bytes) {
 }
 
 TEST(LayoutExport, OneObjectPerPartNamedByIdAndTheContainerOnlyWhenAsked) {
-  const PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}, "box"),
-                                                {test::lShape("bracket"), test::cube(1)}, 1, 1);
+  const Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}, "box"),
+                                            {test::lShape("bracket"), test::cube(1)}, 1, 1);
   const std::vector<std::string> parts{"bracket#0", "cube#1"};
-  const Exports without(system, false);
-  const Exports with(system, true);
+  const Exports without(project, false);
+  const Exports with(project, true);
   for (const auto* objects : {&without.obj, &without.stl, &without.threeMf})
     EXPECT_EQ(namesOf(*objects), parts);
   for (const auto* objects : {&with.obj, &with.stl, &with.threeMf}) {
     EXPECT_EQ(namesOf(*objects), (std::vector<std::string>{"bracket#0", "cube#1", "container"}));
-    EXPECT_EQ(pointSet(objects->back().vertices), pointSet(system.container.vertices));
+    EXPECT_EQ(pointSet(objects->back().vertices), pointSet(project.container.vertices));
   }
   // Parts are exported where they stand: here still parked on the container's corner.
-  EXPECT_EQ(with.obj[1].vertices, system.parts[1].vertices);
+  EXPECT_EQ(with.obj[1].vertices, project.parts[1].vertices);
 }
 
 TEST(LayoutExport, EveryFormatReadsBackAsTheSameSolidToTheLastBit) {
-  PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {9, 9, 9}), {uShape()}, 1, 1);
+  const Project project = test::makeProject(test::box({0, 0, 0}, {9, 9, 9}), {uShape()}, 1, 1);
   // Coordinates that need all 17 digits; the end faces are non-convex.
-  Part& placed = system.parts[0];
+  PartPlacement moved = parkedPlacement(project, 0);
+  addMove(moved.motion, {0.1, 1.0 / 3.0, 0.2});
+  const Layout layout = makeLayout(project, {moved});
+  Part placed = project.parts[0];
   placed.translate({0.1, 1.0 / 3.0, 0.2});
-  const Exports exports(system, false);
+  const Exports exports(project, layout, false);
   for (const auto* objects : {&exports.obj, &exports.stl, &exports.threeMf}) {
     ASSERT_EQ(objects->size(), 1u);
     const MeshObject& read = objects->front();
@@ -154,9 +160,9 @@ TEST(LayoutExport, EveryFormatReadsBackAsTheSameSolidToTheLastBit) {
 TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
   Polyhedron oddName = test::tetrahedron("a&b<\"c\">");
   Polyhedron notUtf8 = test::cube(1, "gb\xb7\xd6");  // GBK, shown as its character
-  const PackingSystem system =
-      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}), {uShape(), oddName, notUtf8}, 1, 1);
-  const std::vector<MeshObject> objects = layoutObjects(system, true);
+  const Project project =
+      test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {uShape(), oddName, notUtf8}, 1, 1);
+  const std::vector<MeshObject> objects = layoutObjects(project, parkedLayout(project), {true});
   const std::string bytes = threeMfPackage(objects);
   EXPECT_EQ(threeMfPackage(objects), bytes);
 
@@ -183,12 +189,11 @@ TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
 }
 
 TEST(LayoutExport, UnwritableTargetIsBadOutputNamingTheFile) {
-  const PackingSystem system =
-      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
+  const Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
   test::ScratchFolder folder;
   for (const std::string& path : {folder.path("missing/layout.3mf"), folder.path("layout.ply")}) {
     try {
-      writeLayoutExport(system, path, false);
+      writeLayoutExport(project, parkedLayout(project), path, {});
       ADD_FAILURE() << path << " was written";
     } catch (const InputError& error) {
       EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
@@ -215,32 +220,34 @@ TEST(ExportArguments, PathsAreTakenFromTheStartingFolderAndCheckedForAFormat) {
 
 TEST(ExportArguments, PauseWritesTheExportUnderItsBaseNameInTheWorkingFolder) {
   test::ScratchFolder folder;
-  PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
+  Project project = test::makeProject(test::box({0, 0, 0}, {6, 6, 6}), {test::cube(1)}, 1, 1);
   Arguments arguments = parseArguments({"--export", "final.stl", "--no-picture"}, "/nowhere");
   {
     test::WorkingDirectory inside(folder.path(""));
-    layoutExtrasFor(arguments)(system, "snap");
+    for (const ExtraLayoutFile& extra : layoutExtrasFor(arguments))
+      extra.write(project, parkedLayout(project), "snap" + extra.suffix);
   }
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"snap.stl"});
   EXPECT_EQ(test::objectsOfStl(test::readBytes(folder.path("snap.stl"))).size(), 1u);
 }
 
 TEST(LayoutExport, AGbkNamedPartIsNamedInUtf8InEveryFormat) {
-  // "测试件" as a polyhedron file written on a Chinese system holds it, in GBK.
+  // "测试件" as a polyhedron file written on a Chinese project holds it, in GBK.
   const std::string gbk = "\xB2\xE2\xCA\xD4\xBC\xFE";
   const std::string utf8 = "\xE6\xB5\x8B\xE8\xAF\x95\xE4\xBB\xB6";
-  const PackingSystem system =
-      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, gbk)}, 1, 1);
-  const Exports exports(system, false);
+  const Project project =
+      test::makeProject(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, gbk)}, 1, 1);
+  const Exports exports(project, false);
   for (const auto* objects : {&exports.obj, &exports.stl, &exports.threeMf})
     EXPECT_EQ(namesOf(*objects), std::vector<std::string>{utf8 + "#0"});
-  const Lib3mfView view = readWithLib3mf(threeMfPackage(layoutObjects(system, false)));
+  const Lib3mfView view =
+      readWithLib3mf(threeMfPackage(layoutObjects(project, parkedLayout(project), {})));
   ASSERT_TRUE(view.read);
   EXPECT_EQ(view.warnings, 0u);
   EXPECT_EQ(view.names, std::vector<std::string>{utf8 + "#0"});
   // A name already in UTF-8 stays as it is.
-  const PackingSystem same =
-      test::makeSystem(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, utf8)}, 1, 1);
+  const Project same =
+      test::makeProject(test::box({0, 0, 0}, {6, 6, 6}, "box"), {test::cube(1, utf8)}, 1, 1);
   EXPECT_EQ(namesOf(Exports(same, false).obj), std::vector<std::string>{utf8 + "#0"});
 }
 

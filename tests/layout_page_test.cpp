@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run.h"
+#include "app/arguments.h"
+#include "app/layout_extras.h"
 #include "formats/report_writer.h"
 #include "page/search_progress.h"
 #include "support/packing.h"
@@ -42,25 +43,23 @@ bool isUtf8(const std::string& text) {
   return ok && inLeft == 0;
 }
 
-// Two parts of two types: the first moved into the container's corner, the second still parked.
-PackingSystem twoPartLayout(const std::string& secondName) {
-  PackingSystem system = test::makeSystem(test::box({0, 0, 0}, {5, 5, 8}, "container"),
-                                          {test::box({0, 0, 0}, {3, 2, 1}, "slab"),
-                                           test::cube(1.5)},
-                                          1, 1);
-  system.parts[1].name = secondName;
-  system.masterParts[1].name = secondName;
-  system.partTypes = {{"slab", 0}, {secondName, 1}};
-  Part& slab = system.parts[0];
-  slab.translate(minus(Point{0, 0, 0}, slab.boxMin));
-  slab.placed = true;
-  return system;
-}
+// Two parts of two types: the first placed in the container's corner, the second still parked.
+struct TwoParts {
+  explicit TwoParts(const std::string& secondName)
+      : project(test::makeProject(
+            test::box({0, 0, 0}, {5, 5, 8}, "container"),
+            {test::box({0, 0, 0}, {3, 2, 1}, "slab"), test::cube(1.5, secondName)}, 1, 1)),
+        layout(makeLayout(
+            project, {posedPlacement(project, 0, -1, {0, 0, 0}), parkedPlacement(project, 1)})) {}
+  Project project;
+  Layout layout;
+};
 
 TEST(LayoutPage, CarriesEveryPartWithItsFiguresAndIsTheSameForTheSameLayout) {
-  PackingSystem system = twoPartLayout("cube");
+  const TwoParts two("cube");
+  const Project& project = two.project;
   SearchProgress progress{{20.5, 17.25}, {20.5, 18.0}};
-  const std::string html = layoutPageHtml(system, "Layout_zodedez", progress);
+  const std::string html = layoutPageHtml(project, two.layout, "Layout_zodedez", progress);
   const std::string data = dataOf(html);
   ASSERT_FALSE(data.empty());
   EXPECT_NE(data.find("{\"name\":\"slab\",\"id\":0,\"type\":0,\"placed\":true,\"position\":[0,0,0],"
@@ -75,19 +74,19 @@ TEST(LayoutPage, CarriesEveryPartWithItsFiguresAndIsTheSameForTheSameLayout) {
                       "\"current\":[20.5,18]}"),
             std::string::npos);
   // The figures are the final report's, character for character.
-  const std::vector<std::string> report = finalReportLines(system);
+  const std::vector<std::string> report = finalReportLines(two.layout.measure, "");
   EXPECT_NE(data.find("\"packingHeightText\":\"" + report[4].substr(15) + "\""), std::string::npos)
       << report[4];
   EXPECT_NE(data.find("\"packingDensityText\":\"" + report[5].substr(16) + "\""), std::string::npos)
       << report[5];
-  EXPECT_EQ(layoutPageHtml(system, "Layout_zodedez", progress), html);
+  EXPECT_EQ(layoutPageHtml(project, two.layout, "Layout_zodedez", progress), html);
 }
 
 TEST(LayoutPage, GbkNamesShowAsTheirCharactersAndNoNameCanBreakThePage) {
-  // "测" in GBK, as a file written on a Chinese system holds it, then markup that would end the
+  // "测" in GBK, as a file written on a Chinese project holds it, then markup that would end the
   // data early; a lone byte that starts no GBK character ends it.
-  PackingSystem system = twoPartLayout("\xB2\xE2</script><b>\"q\"\\\xFF");
-  const std::string html = layoutPageHtml(system, "t", {});
+  const TwoParts two("\xB2\xE2</script><b>\"q\"\\\xFF");
+  const std::string html = layoutPageHtml(two.project, two.layout, "t", {});
   const std::string data = dataOf(html);
   EXPECT_TRUE(isUtf8(html));
   EXPECT_EQ(data.find('<'), std::string::npos);
@@ -97,13 +96,13 @@ TEST(LayoutPage, GbkNamesShowAsTheirCharactersAndNoNameCanBreakThePage) {
 }
 
 TEST(LayoutPage, WritesTheFileOrReportsTheFailureNamingIt) {
-  PackingSystem system = twoPartLayout("cube");
+  const TwoParts two("cube");
   test::ScratchFolder folder;
-  writeLayoutPageFile(system, folder.path("Layout_zodedez.html"), {});
+  writeLayoutPageFile(two.project, two.layout, folder.path("Layout_zodedez.html"), {});
   EXPECT_EQ(test::readBytes(folder.path("Layout_zodedez.html")),
-            layoutPageHtml(system, "Layout_zodedez", {}));
+            layoutPageHtml(two.project, two.layout, "Layout_zodedez", {}));
   try {
-    writeLayoutPageFile(system, folder.path("missing/x.html"), {});
+    writeLayoutPageFile(two.project, two.layout, folder.path("missing/x.html"), {});
     FAIL() << "no error";
   } catch (const std::exception& error) {
     EXPECT_NE(std::string(error.what()).find("missing/x.html"), std::string::npos) << error.what();
@@ -111,13 +110,17 @@ TEST(LayoutPage, WritesTheFileOrReportsTheFailureNamingIt) {
 }
 
 TEST(LayoutPage, APauseWritesThePageWithTheSearchSoFarUnlessPicturesAreOff) {
-  PackingSystem system = twoPartLayout("cube");
-  auto reader = std::make_shared<SearchProgressReader>();
-  reader->consume("  初始排样序列:排样高度=20.5,排样效率=0.4\n");
+  const TwoParts two("cube");
+  auto progress = std::make_shared<PageProgress>();
+  progress->started({0.4, 20.5});
+  const auto pause = [&](const std::vector<ExtraLayoutFile>& extras) {
+    for (const ExtraLayoutFile& extra : extras)
+      extra.write(two.project, two.layout, "snap" + extra.suffix);
+  };
   test::ScratchFolder folder;
   {
     test::WorkingDirectory inside(folder.path(""));
-    layoutExtrasFor(parseArguments({}, "/nowhere"), reader)(system, "snap");
+    pause(layoutExtrasFor(parseArguments({}, "/nowhere"), {}, progress));
   }
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"snap.html", "snap.png"}));
   EXPECT_NE(dataOf(test::readBytes(folder.path("snap.html"))).find("\"best\":[20.5]"),
@@ -125,49 +128,58 @@ TEST(LayoutPage, APauseWritesThePageWithTheSearchSoFarUnlessPicturesAreOff) {
   test::ScratchFolder off;
   {
     test::WorkingDirectory inside(off.path(""));
-    layoutExtrasFor(parseArguments({"--no-picture"}, "/nowhere"), reader)(system, "snap");
+    pause(layoutExtrasFor(parseArguments({"--no-picture"}, "/nowhere"), {}, progress));
   }
   EXPECT_TRUE(off.entries().empty());
 }
 
-// Lines as the search writes them: a start, an accepted worse neighbour, a rejected one and a
-// new best.
-const char* const kSearchLog =
-    "欢迎使用TESSERA!\n"
-    "  初始排样序列:排样高度=20.0078,排样效率=0.444987\n"
-    "第1次模拟退火:\n  当前温度=0.01\n  最优排样效率=0.444987; 当前排样效率=0.444987\n"
-    "  生成的邻域排样序列:\n  排样效率=0.4;排样高度=22.25\n  随机数=0.1 ;接受概率=0.2\n"
-    "  邻域解次于当前解\n  邻域解被接受成为当前解\n  邻域解次于最优解\n"
-    "第2次模拟退火:\n  生成的邻域排样序列:\n  排样效率=0.3;排样高度=30\n"
-    "  邻域解次于当前解\n  邻域解被拒绝成为当前解\n  邻域解次于最优解\n"
-    "第3次模拟退火:\n  生成的邻域排样序列:\n  排样效率=0.6;排样高度=14.5\n"
-    "  邻域解优于当前解\n  邻域解被接受成为当前解\n  邻域解优于最优解\n";
-
-TEST(SearchProgress, FollowsBestAndCurrentHeightThroughTheLogInAnyPieces) {
-  const std::string log = kSearchLog;
-  for (std::size_t piece : {log.size(), std::size_t{1}, std::size_t{7}}) {
-    SearchProgressReader reader;
-    for (std::size_t i = 0; i < log.size(); i += piece) reader.consume(log.substr(i, piece));
-    EXPECT_EQ(reader.progress().best, (std::vector<double>{20.0078, 20.0078, 20.0078, 14.5}))
-        << piece;
-    EXPECT_EQ(reader.progress().current, (std::vector<double>{20.0078, 22.25, 22.25, 14.5}))
-        << piece;
-  }
+// The records of a search: a start, an accepted worse neighbour, a rejected one and a new
+// best. Each iteration is told as it begins and as it ends; only the end carries heights.
+void searchOf(PageProgress& progress) {
+  progress.started({0.444987, 20.0078});
+  const auto iteration = [&](int i, double height, bool accepted, bool newBest) {
+    IterationRecord record;
+    record.iteration = i;
+    progress.iterated(record);
+    record.finished = true;
+    record.neighbourHeight = height;
+    record.accepted = accepted;
+    record.newBest = newBest;
+    progress.iterated(record);
+  };
+  iteration(1, 22.25, true, false);
+  iteration(2, 30, false, false);
+  iteration(3, 14.5, true, true);
 }
 
-TEST(SearchProgress, WithSeveralChainsTheBestIsTheBestOfAllChains) {
-  SearchProgressReader reader;
-  reader.consume(kSearchLog);
+TEST(SearchProgress, FollowsBestAndCurrentHeightThroughTheRecords) {
+  PageProgress progress;
+  searchOf(progress);
+  EXPECT_EQ(progress.progress().best, (std::vector<double>{20.0078, 20.0078, 20.0078, 14.5}));
+  EXPECT_EQ(progress.progress().current, (std::vector<double>{20.0078, 22.25, 22.25, 14.5}));
+}
+
+TEST(SearchProgress, WithSeveralChainsTheBestIsTheBestOfAllChainsAndOnlyChainZeroIsCharted) {
+  PageProgress progress;
+  searchOf(progress);
   // Another chain found 12.25 before the meeting; chain 0's next iterations compare with it.
-  reader.consume(
-      "第1次链间交换 (2 条链, 每条已完成 3 次迭代): 最优排样效率=0.7, 最优排样高度=12.25, "
-      "由第 1 条链找到\n"
-      "第4次模拟退火:\n  生成的邻域排样序列:\n  排样效率=0.5;排样高度=17\n"
-      "  邻域解次于当前解\n  邻域解被接受成为当前解\n  邻域解次于最优解\n"
-      "第2次链间交换 (2 条链, 每条已完成 4 次迭代): 最优排样效率=0.6, 最优排样高度=14.5, "
-      "由第 0 条链找到\n");
-  EXPECT_EQ(reader.progress().best, (std::vector<double>{20.0078, 20.0078, 20.0078, 12.25, 12.25}));
-  EXPECT_EQ(reader.progress().current.back(), 17);
+  progress.exchanged({1, 2, 3, 0.7, 12.25, 1});
+  IterationRecord other;
+  other.chain = 1;
+  other.finished = true;
+  other.neighbourHeight = 11;
+  other.accepted = other.newBest = true;
+  progress.iterated(other);
+  IterationRecord fourth;
+  fourth.iteration = 4;
+  fourth.finished = true;
+  fourth.neighbourHeight = 17;
+  fourth.accepted = true;
+  progress.iterated(fourth);
+  progress.exchanged({2, 2, 4, 0.6, 14.5, 0});
+  EXPECT_EQ(progress.progress().best,
+            (std::vector<double>{20.0078, 20.0078, 20.0078, 12.25, 12.25}));
+  EXPECT_EQ(progress.progress().current.back(), 17);
 }
 
 TEST(SearchProgress, ALongSearchIsChartedWithAFewPointsKeepingItsEndsAndExtremes) {
@@ -204,11 +216,11 @@ TEST(SearchProgress, ALongSearchIsChartedWithAFewPointsKeepingItsEndsAndExtremes
 }
 
 TEST(SearchProgress, ANewSearchStartsANewRecord) {
-  SearchProgressReader reader;
-  reader.consume(kSearchLog);
-  reader.consume("  初始排样序列:排样高度=9.5,排样效率=0.9\n");
-  EXPECT_EQ(reader.progress().best, std::vector<double>{9.5});
-  EXPECT_EQ(reader.progress().current, std::vector<double>{9.5});
+  PageProgress progress;
+  searchOf(progress);
+  progress.started({0.9, 9.5});
+  EXPECT_EQ(progress.progress().best, std::vector<double>{9.5});
+  EXPECT_EQ(progress.progress().current, std::vector<double>{9.5});
 }
 
 }  // namespace

@@ -62,14 +62,14 @@ TEST(PartList, SortOfEmptyAndSingleListChangesNothing) {
   EXPECT_EQ(namesOf(one), "A");
 }
 
-TEST(PartList, PushFrontAndCopyIntoKeepOrderAndAreDeep) {
+TEST(PartList, PushFrontAndCopiesKeepOrderAndAreDeep) {
   PartList source;
   source.pushFront(named("B", 1));
   source.pushFront(named("A", 1));
   EXPECT_EQ(namesOf(source), "AB");
 
   PartList target = listOf({named("X", 1), named("Y", 1), named("Z", 1)});
-  source.copyInto(target);
+  target = source;
   EXPECT_EQ(namesOf(target), "AB");
   EXPECT_EQ(target.count(), 2);
 

@@ -19,6 +19,7 @@
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
+#include "placement/placement.h"
 #include "support/exported_meshes.h"
 #include "support/meshes.h"
 #include "support/packing.h"
@@ -180,7 +181,7 @@ TEST(PackingShape, SpacedLayoutKeepsItsDistancesInTheExportedOriginals) {
           << i << " and " << j;
 }
 
-TEST(PackingShape, RecordedMotionCarriesEveryFileVertexExactlyWherePlacementPutIt) {
+TEST(PackingShape, MotionCarriesEveryFileVertexExactlyWhereEitherPathPutIt) {
   test::ScratchFolder folder;
   test::writeBytes(folder.path("bracket.obj"), kBracketObj);
   test::writeBytes(folder.path("broken.obj"), kBrokenObj);
@@ -194,47 +195,30 @@ TEST(PackingShape, RecordedMotionCarriesEveryFileVertexExactlyWherePlacementPutI
   test::WorkingDirectory inside(folder.path(""));
   std::map<std::string, Polyhedron> files{{"bracket", readPolyhedron("bracket.txt")},
                                           {"broken", readPolyhedron("broken.txt")}};
-  PackingSystem reference;
-  loadProject(reference, "project.txt");
-  reference.recordMotion = true;
-  buildGrid(reference);
-  reference.buildOrientations();
-  PackingSystem fast = reference;
-  const PackingSequence sequence = test::identitySequence(reference.sequenceLength);
-  evaluate(reference, sequence);
+  Project project;
+  loadProject(project, "project.txt");
+  buildOrientations(project);
+  const PackingSequence sequence = test::identitySequence(project.sequenceLength);
+  PlacementState state(project);
+  const Layout reference = evaluate(state, sequence);
   FastEvaluator evaluator(2);
-  evaluator.evaluate(fast, sequence);
+  const Layout fast = evaluator.evaluate(project, sequence);
 
   int placed = 0;
-  for (int k = 0; k < reference.parts.count(); ++k) {
-    const Part& part = reference.parts[k];
-    EXPECT_EQ(fast.parts[k].motion.size(), part.motion.size());
-    placed += part.motion.size() > 1 ? 1 : 0;
-    const Polyhedron& file = files.at(part.name);
-    ASSERT_EQ(file.vertices.size(), part.vertices.size());
+  for (int k = 0; k < project.parts.count(); ++k) {
+    const PartPlacement& part = reference.parts[static_cast<std::size_t>(k)];
+    const Polyhedron& solid = state.solids[static_cast<std::size_t>(k)];
+    EXPECT_EQ(fast.parts[static_cast<std::size_t>(k)], part);
+    placed += part.placed ? 1 : 0;
+    const Polyhedron& file = files.at(solid.name);
+    ASSERT_EQ(file.vertices.size(), solid.vertices.size());
     for (std::size_t i = 0; i < file.vertices.size(); ++i) {
-      const Point p = applyMotion(part.motion, reference.orientationTable, file.vertices[i]);
-      ASSERT_EQ(p, part.vertices[i]) << part.name << "#" << part.id << " vertex " << i;
-      ASSERT_EQ(applyMotion(fast.parts[k].motion, fast.orientationTable, file.vertices[i]),
-                fast.parts[k].vertices[i]);
+      const Point p = applyMotion(part.motion, project.orientationTable, file.vertices[i]);
+      ASSERT_EQ(p, solid.vertices[i]) << solid.name << "#" << solid.id << " vertex " << i;
     }
+    EXPECT_EQ(placedSolid(project, fast, k).vertices, solid.vertices);
   }
   EXPECT_EQ(placed, 5);
-
-  // Without recording, both paths put every part in the same place and leave the motion as
-  // loaded.
-  PackingSystem quietReference = reference;
-  quietReference.recordMotion = false;
-  reference.masterParts.copyInto(quietReference.parts);
-  PackingSystem quietFast = quietReference;
-  evaluate(quietReference, sequence);
-  evaluator.evaluate(quietFast, sequence);
-  for (int k = 0; k < reference.parts.count(); ++k) {
-    EXPECT_EQ(quietReference.parts[k].vertices, reference.parts[k].vertices);
-    EXPECT_EQ(quietFast.parts[k].vertices, fast.parts[k].vertices);
-    EXPECT_EQ(quietReference.parts[k].motion.size(), reference.masterParts[k].motion.size());
-    EXPECT_EQ(quietFast.parts[k].motion.size(), reference.masterParts[k].motion.size());
-  }
 }
 
 TEST(PackingShape, ImporterRefusesWhatLeavesNoRoomAndWritesNothing) {

@@ -101,7 +101,7 @@ TEST(PlateImport, WrappedItemsRecordTheirItemSoTheExportFindsEachOriginal) {
   EXPECT_NE(test::readBytes(folder.path("project-meshes.txt"))
                 .find("Part\nassembly\nMesh\nplate.3mf\nItem\n3\nScale\n1\nChecksum\n"),
             std::string::npos);
-  const ExportSources sources = exportSourcesOf(folder.path("project.txt"), PackingSystem(), -1);
+  const ExportSources sources = exportSourcesOf(folder.path("project.txt"), Project(), -1);
   const OriginalMeshes* originals = &sources.originals;
   ASSERT_EQ(originals->size(), 4u);
   PointSet assembly;

@@ -120,86 +120,86 @@ const std::string kSmall = test::dataPath("projects/small");
 
 TEST(ProjectLoader, StartingState) {
   InFolder here(kSmall);
-  PackingSystem system;
-  loadProject(system, "project.txt");
+  Project project;
+  loadProject(project, "project.txt");
 
-  EXPECT_EQ(system.PBSL, 1.5);
-  EXPECT_EQ(system.RN, 4);
-  EXPECT_EQ(system.container.name, "Box_30x31x50");
-  EXPECT_EQ(system.container.boxMax, (Point{30, 31, 50}));
-  ASSERT_EQ(system.partTypes.size(), 3u);
+  EXPECT_EQ(project.PBSL, 1.5);
+  EXPECT_EQ(project.RN, 4);
+  EXPECT_EQ(project.container.name, "Box_30x31x50");
+  EXPECT_EQ(project.container.boxMax, (Point{30, 31, 50}));
+  ASSERT_EQ(project.partTypes.size(), 3u);
   const char* names[] = {"Cube_A", "Brick_B", "Cube_C"};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(system.partTypes[i].name, names[i]);
-    EXPECT_EQ(system.partTypes[i].typeIndex, i);
+    EXPECT_EQ(project.partTypes[i].name, names[i]);
+    EXPECT_EQ(project.partTypes[i].typeIndex, i);
   }
 
-  ASSERT_EQ(system.sequenceLength, 5);
-  ASSERT_EQ(system.parts.count(), 5);
+  ASSERT_EQ(project.sequenceLength, 5);
+  ASSERT_EQ(project.parts.count(), 5);
   for (int i = 0; i < 5; ++i) {
-    const Part& p = system.parts[i];
+    const Part& p = project.parts[i];
     EXPECT_EQ(p.name, i < 3 ? "Cube_A" : "Brick_B");
     EXPECT_EQ(p.id, i);
     EXPECT_EQ(p.cellSide, 1.5);
-    EXPECT_EQ(p.boxMin, system.container.boxMax);
+    EXPECT_EQ(p.boxMin, project.container.boxMax);
     if (i > 0) {
-      EXPECT_GE(system.parts[i - 1].volume, p.volume);
+      EXPECT_GE(project.parts[i - 1].volume, p.volume);
     }
   }
   // Brick_B spans (5,5,5)-(6,7,8) with its reference point at (5.5,6,5) in its file.
-  const Part& brick = system.parts[3];
+  const Part& brick = project.parts[3];
   EXPECT_EQ(brick.boxMax, (Point{31, 33, 53}));
   EXPECT_EQ(brick.referencePoint, (Point{30.5, 32, 50}));
   EXPECT_EQ(brick.edges[9].direction, (Point{0, 0, 3}));
   EXPECT_EQ(brick.faces[0].d, 50.0);
 
-  ASSERT_EQ(system.masterParts.count(), 5);
+  ASSERT_EQ(project.parts.count(), 5);
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(system.masterParts[i].id, system.parts[i].id);
-    EXPECT_EQ(system.masterParts[i].vertices, system.parts[i].vertices);
-    EXPECT_EQ(system.masterParts[i].referencePoint, system.parts[i].referencePoint);
+    EXPECT_EQ(project.parts[i].id, project.parts[i].id);
+    EXPECT_EQ(project.parts[i].vertices, project.parts[i].vertices);
+    EXPECT_EQ(project.parts[i].referencePoint, project.parts[i].referencePoint);
   }
 }
 
 TEST(ProjectLoader, EqualVolumesKeepReversedBlockOrder) {
   InFolder here(kSmall);
-  PackingSystem system;
-  loadProject(system, "tie.txt");  // CR LF lines; Cube_A x2, Brick_B x0, Cube_C x2
-  ASSERT_EQ(system.partTypes.size(), 3u);
-  EXPECT_EQ(system.partTypes[1].name, "Brick_B");
-  ASSERT_EQ(system.sequenceLength, 4);
-  EXPECT_EQ(system.parts[0].name, "Cube_C");
-  EXPECT_EQ(system.parts[1].name, "Cube_C");
-  EXPECT_EQ(system.parts[2].name, "Cube_A");
-  EXPECT_EQ(system.parts[3].name, "Cube_A");
-  EXPECT_EQ(system.parts[0].boxMin, system.parts[3].boxMin);
+  Project project;
+  loadProject(project, "tie.txt");  // CR LF lines; Cube_A x2, Brick_B x0, Cube_C x2
+  ASSERT_EQ(project.partTypes.size(), 3u);
+  EXPECT_EQ(project.partTypes[1].name, "Brick_B");
+  ASSERT_EQ(project.sequenceLength, 4);
+  EXPECT_EQ(project.parts[0].name, "Cube_C");
+  EXPECT_EQ(project.parts[1].name, "Cube_C");
+  EXPECT_EQ(project.parts[2].name, "Cube_A");
+  EXPECT_EQ(project.parts[3].name, "Cube_A");
+  EXPECT_EQ(project.parts[0].boxMin, project.parts[3].boxMin);
 }
 
 TEST(ProjectLoader, EndFileOnLineFiveGivesNoParts) {
   InFolder here(kSmall);
-  PackingSystem system;
-  loadProject(system, "no_parts.txt");
-  EXPECT_EQ(system.container.boxMax, (Point{30, 31, 50}));
-  EXPECT_TRUE(system.partTypes.empty());
-  EXPECT_EQ(system.sequenceLength, 0);
-  EXPECT_TRUE(system.parts.empty());
-  EXPECT_TRUE(system.masterParts.empty());
+  Project project;
+  loadProject(project, "no_parts.txt");
+  EXPECT_EQ(project.container.boxMax, (Point{30, 31, 50}));
+  EXPECT_TRUE(project.partTypes.empty());
+  EXPECT_EQ(project.sequenceLength, 0);
+  EXPECT_TRUE(project.parts.empty());
+  EXPECT_TRUE(project.parts.empty());
 }
 
 TEST(ProjectLoader, UnreadableFilesLeaveTheSystemUnchanged) {
   InFolder here(kSmall);
-  PackingSystem system;
-  system.RN = 7;
+  Project project;
+  project.RN = 7;
   try {
-    loadProject(system, "missing_part.txt");
+    loadProject(project, "missing_part.txt");
     FAIL();
   } catch (const InputError& e) {
     EXPECT_STREQ(e.what(), "文件\"nowhere.txt\"读取失败!");
   }
-  EXPECT_EQ(system.RN, 7);
-  EXPECT_EQ(system.container.vertexCount(), 0);
+  EXPECT_EQ(project.RN, 7);
+  EXPECT_EQ(project.container.vertexCount(), 0);
   try {
-    loadProject(system, "");
+    loadProject(project, "");
     FAIL();
   } catch (const InputError& e) {
     EXPECT_STREQ(e.what(), "文件\"\"读取失败!");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/input_error.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/solids.h"
 
@@ -18,62 +19,58 @@ Part slab(double zMin, double zMax, double volume) {
   return part;
 }
 
+/// The measure of the parts where their files have them, in the container.
+LayoutMeasure measureOf(const Polyhedron& container, const std::vector<Part>& parts) {
+  const Project project = test::loadedProject(container, parts, 1, 1);
+  return test::layoutAtSources(project).measure;
+}
+
 /// Container 30 x 31, parts of volume 5200 up to height 12.5.
-PackingSystem documentedExample() {
-  PackingSystem system;
-  system.container = test::box({0, 0, 0}, {30, 31, 40}, "container");
-  system.container.boxMin = {-1, -1, -1};  // stale; the report recomputes it
-  system.parts.pushFront(slab(0, 12.5, 3000));
-  system.parts.pushFront(slab(0, 7, 2200));
-  system.computingTimeText = "273.00 秒";
-  return system;
+LayoutMeasure documentedExample() {
+  return measureOf(test::box({0, 0, 0}, {30, 31, 40}, "container"),
+                   {slab(0, 7, 2200), slab(0, 12.5, 3000)});
 }
 
 TEST(ReportWriter, FinalReportExampleIsWrittenInGbk) {
   test::ScratchFolder folder;
-  PackingSystem system = documentedExample();
   const std::string path = folder.path("report.txt");
   test::writeBytes(path, std::string(5000, 'x'));
-  const std::vector<std::string> lines = writeFinalReport(system, path);
+  const std::vector<std::string> lines = writeFinalReport(documentedExample(), "273.00 秒", path);
   EXPECT_EQ(test::readBytes(path),
             test::readBytes(test::dataPath("golden/final_report_example.txt")));
   EXPECT_EQ(lines,
             (std::vector<std::string>{"Calculating Time:273.00 秒", "Volume of All Parts:5200",
                                       "Length of Container:30", "Width of Container:31",
                                       "Packing Height:12.5", "Packing Density:44.7312%"}));
-  EXPECT_EQ(system.container.boxMin, (Point{0, 0, 0}));
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"report.txt"}));
 }
 
 TEST(ReportWriter, HeightCountsEveryPartFromTheContainerBottomAndNeverBelowIt) {
-  PackingSystem system;
-  system.container = test::box({0, 0, 5}, {30, 31, 40}, "container");
-  system.parts.pushFront(slab(-8, 3, 100));  // lower than the container's bottom
-  std::vector<std::string> lines = finalReportLines(system);
+  const Polyhedron container = test::box({0, 0, 5}, {30, 31, 40}, "container");
+  const Part low = slab(-8, 3, 100);  // lower than the container's bottom
+  std::vector<std::string> lines = finalReportLines(measureOf(container, {low}), "");
   EXPECT_EQ(lines[4], "Packing Height:0");
   EXPECT_EQ(lines[5], "Packing Density:inf%");
 
-  system.parts.pushFront(slab(40, 52.5, 100));  // parked above the container
-  lines = finalReportLines(system);
+  // Parked above the container.
+  lines = finalReportLines(measureOf(container, {slab(40, 52.5, 100), low}), "");
   EXPECT_EQ(lines[4], "Packing Height:47.5");
   EXPECT_EQ(lines[5], "Packing Density:0.452745%");  // 200 / (47.5 * 30 * 31) * 100
 }
 
 TEST(ReportWriter, WithoutPartsTheDensityIsNan) {
-  PackingSystem system;
-  system.container = test::box({0, 0, 0}, {30, 31, 40}, "container");
-  system.computingTimeText = "0.00 秒";
-  EXPECT_EQ(finalReportLines(system),
-            (std::vector<std::string>{"Calculating Time:0.00 秒", "Volume of All Parts:0",
-                                      "Length of Container:30", "Width of Container:31",
-                                      "Packing Height:0", "Packing Density:nan%"}));
+  EXPECT_EQ(
+      finalReportLines(measureOf(test::box({0, 0, 0}, {30, 31, 40}, "container"), {}), "0.00 秒"),
+      (std::vector<std::string>{"Calculating Time:0.00 秒", "Volume of All Parts:0",
+                                "Length of Container:30", "Width of Container:31",
+                                "Packing Height:0", "Packing Density:nan%"}));
 }
 
 TEST(ReportWriter, InterimReportHasIterationAndSeconds) {
   test::ScratchFolder folder;
-  PackingSystem system = documentedExample();
   const std::string path = folder.path("pause1.txt");
-  const std::vector<std::string> lines = writeInterimReport(system, path, 17, 12.345678);
+  const std::vector<std::string> lines =
+      writeInterimReport(documentedExample(), path, 17, 12.345678);
   const std::vector<std::string> expected = {"Volume of All Parts:5200", "Length of Container:30",
                                              "Width of Container:31",    "Packing Height:12.5",
                                              "Packing Density:44.7312%", "Iteration Number:17",
@@ -86,10 +83,9 @@ TEST(ReportWriter, InterimReportHasIterationAndSeconds) {
 
 TEST(ReportWriter, UnwritableFileIsReportedOnStandardError) {
   test::ScratchFolder folder;
-  PackingSystem system = documentedExample();
   for (const std::string& path : {folder.path("missing/report.txt"), folder.path("")}) {
     try {
-      writeInterimReport(system, path, 1, 1.0);
+      writeInterimReport(documentedExample(), path, 1, 1.0);
       FAIL() << path;
     } catch (const InputError& error) {
       EXPECT_STREQ(error.what(), "report file open error!");

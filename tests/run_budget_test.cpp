@@ -28,10 +28,10 @@ std::string refusal(const RunFigures& figures, std::int64_t available) {
 
 TEST(RunBudget, PartsWhoseSlideWouldNeverEndAreFoundHoweverTheyStand) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  std::vector<PackingSystem> systems;  // the parts found live in them
+  std::vector<Project> systems;  // the parts found live in them
   systems.reserve(8);
   const auto endless = [&](const Polyhedron& part, double pbsl) {
-    systems.push_back(test::loadedSystem(container, {test::cube(2), part}, pbsl, 2));
+    systems.push_back(test::loadedProject(container, {test::cube(2), part}, pbsl, 2));
     return findEndlessSlide(systems.back());
   };
   // A foil: strides of a quarter of 1e-7 through cells of 1.
@@ -58,9 +58,8 @@ TEST(RunBudget, PartsWhoseSlideWouldNeverEndAreFoundHoweverTheyStand) {
 
 TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const PackingSystem system =
-      test::loadedSystem(container, {test::cube(10), test::lShape()}, 0.03, 2);
-  const RunFigures figures = runFigures(system, 2);
+  const Project project = test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
+  const RunFigures figures = runFigures(project, 2);
   EXPECT_EQ(figures.gridX, 1001);
   EXPECT_EQ(figures.gridY, 1034);
   EXPECT_EQ(figures.gridZ, 1668);
@@ -86,8 +85,7 @@ TEST(RunBudget, AFineGridIsFiguredWithoutBeingMadeAndRefusedWhenMemoryIsShort) {
 
 TEST(RunBudget, EveryCopyOfSeveralChainsIsCounted) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const PackingSystem fine =
-      test::loadedSystem(container, {test::cube(10), test::lShape()}, 0.03, 2);
+  const Project fine = test::loadedProject(container, {test::cube(10), test::lShape()}, 0.03, 2);
   const RunFigures one = runFigures(fine, 2);
   const RunFigures five = runFigures(fine, 2, 5);
   EXPECT_EQ(five.totalGridBytes(), 5 * (one.gridBytes + one.bitmapBytes));
@@ -100,7 +98,7 @@ TEST(RunBudget, EveryCopyOfSeveralChainsIsCounted) {
   EXPECT_NE(describeRunFigures(five, -1).find("共 5 份"), std::string::npos);
   EXPECT_EQ(describeRunFigures(one, -1).find("份"), std::string::npos);
 
-  const PackingSystem turned = test::loadedSystem(container, {test::cube(10)}, 1, 50);
+  const Project turned = test::loadedProject(container, {test::cube(10)}, 1, 50);
   const std::string shapes = refusal(runFigures(turned, 2, 3), 8 * kGiB);
   EXPECT_NE(shapes.find("共 3 份"), std::string::npos) << shapes;
   EXPECT_NE(shapes.find("请选用更小的 RN或更少的链。"), std::string::npos) << shapes;
@@ -108,8 +106,8 @@ TEST(RunBudget, EveryCopyOfSeveralChainsIsCounted) {
 
 TEST(RunBudget, AnOrientationTableWhoseShapesWouldNotFitIsRefused) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
-  const PackingSystem system = test::loadedSystem(container, {test::cube(10)}, 1, 50);
-  const RunFigures figures = runFigures(system, 2);
+  const Project project = test::loadedProject(container, {test::cube(10)}, 1, 50);
+  const RunFigures figures = runFigures(project, 2);
   EXPECT_EQ(figures.orientations, 490200);
   // Measured: 16.8 KB a turned and voxelised cube with its hierarchies (RN 14 against RN 10),
   // about 8.2 GB for the 490200 orientations of RN 50.
@@ -149,11 +147,11 @@ Polyhedron finelyMeshedCube(int k) {
 TEST(RunBudget, AFinelyMeshedPartPaysForTheFacesNearItsSamplesNotForAll) {
   const Polyhedron container = test::box({0, 0, 0}, {30, 31, 50});
   const double coarse =
-      runFigures(test::loadedSystem(container, {test::cube(10)}, 0.25, 2), 1).evaluationSeconds;
+      runFigures(test::loadedProject(container, {test::cube(10)}, 0.25, 2), 1).evaluationSeconds;
   const Polyhedron meshed = finelyMeshedCube(20);
   ASSERT_EQ(meshed.faces.size(), 2400u);
   const double fine =
-      runFigures(test::loadedSystem(container, {meshed}, 0.25, 2), 1).evaluationSeconds;
+      runFigures(test::loadedProject(container, {meshed}, 0.25, 2), 1).evaluationSeconds;
   // 400 times the faces, but rows of samples and the face hierarchy meet only the faces near
   // them: four such parts took 0.13 s of processor time against 0.03 s for plain cubes. An
   // estimate that paid for every face (400 times) or for none would be far off either way.
@@ -162,8 +160,8 @@ TEST(RunBudget, AFinelyMeshedPartPaysForTheFacesNearItsSamplesNotForAll) {
 }
 
 TEST(RunBudget, TheBundledSizesPassQuietly) {
-  const PackingSystem system = test::smallProject(4);
-  const RunFigures figures = runFigures(system, 2);
+  const Project project = test::smallProject(4);
+  const RunFigures figures = runFigures(project, 2);
   EXPECT_LT(figures.evaluationSeconds, 1.0);
   EXPECT_FALSE(largeRun(figures));
   EXPECT_LT(figures.gridBytes + figures.bitmapBytes + figures.shapeBytes, 64 << 20);

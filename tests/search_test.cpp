@@ -14,6 +14,7 @@
 #include "search/optimizer.h"
 #include "search/random.h"
 #include "support/outputs.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
@@ -28,39 +29,42 @@ using test::occurrences;
 struct SearchRun {
   std::function<void(int)> onEvaluation;  // called with the evaluation's number, from 1
 
-  explicit SearchRun(std::vector<int> copies) : system(test::projectWithTypes(copies)) {
-    system.container = test::box({0, 0, 0}, {10, 10, 10});
-    system.PBSL = 1.0;
-    system.RN = 1;
+  explicit SearchRun(std::vector<int> copies) : project(test::projectWithTypes(copies)) {
+    project.container = test::box({0, 0, 0}, {10, 10, 10});
+    project.PBSL = 1.0;
+    project.RN = 1;
   }
 
   void run(platform::BufferConsole& console, std::optional<int> iterations = std::nullopt) {
     test::WorkingDirectory inside(folder.path(""));
     SearchOptions options = settings;
     options.iterations = iterations;
-    options.evaluator = [this](PackingSystem&, const PackingSequence& s) {
+    options.evaluator = [this](const Project& p, const PackingSequence& s) {
       ++evaluations;
       clock.advance(2000);
       if (onEvaluation) onEvaluation(evaluations);
-      if (constantEfficiency > 0) return constantEfficiency;
+      if (constantEfficiency > 0) return test::layoutScoring(p, constantEfficiency);
       int at = 0;
       while (s.items[static_cast<std::size_t>(at)] != 0) ++at;
-      return 0.4 + 0.01 * at;
+      return test::layoutScoring(p, 0.4 + 0.01 * at);
     };
-    options.layoutExtras = [this](PackingSystem&, const std::string& baseName) {
-      extras.push_back(baseName);
-    };
+    // Written at a pause only: no name at the end of the run.
+    options.extras.push_back(
+        {"", "", false, [this](const Project&, const Layout&, const std::string& baseName) {
+           extras.push_back(baseName);
+         }});
     Random random(seed);
-    optimize(system, {console, clock, random}, options);
+    computingTimeText = optimize(project, {console, clock, random}, options).computingTimeText;
   }
 
   std::string file(const std::string& name) const { return test::readBytes(folder.path(name)); }
 
   test::ScratchFolder folder;
-  PackingSystem system;
+  Project project;
   platform::ManualClock clock{1000};
   int evaluations = 0;
   std::vector<std::string> extras;  // base names the layout extras were asked for
+  std::string computingTimeText;    // of the last run
   double constantEfficiency = 0.0;
   SearchOptions settings;  // the options of the run, less what run() sets
   std::uint32_t seed = Random::kDefaultSeed;
@@ -84,7 +88,7 @@ TEST(Search, PauseSavesTheBestLayoutThenStopsAndPausesStayOutOfTheTime) {
   // Two seconds per evaluation: iterations 1 and 2 count, the interim layout does not.
   EXPECT_NE(out.find("Total Computing time =6s.\n"), std::string::npos);
   EXPECT_NE(out.find("Pausing time =2s.\n"), std::string::npos);
-  EXPECT_EQ(search.system.computingTimeText, "4.00 秒");
+  EXPECT_EQ(search.computingTimeText, "4.00 秒");
 
   const std::string interim = search.file("saved.txt");
   EXPECT_NE(interim.find("Iteration Number:1\n"), std::string::npos);

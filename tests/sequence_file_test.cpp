@@ -22,16 +22,16 @@ PackingSequence sequenceOf(std::vector<std::int32_t> items, double efficiency) {
 std::string example() { return test::readBytes(test::dataPath("golden/sequence_example.txt")); }
 
 /// The example's project: ids 0..2 of type 0, ids 3..4 of type 1.
-PackingSystem exampleProject() { return test::projectWithTypes({3, 2}); }
+Project exampleProject() { return test::projectWithTypes({3, 2}); }
 
-SequenceFileContents read(const PackingSystem& system, const std::string& text) {
+SequenceFileContents read(const Project& project, const std::string& text) {
   std::istringstream in(text);
-  return readSequenceFile(system, in);
+  return readSequenceFile(project, in);
 }
 
-std::string written(const PackingSystem& system, const SequenceFileContents& contents) {
+std::string written(const Project& project, const SequenceFileContents& contents) {
   std::ostringstream out;
-  writeSequenceFile(out, system, contents.archive, contents.idSequence);
+  writeSequenceFile(out, project, contents.archive, contents.idSequence);
   return out.str();
 }
 
@@ -58,8 +58,8 @@ TEST(SequenceFile, EmptyArchiveGivesFourLinesAndNoPartsNoItemLines) {
 }
 
 TEST(SequenceFile, DocumentedExampleReadsAndWritesBackLineForLine) {
-  const PackingSystem system = exampleProject();
-  const SequenceFileContents contents = read(system, example());
+  const Project project = exampleProject();
+  const SequenceFileContents contents = read(project, example());
   ASSERT_TRUE(contents.hasIdSequence);
   EXPECT_TRUE(contents.hasFileEnd);
   EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{3, 0, 1, 4, 2}));
@@ -68,17 +68,17 @@ TEST(SequenceFile, DocumentedExampleReadsAndWritesBackLineForLine) {
   EXPECT_EQ(contents.archive.entries().front().items, (std::vector<std::int32_t>{1, 0, 0, 1, 0}));
   EXPECT_EQ(contents.archive.entries().back().items, (std::vector<std::int32_t>{0, 0, 0, 1, 1}));
   EXPECT_EQ(contents.archive.entries().back().efficiency, 0.6012);
-  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+  EXPECT_EQ(checkSequenceFile(project, contents), std::nullopt);
 
-  EXPECT_EQ(written(system, contents), example());
+  EXPECT_EQ(written(project, contents), example());
   test::ScratchFolder folder;
   const std::string path = folder.path("ID_Type_SequenceForPack.txt");
-  writeSequenceFile(system, contents.archive, path, contents.idSequence);
+  writeSequenceFile(project, contents.archive, path, contents.idSequence);
   EXPECT_EQ(test::readBytes(path), example());
 }
 
 TEST(SequenceFile, ReadingFollowsTheScanRules) {
-  const PackingSystem system = exampleProject();
+  const Project project = exampleProject();
 
   // Stored order is re-sorted on reading; an equal efficiency goes after the earlier entry.
   const std::string unsorted =
@@ -89,35 +89,35 @@ TEST(SequenceFile, ReadingFollowsTheScanRules) {
       "Optimal IDSequenceForPack\nPacking Efficiency=0.1\n0,1,2,3,4\n"
       "Optimal IDSequenceForPack\nPacking Efficiency=0.2\n4,3,2,1,0\n#FileEnd\n"
       "TypeSequenceForPack\nPacking Efficiency=0.9\n1,1,0,0,0\n";
-  SequenceFileContents contents = read(system, unsorted);
+  SequenceFileContents contents = read(project, unsorted);
   EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{4, 3, 2, 1, 0}));
   EXPECT_EQ(contents.idSequence.efficiency, 0.2);
   std::vector<std::vector<std::int32_t>> order;
   for (const PackingSequence& entry : contents.archive) order.push_back(entry.items);
   EXPECT_EQ(order, (std::vector<std::vector<std::int32_t>>{
                        {1, 1, 0, 0, 0}, {0, 0, 0, 1, 1}, {0, 1, 0, 1, 0}}));
-  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+  EXPECT_EQ(checkSequenceFile(project, contents), std::nullopt);
 
   // Windows line ends, blanks after commas and a missing final line end all read.
   std::string crlf;
   for (char c : replaced(example(), "3,0,1,4,2", "3, 0,\t1,  4, 2"))
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   crlf.resize(crlf.size() - 2);
-  contents = read(system, crlf);
+  contents = read(project, crlf);
   EXPECT_EQ(contents.idSequence.items, (std::vector<std::int32_t>{3, 0, 1, 4, 2}));
-  EXPECT_EQ(written(system, contents), example());
-  EXPECT_EQ(checkSequenceFile(system, contents), std::nullopt);
+  EXPECT_EQ(written(project, contents), example());
+  EXPECT_EQ(checkSequenceFile(project, contents), std::nullopt);
 
   // A blank before a comma stops the scan; the rest of the line is skipped.
-  contents = read(system, replaced(example(), "3,0,1,4,2", "3 ,0,1,4,2"));
-  ASSERT_TRUE(checkSequenceFile(system, contents).has_value());
-  EXPECT_EQ(*checkSequenceFile(system, contents), "第3行: 各项之间不是单个逗号");
+  contents = read(project, replaced(example(), "3,0,1,4,2", "3 ,0,1,4,2"));
+  ASSERT_TRUE(checkSequenceFile(project, contents).has_value());
+  EXPECT_EQ(*checkSequenceFile(project, contents), "第3行: 各项之间不是单个逗号");
   EXPECT_EQ(contents.archive.count(), 2);
   EXPECT_TRUE(contents.hasFileEnd);
 }
 
 TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
-  const PackingSystem system = exampleProject();
+  const Project project = exampleProject();
   const std::string text = example();
   const std::string junk(150, 'j');
   const std::vector<std::pair<std::string, std::string>> cases = {
@@ -145,31 +145,31 @@ TEST(SequenceFile, CheckNamesWhyAFileDoesNotFitTheProject) {
       {replaced(text, "#FileEnd", junk + "\n#FileEnd"), "第10行: 超过 98 个字符"},
   };
   for (const auto& [file, reason] : cases) {
-    const std::optional<std::string> found = checkSequenceFile(system, read(system, file));
+    const std::optional<std::string> found = checkSequenceFile(project, read(project, file));
     EXPECT_EQ(found.value_or("fits"), reason) << file;
   }
 
   // A comma after the last item closes the line, as the writer never puts it: the same file.
-  const SequenceFileContents closed =
-      read(system, replaced(replaced(text, "3,0,1,4,2", "3,0,1,4,2,"), "0,0,0,1,1", "0,0,0,1,1, "));
-  EXPECT_EQ(checkSequenceFile(system, closed).value_or("fits"), "fits");
-  EXPECT_EQ(closed.idSequence.items, read(system, text).idSequence.items);
+  const SequenceFileContents closed = read(
+      project, replaced(replaced(text, "3,0,1,4,2", "3,0,1,4,2,"), "0,0,0,1,1", "0,0,0,1,1, "));
+  EXPECT_EQ(checkSequenceFile(project, closed).value_or("fits"), "fits");
+  EXPECT_EQ(closed.idSequence.items, read(project, text).idSequence.items);
   EXPECT_EQ(closed.archive.count(), 2);
 
   // The file of a smaller project does not fit a larger one.
-  const PackingSystem larger = test::projectWithTypes({3, 3});
+  const Project larger = test::projectWithTypes({3, 3});
   EXPECT_EQ(checkSequenceFile(larger, read(larger, text)).value_or("fits"),
             "第3行: 项数少于项目的 6 个零件");
   // Contents built elsewhere are held to the same counts.
-  SequenceFileContents contents = read(system, text);
+  SequenceFileContents contents = read(project, text);
   contents.idSequence.items.pop_back();
-  EXPECT_EQ(checkSequenceFile(system, contents).value_or("fits"),
+  EXPECT_EQ(checkSequenceFile(project, contents).value_or("fits"),
             "ID序列: 有 4 项, 而项目有 5 个零件");
 }
 
 TEST(SequenceFile, FailedWriteKeepsTheOldFileAndIsReported) {
   test::ScratchFolder folder;
-  const PackingSystem system = exampleProject();
+  const Project project = exampleProject();
   const std::string path = folder.path("pause_ID_Type_SequenceForPack.txt");
   test::writeBytes(path, example());
 
@@ -181,7 +181,7 @@ TEST(SequenceFile, FailedWriteKeepsTheOldFileAndIsReported) {
     const test::FileSizeLimit limit(4096);
     ASSERT_TRUE(limit.active());
     try {
-      writeSequenceFile(system, big, path, sequenceOf({0, 1, 2, 3, 4}, 0.5));
+      writeSequenceFile(project, big, path, sequenceOf({0, 1, 2, 3, 4}, 0.5));
     } catch (const InputError& error) {
       reported = true;
       EXPECT_STREQ(error.what(), "ID_Type_SequenceForPack.txt file open error!");

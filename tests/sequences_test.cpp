@@ -44,21 +44,20 @@ TEST(DrawSwapCount, FollowsTheWeightsAtTheirBoundaries) {
 }
 
 TEST(TypeSequence, MapsIdsThroughPartNamesAndKeepsEfficiency) {
-  PackingSystem system = test::projectWithTypes({3, 2});
-  EXPECT_EQ(toTypeSequence(system, sequenceOf({3, 0, 1, 4, 2}, 0.25)).items,
+  Project project = test::projectWithTypes({3, 2});
+  EXPECT_EQ(toTypeSequence(project, sequenceOf({3, 0, 1, 4, 2}, 0.25)).items,
             (std::vector<std::int32_t>{1, 0, 0, 1, 0}));
-  EXPECT_EQ(toTypeSequence(system, sequenceOf({3, 0, 1, 4, 2}, 0.25)).efficiency, 0.25);
+  EXPECT_EQ(toTypeSequence(project, sequenceOf({3, 0, 1, 4, 2}, 0.25)).efficiency, 0.25);
 
-  // The part is found by id wherever it stands in the list, and a duplicated type name
-  // resolves to its first type.
-  PackingSystem moved = test::projectWithTypes({1, 1, 1});
-  PartList reversed;
-  for (const Part& p : moved.parts) reversed.pushFront(p);
-  moved.parts = reversed;
-  EXPECT_EQ(toTypeSequence(moved, sequenceOf({0, 1, 2})).items,
-            (std::vector<std::int32_t>{0, 1, 2}));
+  // Each part's type is settled when the parts are made: a type name listed twice resolves to
+  // its first type, and an id sequence maps through that table.
+  Project moved = test::projectWithTypes({1, 1, 1});
+  EXPECT_EQ(toTypeSequence(moved, sequenceOf({2, 1, 0})).items,
+            (std::vector<std::int32_t>{2, 1, 0}));
   moved.partTypes[2].name = "T0";
-  moved.parts[0].name = "T0";  // the part with id 2
+  moved.sources[2].name = "T0";
+  parkParts(moved, {0, 1, 2});
+  EXPECT_EQ(moved.typeOfPart, (std::vector<int>{0, 1, 0}));
   EXPECT_EQ(toTypeSequence(moved, sequenceOf({2, 1, 0})).items,
             (std::vector<std::int32_t>{0, 1, 0}));
 }
@@ -81,20 +80,20 @@ TEST(MakeNeighbour, RetriesWithAccumulatedSwapsInDrawOrder) {
   // Three types; (0,1,2) and (0,2,1) are known. The first attempt swaps positions 2 and 1
   // (draws 41 -> one swap, 18467 % 3, 6334 % 3) into a known order; later attempts start from
   // there. The expected result and draw count follow the draw order by hand and script.
-  PackingSystem system = test::projectWithTypes({1, 1, 1});
+  Project project = test::projectWithTypes({1, 1, 1});
   TypeSequenceArchive archive;
   archive.insertSorted(sequenceOf({0, 1, 2}, 0.5));
   archive.insertSorted(sequenceOf({0, 2, 1}, 0.4));
   Random random;
   std::optional<PackingSequence> next =
-      makeNeighbour(system, sequenceOf({0, 1, 2}, 0.5), archive, random);
+      makeNeighbour(project, sequenceOf({0, 1, 2}, 0.5), archive, random);
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(next->items, (std::vector<std::int32_t>{1, 2, 0}));
   EXPECT_EQ(next->efficiency, 0.5);
   EXPECT_EQ(random.next(), 292);  // the 25th draw: 24 were used
 
   // Swapping two copies of one type gives a known type sequence; a new one comes first try.
-  PackingSystem five = test::projectWithTypes({3, 2});
+  Project five = test::projectWithTypes({3, 2});
   TypeSequenceArchive known;
   known.insertSorted(sequenceOf({0, 0, 0, 1, 1}, 0.6));
   Random fresh;
@@ -107,7 +106,7 @@ TEST(MakeNeighbour, RetriesWithAccumulatedSwapsInDrawOrder) {
 TEST(MakeNeighbour, MaxSwapsBoundsTheChangeAndOnlyPositiveValuesApply) {
   // Twenty parts of distinct types, nothing known: the first attempt is taken, so the
   // neighbour is current changed by exactly the drawn swaps.
-  PackingSystem system = test::projectWithTypes(std::vector<int>(20, 1));
+  Project project = test::projectWithTypes(std::vector<int>(20, 1));
   std::vector<std::int32_t> ids(20);
   std::iota(ids.begin(), ids.end(), 0);
   const PackingSequence current = sequenceOf(ids, 0.5);
@@ -115,7 +114,7 @@ TEST(MakeNeighbour, MaxSwapsBoundsTheChangeAndOnlyPositiveValuesApply) {
   const auto changed = [&](int maxSwaps, std::uint32_t seed) {
     Random random(seed);
     const std::optional<PackingSequence> next =
-        makeNeighbour(system, current, empty, random, maxSwaps);
+        makeNeighbour(project, current, empty, random, maxSwaps);
     int positions = 0;
     for (std::size_t i = 0; i < ids.size(); ++i) positions += next->items[i] != ids[i];
     return positions;
@@ -134,25 +133,25 @@ TEST(MakeNeighbour, MaxSwapsBoundsTheChangeAndOnlyPositiveValuesApply) {
 }
 
 TEST(MakeNeighbour, TwoTypesHaveOneNeighbourThenNone) {
-  PackingSystem system = test::projectWithTypes({1, 1});
+  Project project = test::projectWithTypes({1, 1});
   TypeSequenceArchive archive;
   archive.insertSorted(sequenceOf({0, 1}, 0.5));
   Random random;
   std::optional<PackingSequence> next =
-      makeNeighbour(system, sequenceOf({0, 1}, 0.5), archive, random);
+      makeNeighbour(project, sequenceOf({0, 1}, 0.5), archive, random);
   ASSERT_TRUE(next.has_value());
   EXPECT_EQ(next->items, (std::vector<std::int32_t>{1, 0}));
 
   archive.insertSorted(sequenceOf({1, 0}, 0.4));
-  EXPECT_TRUE(typeSequencesExhausted(system, archive));
+  EXPECT_TRUE(typeSequencesExhausted(project, archive));
   const int before = peek(random);
-  EXPECT_FALSE(makeNeighbour(system, sequenceOf({1, 0}, 0.4), archive, random).has_value());
+  EXPECT_FALSE(makeNeighbour(project, sequenceOf({1, 0}, 0.4), archive, random).has_value());
   EXPECT_EQ(random.next(), before);  // nothing was drawn
 }
 
 TEST(MakeNeighbour, ExhaustionCountsOnlyDistinctSequencesOfThisProject) {
-  PackingSystem single = test::projectWithTypes({1});
-  PackingSystem oneType = test::projectWithTypes({4});
+  Project single = test::projectWithTypes({1});
+  Project oneType = test::projectWithTypes({4});
   TypeSequenceArchive empty;
   EXPECT_FALSE(typeSequencesExhausted(single, empty));
   Random random;
@@ -165,7 +164,7 @@ TEST(MakeNeighbour, ExhaustionCountsOnlyDistinctSequencesOfThisProject) {
   EXPECT_FALSE(makeNeighbour(oneType, sequenceOf({3, 2, 1, 0}), allZero, random).has_value());
 
   // Duplicates and sequences of another project do not make up for a missing order.
-  PackingSystem two = test::projectWithTypes({1, 1});
+  Project two = test::projectWithTypes({1, 1});
   TypeSequenceArchive padded;
   padded.insertSorted(sequenceOf({0, 1}, 0.5));
   padded.insertSorted(sequenceOf({0, 1}, 0.5));
@@ -180,15 +179,15 @@ TEST(MakeNeighbour, ExhaustionCountsOnlyDistinctSequencesOfThisProject) {
 TEST(MakeNeighbour, EveryNeighbourIsNewUntilAllOrdersAreKnown) {
   // 2 + 1 + 1 parts: 12 type orders. Recording each neighbour must reach all of them, each
   // returned sequence a permutation of the ids, and then stop.
-  PackingSystem system = test::projectWithTypes({2, 1, 1});
+  Project project = test::projectWithTypes({2, 1, 1});
   TypeSequenceArchive archive;
   PackingSequence current = sequenceOf({0, 1, 2, 3}, 0.1);
-  archive.insertSorted(toTypeSequence(system, current));
+  archive.insertSorted(toTypeSequence(project, current));
   Random random;
   for (int i = 1; i < 12; ++i) {
-    std::optional<PackingSequence> next = makeNeighbour(system, current, archive, random);
+    std::optional<PackingSequence> next = makeNeighbour(project, current, archive, random);
     ASSERT_TRUE(next.has_value()) << i;
-    PackingSequence types = toTypeSequence(system, *next);
+    PackingSequence types = toTypeSequence(project, *next);
     EXPECT_FALSE(archive.contains(types));
     std::vector<std::int32_t> sorted = next->items;
     std::sort(sorted.begin(), sorted.end());
@@ -196,7 +195,7 @@ TEST(MakeNeighbour, EveryNeighbourIsNewUntilAllOrdersAreKnown) {
     archive.insertSorted(types);
     current = *next;
   }
-  EXPECT_FALSE(makeNeighbour(system, current, archive, random).has_value());
+  EXPECT_FALSE(makeNeighbour(project, current, archive, random).has_value());
 }
 
 }  // namespace

@@ -242,10 +242,11 @@ TEST(SqueezeHulls, ProofsAgreeWithTheExactTest) {
 TEST(SqueezeStart, PosesOfTheGreedyLayoutRealiseItsParts) {
   const test::LoadedExample quick = test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/quick");
   ASSERT_EQ(quick.start.size(), 7u);
-  for (const Part& part : quick.placed) {
-    ASSERT_TRUE(part.placed);
-    const Polyhedron realised =
-        realisePart(quick.problem, part.id, quick.start[static_cast<std::size_t>(part.id)]);
+  ASSERT_EQ(quick.placed.size(), 7u);
+  for (std::size_t id = 0; id < quick.placed.size(); ++id) {
+    ASSERT_TRUE(quick.layout.parts[id].placed);
+    const Polyhedron& part = quick.placed[id];
+    const Polyhedron realised = realisePart(quick.problem, static_cast<int>(id), quick.start[id]);
     ASSERT_EQ(realised.vertices.size(), part.vertices.size());
     for (std::size_t v = 0; v < part.vertices.size(); ++v) {
       EXPECT_NEAR(realised.vertices[v].x, part.vertices[v].x, 1e-9);

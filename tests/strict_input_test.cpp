@@ -10,7 +10,9 @@
 #include "formats/project_loader.h"
 #include "mesh/grid_slack.h"
 #include "model/input_error.h"
+#include "model/layout.h"
 #include "model/solid_checks.h"
+#include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
@@ -258,13 +260,13 @@ TEST(StrictInput, RnBelowOneIsRefusedSayingWhatRnDoes) {
 }
 
 // Loads a project of the given files (name -> text) from a scratch folder.
-struct Project {
-  explicit Project(const std::vector<std::pair<std::string, std::string>>& files) {
+struct LoadedFiles {
+  explicit LoadedFiles(const std::vector<std::pair<std::string, std::string>>& files) {
     for (const auto& [name, text] : files) test::writeBytes(folder.path(name), text);
   }
   std::vector<std::string> load() {
     test::WorkingDirectory inside(folder.path(""));
-    return loadProject(system, "project.txt");
+    return loadProject(project, "project.txt");
   }
   std::string error() {
     try {
@@ -275,7 +277,7 @@ struct Project {
     return "(no error)";
   }
   test::ScratchFolder folder;
-  PackingSystem system;
+  Project project;
 };
 
 const std::pair<std::string, std::string> kContainer{"container.txt",
@@ -292,38 +294,41 @@ TEST(StrictInput, DeclaredVolumesMustBePositiveAndAreComparedWithTheFaces) {
   }
   EXPECT_EQ(polyhedronError(boxWith(5, "-8")), "文件\"p.txt\"第5行: 体积必须是正数, 读到 \"-8\"");
 
-  Project close({kContainer, projectOf({"a.txt"}), {"a.txt", boxText("a", 2, 2, 2, "8.05")}});
+  LoadedFiles close({kContainer, projectOf({"a.txt"}), {"a.txt", boxText("a", 2, 2, 2, "8.05")}});
   EXPECT_TRUE(close.load().empty());
-  Project far({kContainer, projectOf({"a.txt"}), {"a.txt", boxText("a", 2, 2, 2, "80")}});
+  LoadedFiles far({kContainer, projectOf({"a.txt"}), {"a.txt", boxText("a", 2, 2, 2, "80")}});
   const std::vector<std::string> warnings = far.load();
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0], "警告: 文件\"a.txt\"中写明的体积 80 与其面围成的体积 8 相差甚远; "
                          "排样效率按写明的体积计算。");
-  EXPECT_EQ(far.system.parts.count(), 1);
+  EXPECT_EQ(far.project.parts.count(), 1);
 }
 
 TEST(StrictInput, PolyhedraThatAreNotSolidsAndFlatContainersAreRefused) {
   std::string faceless = boxText("a", 2, 2, 2);
   faceless.erase(faceless.find("0,4, 3,2,1,0"), faceless.find("EndFaceList") -
                                                     faceless.find("0,4, 3,2,1,0"));
-  Project noFaces({kContainer, projectOf({"a.txt"}), {"a.txt", faceless}});
+  LoadedFiles noFaces({kContainer, projectOf({"a.txt"}), {"a.txt", faceless}});
   EXPECT_EQ(noFaces.error(), "文件\"a.txt\": 多面体没有面, 不是实体");
-  EXPECT_TRUE(noFaces.system.parts.empty());
+  EXPECT_TRUE(noFaces.project.parts.empty());
 
   std::string flat = boxText("a", 2, 2, 2);  // every face lies in z = 0
   for (std::size_t at = flat.find(",2\n"); at != std::string::npos; at = flat.find(",2\n", at))
     flat.replace(at, 2, ",0");
-  Project degenerate({kContainer, projectOf({"a.txt"}), {"a.txt", flat}});
+  LoadedFiles degenerate({kContainer, projectOf({"a.txt"}), {"a.txt", flat}});
   EXPECT_EQ(degenerate.error(), "文件\"a.txt\": 多面体的面围不出体积 (面都退化了), 不是实体");
 
-  Project thin({{"container.txt", boxText("box", 10, 0, 12, "1")}, projectOf({"a.txt"}),
-                {"a.txt", boxText("a", 2, 2, 2)}});
+  LoadedFiles thin({{"container.txt", boxText("box", 10, 0, 12, "1")},
+                    projectOf({"a.txt"}),
+                    {"a.txt", boxText("a", 2, 2, 2)}});
   EXPECT_EQ(thin.error(), "文件\"container.txt\": 容器在 y 方向的尺寸为 0: 容器必须有长、宽、高");
 }
 
 TEST(StrictInput, TwoShapesUnderOneNameAreRefusedNamingBothFiles) {
-  Project clash({kContainer, projectOf({"a.txt", "b.txt"}), {"a.txt", boxText("part", 2, 2, 2)},
-                 {"b.txt", boxText("part", 2, 2, 3)}});
+  LoadedFiles clash({kContainer,
+                     projectOf({"a.txt", "b.txt"}),
+                     {"a.txt", boxText("part", 2, 2, 2)},
+                     {"b.txt", boxText("part", 2, 2, 3)}});
   EXPECT_EQ(clash.error(),
             "文件\"b.txt\": 与文件\"a.txt\"的名称行相同 (\"part\"), 形状却不同; "
             "不同的零件须有不同的名称");
@@ -345,48 +350,51 @@ TEST(StrictInput, TwoShapesUnderOneNameAreRefusedNamingBothFiles) {
       renumbered += std::string(at > 5 ? "," : "") + std::to_string(7 - (face[at] - '0'));
     reordered.replace(reordered.find(face), renumbered.size(), renumbered);
   }
-  Project permuted({kContainer,
-                    projectOf({"a.txt", "b.txt"}),
-                    {"a.txt", boxText("part", 2, 2, 2)},
-                    {"b.txt", reordered}});
+  LoadedFiles permuted({kContainer,
+                        projectOf({"a.txt", "b.txt"}),
+                        {"a.txt", boxText("part", 2, 2, 2)},
+                        {"b.txt", reordered}});
   EXPECT_EQ(permuted.error(), "(no error)") << reordered;
-  EXPECT_EQ(permuted.system.partTypes.size(), 2u);
-  EXPECT_EQ(permuted.system.parts.count(), 2);
+  EXPECT_EQ(permuted.project.partTypes.size(), 2u);
+  EXPECT_EQ(permuted.project.parts.count(), 2);
 
   // The same shape twice (one file listed twice, or a copy of it) is one type, as always.
-  Project same({kContainer, projectOf({"a.txt", "b.txt", "a.txt"}),
-                {"a.txt", boxText("part", 2, 2, 2)}, {"b.txt", boxText("part", 2, 2, 2)}});
+  LoadedFiles same({kContainer,
+                    projectOf({"a.txt", "b.txt", "a.txt"}),
+                    {"a.txt", boxText("part", 2, 2, 2)},
+                    {"b.txt", boxText("part", 2, 2, 2)}});
   same.load();
-  EXPECT_EQ(same.system.parts.count(), 3);
+  EXPECT_EQ(same.project.parts.count(), 3);
 }
 
 TEST(StrictInput, PartsThatFitNowhereAndPartsLeftWithoutPlace) {
-  PackingSystem system;
-  system.container = test::box({0, 0, 0}, {10, 10, 12});
-  system.RN = 1;
-  system.buildOrientations();
-  EXPECT_TRUE(fitsInSomeOrientation(test::box({0, 0, 0}, {10, 4, 4}), system.container,
-                                    system.orientationTable));
-  EXPECT_FALSE(fitsInSomeOrientation(test::box({5, 5, 5}, {17, 9, 9}), system.container,
-                                     system.orientationTable));  // turns about z only
-  system.RN = 2;
-  system.buildOrientations();
-  EXPECT_TRUE(fitsInSomeOrientation(test::box({5, 5, 5}, {17, 9, 9}), system.container,
-                                    system.orientationTable));  // stands up: 4 x 4 x 12
-  EXPECT_FALSE(fitsInSomeOrientation(test::box({0, 0, 0}, {13, 4, 4}), system.container,
-                                     system.orientationTable));
+  Project project;
+  project.container = test::box({0, 0, 0}, {10, 10, 12});
+  project.RN = 1;
+  buildOrientations(project);
+  EXPECT_TRUE(fitsInSomeOrientation(test::box({0, 0, 0}, {10, 4, 4}), project.container,
+                                    project.orientationTable));
+  EXPECT_FALSE(fitsInSomeOrientation(test::box({5, 5, 5}, {17, 9, 9}), project.container,
+                                     project.orientationTable));  // turns about z only
+  project.RN = 2;
+  buildOrientations(project);
+  EXPECT_TRUE(fitsInSomeOrientation(test::box({5, 5, 5}, {17, 9, 9}), project.container,
+                                    project.orientationTable));  // stands up: 4 x 4 x 12
+  EXPECT_FALSE(fitsInSomeOrientation(test::box({0, 0, 0}, {13, 4, 4}), project.container,
+                                     project.orientationTable));
 
-  // Placement left part 1 where loading parked it.
-  Part placed = test::box({0, 0, 0}, {2, 2, 2}, "a");
-  placed.placed = true;
-  system.parts.pushFront(placed);
-  system.parts.pushFront(test::box({10, 10, 12}, {12, 12, 14}, "b"));
-  system.parts.pushFront(test::box({10, 10, 12}, {12, 12, 13}, "a"));
-  system.partTypes = {{"a", 0}, {"b", 1}};
-  const std::vector<const Part*> parked = partsWithoutPlace(system);
-  ASSERT_EQ(parked.size(), 2u);
-  EXPECT_EQ(parked[0]->name, "a");
-  EXPECT_EQ(parked[1]->name, "b");
+  // Placement left parts 0 and 1 where loading parked them.
+  const Project three = test::loadedProject(
+      project.container,
+      {test::box({0, 0, 0}, {2, 2, 1}, "a"), test::box({0, 0, 0}, {2, 2, 2}, "b"),
+       test::box({0, 0, 0}, {2, 2, 2}, "a")},
+      2, 1);
+  const Layout layout = makeLayout(three, {parkedPlacement(three, 0), parkedPlacement(three, 1),
+                                           posedPlacement(three, 2, -1, {0, 0, 0})});
+  EXPECT_EQ(unplacedParts(layout), (std::vector<int>{0, 1}));
+  EXPECT_EQ(layout.measure.placedCount, 1);
+  EXPECT_EQ(layout.measure.copiesPerType, (std::vector<int>{2, 1}));
+  EXPECT_EQ(layout.measure.placedPerType, (std::vector<int>{1, 0}));
 }
 
 TEST(StrictInput, RunNamesUnplacedPartsAndRefusesPartsLargerThanTheContainer) {
@@ -452,21 +460,21 @@ TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
 }
 
 TEST(StrictInput, ANegativeCopyCountListsTheTypeAndMakesNoPart) {
-  Project project({kContainer,
-                   {"project.txt",
-                    "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"a.txt\"\n"
-                    "Copies\n-2\n----\nPart\n\"b.txt\"\nCopies\n2\n----\n#EndFile\n"},
-                   {"a.txt", boxText("a", 2, 2, 2)},
-                   {"b.txt", boxText("b", 2, 2, 3)}});
-  const std::vector<std::string> warnings = project.load();
+  LoadedFiles loaded({kContainer,
+                      {"project.txt",
+                       "PBSL=2\nRN=1\nContainer\n\"container.txt\"\nPart\n\"a.txt\"\n"
+                       "Copies\n-2\n----\nPart\n\"b.txt\"\nCopies\n2\n----\n#EndFile\n"},
+                      {"a.txt", boxText("a", 2, 2, 2)},
+                      {"b.txt", boxText("b", 2, 2, 3)}});
+  const std::vector<std::string> warnings = loaded.load();
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0],
             "警告: 文件\"project.txt\"第8行: 份数 -2 小于 0, 按 0 计: "
             "零件类型照列, 但不生成零件");
-  ASSERT_EQ(project.system.partTypes.size(), 2u);
-  EXPECT_EQ(project.system.partTypes[1].typeIndex, 1);
-  EXPECT_EQ(project.system.parts.count(), 2);
-  for (const Part& part : project.system.parts) EXPECT_EQ(part.name, "b");
+  ASSERT_EQ(loaded.project.partTypes.size(), 2u);
+  EXPECT_EQ(loaded.project.partTypes[1].typeIndex, 1);
+  EXPECT_EQ(loaded.project.parts.count(), 2);
+  for (const Part& part : loaded.project.parts) EXPECT_EQ(part.name, "b");
 }
 
 }  // namespace

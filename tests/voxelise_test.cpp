@@ -89,11 +89,11 @@ TEST(Voxelise, OversizedBitmapsAreRefused) {
   EXPECT_TRUE(tiny.bitmap.empty());
 
   const Polyhedron container = test::box({0, 0, 0}, {40, 40, 40});
-  PackingSystem fine = test::makeSystem(container, {test::cube(30)}, 10, 1);
+  Project fine = test::makeProject(container, {test::cube(30)}, 10, 1);
   EXPECT_NO_THROW(checkCellBudget(fine));
   // 1000 cells along each axis of the box, but about 1732 along its diagonal: every
   // orientation is bounded by the diagonal.
-  PackingSystem turned = test::makeSystem(container, {test::cube(1)}, 10, 4);
+  Project turned = test::makeProject(container, {test::cube(1)}, 10, 4);
   turned.parts[0].cellSide = 1.0 / 1240;
   EXPECT_THROW(checkCellBudget(turned), InputError);
   // Upright only (RN 1), its bitmaps are 1241 cells along each axis: within the budget.
@@ -107,10 +107,9 @@ TEST(Voxelise, LongThinPartsWithSmallBitmapsAreAccepted) {
   // A 1300 x 1 x 1 rod: its box diagonal bounds a cube of 1302^3 cells, beyond the budget,
   // but its bitmaps in the upright orientations are 1301 x 2 x 2 cells at most.
   const Polyhedron container = test::box({0, 0, 0}, {1400, 10, 10});
-  PackingSystem rod =
-      test::makeSystem(container, {test::box({0, 0, 0}, {1300, 1, 1}, "rod")}, 1, 1);
+  Project rod = test::makeProject(container, {test::box({0, 0, 0}, {1300, 1, 1}, "rod")}, 1, 1);
   EXPECT_NO_THROW(checkCellBudget(rod));
-  rod.buildOrientations();
+  buildOrientations(rod);
   for (const Orientation& orientation : rod.orientationTable) {
     Polyhedron copy = rod.parts[0];
     copy.transform(orientation);

@@ -1,4 +1,4 @@
-// Failures on the pool's threads reach the caller; a pool the system cannot fill still works.
+// Failures on the pool's threads reach the caller; a pool the project cannot fill still works.
 #include "placement/worker_pool.h"
 
 #include <gtest/gtest.h>
@@ -39,10 +39,10 @@ TEST(WorkerPool, AFailureOnAWorkerThreadIsRethrownToTheCallerAndThePoolGoesOn) {
 }
 
 TEST(WorkerPool, PartsThatCannotBeTurnedOnWorkersFailInTheCaller) {
-  PackingSystem system = test::smallProject(2);
-  for (Part& part : system.parts) part.cellSide = 1e-9;  // every bitmap is refused
+  Project project = test::smallProject(2);
+  for (Part& part : project.parts) part.cellSide = 1e-9;  // every bitmap is refused
   FastEvaluator fast(3);
-  EXPECT_THROW(fast.evaluate(system, test::identitySequence(system.sequenceLength)), InputError);
+  EXPECT_THROW(fast.evaluate(project, test::identitySequence(project.sequenceLength)), InputError);
 }
 
 // Room for this many more bytes of address space than the process holds now.
@@ -66,11 +66,11 @@ TEST(WorkerPool, RunningOutOfMemoryWhileTurningShapesReachesTheCaller) {
   // Thousands of orientations fail at once on the workers; the caller gets one bad_alloc.
   EXPECT_EXIT(
       {
-        PackingSystem system = test::smallProject(30);
+        Project project = test::smallProject(30);
         FastEvaluator fast(3);  // the pool's threads must belong to the child
         limitAddressSpace(64ll << 20);
         try {
-          fast.evaluate(system, test::identitySequence(system.sequenceLength));
+          fast.evaluate(project, test::identitySequence(project.sequenceLength));
         } catch (const std::bad_alloc&) {
           std::_Exit(0);
         }

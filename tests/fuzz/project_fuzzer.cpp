@@ -42,18 +42,21 @@ bool loadable(const ProjectFile& project) {
   return parts <= kMostLoadedParts && project.blocks.size() <= kMostLoadedParts;
 }
 
-void checkLoaded(const PackingSystem& system, const ProjectFile& project) {
-  fuzz::require(system.sequenceLength == system.parts.count(), "sequenceLength counts the parts");
-  fuzz::require(system.masterParts.count() == system.parts.count(), "masterParts copies parts");
-  fuzz::require(system.partTypes.size() == project.blocks.size(), "one part type per block");
+void checkLoaded(const Project& loaded, const ProjectFile& project) {
+  fuzz::require(loaded.sequenceLength == loaded.parts.count(), "sequenceLength counts the parts");
+  fuzz::require(loaded.typeOfPart.size() == static_cast<std::size_t>(loaded.parts.count()),
+                "a type for every part");
+  fuzz::require(loaded.partTypes.size() == project.blocks.size(), "one part type per block");
   long copies = 0;
   for (const ProjectBlock& block : project.blocks)
     if (block.copyCount > 0) copies += block.copyCount;
-  fuzz::require(system.parts.count() == copies, "one part per copy, none for a count below 1");
-  for (int i = 0; i < system.parts.count(); ++i) {
-    const Part& part = system.parts[i];
+  fuzz::require(loaded.parts.count() == copies, "one part per copy, none for a count below 1");
+  for (int i = 0; i < loaded.parts.count(); ++i) {
+    const Part& part = loaded.parts[i];
     fuzz::require(part.id == i, "ids run 0..n-1 from the front");
-    fuzz::require(i == 0 || system.parts[i - 1].volume >= part.volume,
+    fuzz::require(loaded.typeOf(i) == typeIndexOf(loaded.partTypes, part.name),
+                  "the part's type is the first named like it");
+    fuzz::require(i == 0 || loaded.parts[i - 1].volume >= part.volume,
                   "parts sorted by non-increasing volume");
   }
 }
@@ -89,14 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream out("fuzz_project.txt", std::ios::binary | std::ios::trunc);
     out << text;
   }
-  PackingSystem system;
+  Project loaded;
   try {
-    loadProject(system, "fuzz_project.txt");
+    loadProject(loaded, "fuzz_project.txt");
   } catch (const InputError&) {
-    fuzz::require(system.parts.empty() && system.partTypes.empty(),
-                  "a failed load leaves the system unchanged");
+    fuzz::require(loaded.parts.empty() && loaded.partTypes.empty(),
+                  "a failed load leaves the project unchanged");
     return 0;
   }
-  checkLoaded(system, project);
+  checkLoaded(loaded, project);
   return 0;
 }

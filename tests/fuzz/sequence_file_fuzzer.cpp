@@ -16,35 +16,35 @@ using namespace tessera;
 namespace {
 
 /// copies[t] parts named "T<t>", ids in type order; only names and counts matter here.
-PackingSystem projectWithTypes(const std::vector<int>& copies) {
-  PackingSystem system;
+Project projectWithTypes(const std::vector<int>& copies) {
+  Project loaded;
   std::vector<Part> parts;
   for (std::size_t t = 0; t < copies.size(); ++t) {
     const std::string name = "T" + std::to_string(t);
-    system.partTypes.push_back({name, static_cast<int>(t)});
+    loaded.partTypes.push_back({name, static_cast<int>(t)});
     for (int c = 0; c < copies[t]; ++c) {
       Part part;
       part.name = name;
       part.volume = 1.0;
       part.id = static_cast<int>(parts.size());
       parts.push_back(part);
+      loaded.typeOfPart.push_back(static_cast<int>(t));
     }
   }
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) system.parts.pushFront(*it);
-  system.sequenceLength = system.parts.count();
-  system.parts.copyInto(system.masterParts);
-  return system;
+  for (auto it = parts.rbegin(); it != parts.rend(); ++it) loaded.parts.pushFront(*it);
+  loaded.sequenceLength = loaded.parts.count();
+  return loaded;
 }
 
-std::string written(const PackingSystem& system, const SequenceFileContents& contents) {
+std::string written(const Project& loaded, const SequenceFileContents& contents) {
   std::ostringstream out;
-  writeSequenceFile(out, system, contents.archive, contents.idSequence);
+  writeSequenceFile(out, loaded, contents.archive, contents.idSequence);
   return out.str();
 }
 
-void checkAccepted(const PackingSystem& system, const SequenceFileContents& contents) {
-  const int n = system.sequenceLength;
-  const int types = static_cast<int>(system.partTypes.size());
+void checkAccepted(const Project& loaded, const SequenceFileContents& contents) {
+  const int n = loaded.sequenceLength;
+  const int types = static_cast<int>(loaded.partTypes.size());
   fuzz::require(contents.idSequence.count() == n, "the ID sequence has n items");
   std::vector<bool> seen(static_cast<std::size_t>(n), false);
   for (std::int32_t id : contents.idSequence.items) {
@@ -63,24 +63,24 @@ void checkAccepted(const PackingSystem& system, const SequenceFileContents& cont
     previous = &entry;
   }
 
-  const std::string once = written(system, contents);
+  const std::string once = written(loaded, contents);
   std::istringstream in(once);
-  const SequenceFileContents again = readSequenceFile(system, in);
-  fuzz::require(!checkSequenceFile(system, again).has_value(), "a written file is accepted");
+  const SequenceFileContents again = readSequenceFile(loaded, in);
+  fuzz::require(!checkSequenceFile(loaded, again).has_value(), "a written file is accepted");
   fuzz::require(again.archive.count() == contents.archive.count(), "no archive entry is lost");
-  fuzz::require(written(system, again) == once, "writing what was read is stable");
+  fuzz::require(written(loaded, again) == once, "writing what was read is stable");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const PackingSystem fiveParts = projectWithTypes({3, 2});
-  static const PackingSystem noParts = projectWithTypes({});
+  static const Project fiveParts = projectWithTypes({3, 2});
+  static const Project noParts = projectWithTypes({});
   const std::string text = fuzz::textOf(data, size);
-  for (const PackingSystem* system : {&fiveParts, &noParts}) {
+  for (const Project* loaded : {&fiveParts, &noParts}) {
     std::istringstream in(text);
-    const SequenceFileContents contents = readSequenceFile(*system, in);
-    if (!checkSequenceFile(*system, contents)) checkAccepted(*system, contents);
+    const SequenceFileContents contents = readSequenceFile(*loaded, in);
+    if (!checkSequenceFile(*loaded, contents)) checkAccepted(*loaded, contents);
   }
   return 0;
 }

@@ -1,34 +1,31 @@
 #include "support/packing.h"
 
-#include "placement/occupancy_grid.h"
 #include "support/solids.h"
 
 namespace tessera::test {
 
-PackingSystem loadedSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                           double pbsl, int rn) {
-  PackingSystem system;
-  system.container = container;
-  system.PBSL = pbsl;
-  system.RN = rn;
-  for (auto it = parts.rbegin(); it != parts.rend(); ++it) system.parts.pushFront(*it);
-  system.sequenceLength = system.parts.count();
-  int id = 0;
-  for (Part& part : system.parts) {
-    part.cellSide = pbsl;
-    part.translate(minus(system.container.boxMax, part.boxMin));
-    part.id = id++;
+Project loadedProject(const Polyhedron& container, const std::vector<Polyhedron>& parts,
+                      double pbsl, int rn) {
+  Project project;
+  project.container = container;
+  project.PBSL = pbsl;
+  project.RN = rn;
+  std::vector<int> order;
+  for (const Polyhedron& part : parts) {
+    if (typeIndexOf(project.partTypes, part.name) < 0)
+      project.partTypes.push_back({part.name, static_cast<int>(project.partTypes.size())});
+    order.push_back(static_cast<int>(project.sources.size()));
+    project.sources.push_back(part);
   }
-  system.parts.copyInto(system.masterParts);
-  return system;
+  parkParts(project, order);
+  return project;
 }
 
-PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                         double pbsl, int rn) {
-  PackingSystem system = loadedSystem(container, parts, pbsl, rn);
-  buildGrid(system);
-  system.buildOrientations();
-  return system;
+Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts, double pbsl,
+                    int rn) {
+  Project project = loadedProject(container, parts, pbsl, rn);
+  buildOrientations(project);
+  return project;
 }
 
 PackingSequence identitySequence(int n) {
@@ -43,16 +40,32 @@ PackingSequence sequenceOf(const std::vector<int>& ids) {
   return s;
 }
 
-PackingSystem smallProject(int rn) {
-  return makeSystem(box({0, 0, 0}, {5, 5, 8}, "container"),
-                    {box({0, 0, 0}, {3, 2, 1}, "slab"), cube(1.5), lShape(), tetrahedron()}, 1, rn);
+Project smallProject(int rn) {
+  return makeProject(box({0, 0, 0}, {5, 5, 8}, "container"),
+                     {box({0, 0, 0}, {3, 2, 1}, "slab"), cube(1.5), lShape(), tetrahedron()}, 1,
+                     rn);
 }
 
-void restoreParts(PackingSystem& system) { system.masterParts.copyInto(system.parts); }
+Layout layoutScoring(const Project& project, double e) {
+  Layout layout = parkedLayout(project);
+  layout.measure.totalVolume = e;
+  layout.measure.length = 1.0;
+  layout.measure.width = 1.0;
+  layout.measure.bottom = 0.0;
+  layout.measure.top = 1.0;
+  return layout;
+}
 
-int occupiedCount(const PackingSystem& system) {
+Layout layoutAtSources(const Project& project) {
+  std::vector<PartPlacement> parts;
+  for (int id = 0; id < project.parts.count(); ++id)
+    parts.push_back(posedPlacement(project, id, -1, {0, 0, 0}));
+  return makeLayout(project, std::move(parts));
+}
+
+int occupiedCount(const OccupancyGrid& grid) {
   int n = 0;
-  for (std::uint8_t c : system.grid.cells) n += c;
+  for (std::uint8_t c : grid.cells) n += c;
   return n;
 }
 

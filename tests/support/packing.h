@@ -2,21 +2,24 @@
 
 #include <vector>
 
+#include "model/layout.h"
 #include "model/packing_sequence.h"
-#include "model/packing_system.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
+#include "placement/occupancy_grid.h"
 
-// Packing systems built in code, in the state loading leaves them.
+// Projects built in code, in the state loading leaves them.
 namespace tessera::test {
 
-/// A system with the given container and parts in list order: every part gets cellSide PBSL,
-/// is parked (box minimum on the container's box maximum) and numbered 0..n-1 in list order;
-/// masterParts is a copy. The parts are not sorted. Grid and orientation table are built.
-PackingSystem makeSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                         double pbsl, int rn);
-/// The same without grid and orientation table, as loading leaves it: nothing large is made.
-PackingSystem loadedSystem(const Polyhedron& container, const std::vector<Polyhedron>& parts,
-                           double pbsl, int rn);
+/// A project with the given container and parts in list order: each part its own part file,
+/// one part type per name in the order names first appear; every part gets cellSide PBSL, is
+/// parked (box minimum on the container's box maximum) and numbered 0..n-1 in list order. The
+/// parts are not sorted. The orientation table is built.
+Project makeProject(const Polyhedron& container, const std::vector<Polyhedron>& parts, double pbsl,
+                    int rn);
+/// The same without the orientation table, as loading leaves it: nothing large is made.
+Project loadedProject(const Polyhedron& container, const std::vector<Polyhedron>& parts,
+                      double pbsl, int rn);
 
 /// The ids 0..n-1 in order.
 PackingSequence identitySequence(int n);
@@ -27,12 +30,15 @@ PackingSequence sequenceOf(const std::vector<int>& ids);
 /// A small project of four parts of different shapes, sorted by volume as loading sorts them:
 /// a 3 x 2 x 1 box, a cube of side 1.5, the non-convex L-shape and the unit tetrahedron, in a
 /// 5 x 5 x 8 container with PBSL 1.
-PackingSystem smallProject(int rn);
+Project smallProject(int rn);
 
-/// Refills parts from masterParts, as the search does between evaluations.
-void restoreParts(PackingSystem& system);
+/// A stand-in for an evaluation: every part parked, the measure's efficiency exactly e.
+Layout layoutScoring(const Project& project, double e);
 
-/// How many cells of the system's grid are occupied.
-int occupiedCount(const PackingSystem& system);
+/// Every part placed where its part file has it: turned by nothing, moved by (0, 0, 0).
+Layout layoutAtSources(const Project& project);
+
+/// How many cells of the grid are occupied.
+int occupiedCount(const OccupancyGrid& grid);
 
 }  // namespace tessera::test

@@ -8,28 +8,29 @@
 #include <iterator>
 #include <sstream>
 
+#include "support/packing.h"
 #include "support/solids.h"
 
 namespace tessera::test {
 
-PackingSystem projectWithTypes(const std::vector<int>& copies) {
-  PackingSystem system;
-  system.container = box({0, 0, 0}, {10, 10, 10}, "container");
-  std::vector<Part> inIdOrder;
+Project projectWithTypes(const std::vector<int>& copies) {
+  std::vector<Polyhedron> parts;
   for (std::size_t t = 0; t < copies.size(); ++t) {
-    const std::string name = "T" + std::to_string(t);
-    system.partTypes.push_back({name, static_cast<int>(t)});
     for (int c = 0; c < copies[t]; ++c) {
-      Part part = cube(1.0, name);
+      Polyhedron part = cube(1.0, "T" + std::to_string(t));
       part.volume = 1.0;
-      part.id = static_cast<int>(inIdOrder.size());
-      inIdOrder.push_back(part);
+      parts.push_back(part);
     }
   }
-  for (auto it = inIdOrder.rbegin(); it != inIdOrder.rend(); ++it) system.parts.pushFront(*it);
-  system.sequenceLength = system.parts.count();
-  system.parts.copyInto(system.masterParts);
-  return system;
+  Project project = loadedProject(box({0, 0, 0}, {10, 10, 10}, "container"), parts, 1.0, 1);
+  // Types with no copies are listed all the same.
+  project.partTypes.clear();
+  for (std::size_t t = 0; t < copies.size(); ++t)
+    project.partTypes.push_back({"T" + std::to_string(t), static_cast<int>(t)});
+  std::vector<int> order;
+  for (int i = 0; i < static_cast<int>(project.sources.size()); ++i) order.push_back(i);
+  parkParts(project, order);
+  return project;
 }
 
 ScratchFolder::ScratchFolder() {

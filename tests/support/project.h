@@ -4,14 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "model/packing_system.h"
+#include "model/project.h"
 
 // Small projects and scratch folders for the tests of sequences and output files.
 namespace tessera::test {
 
-/// copies[t] parts of type t, type t named "T<t>"; every part a unit cube at the origin with
-/// volume 1; ids 0, 1, ... by type, then by copy; masterParts equals parts.
-PackingSystem projectWithTypes(const std::vector<int>& copies);
+/// copies[t] parts of type t, type t named "T<t>"; every part a unit cube with volume 1; ids
+/// 0, 1, ... by type, then by copy; in a 10 x 10 x 10 container, PBSL 1, RN 1 (no
+/// orientation table).
+Project projectWithTypes(const std::vector<int>& copies);
 
 /// An empty folder of its own under the system's temporary folder, removed with everything in
 /// it when the object goes.

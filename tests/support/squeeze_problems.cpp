@@ -1,16 +1,14 @@
 #include "support/squeeze_problems.h"
 
-#include "formats/polyhedron_reader.h"
 #include "formats/project_loader.h"
 #include "geometry/orientations.h"
-#include "model/packing_system.h"
+#include "model/layout.h"
+#include "model/project.h"
 #include "placement/fast_evaluation.h"
 #include "placement/occupancy_grid.h"
 #include "support/packing.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
-
-#include <fstream>
 
 namespace tessera::test {
 
@@ -47,21 +45,14 @@ std::vector<Pose> towerStart(const SqueezeProblem& problem) {
 
 LoadedExample loadExample(const std::string& folder) {
   WorkingDirectory inside(folder);
-  PackingSystem system;
-  loadProject(system, "project.txt");
-  buildGrid(system);
-  system.buildOrientations();
-  system.recordMotion = true;
-  FastEvaluator evaluator(1);
-  evaluator.evaluate(system, identitySequence(system.sequenceLength));
-  std::ifstream in("project.txt");
-  std::vector<Polyhedron> types;
-  for (const ProjectBlock& block : parseProjectFile(in, "project.txt").blocks)
-    types.push_back(readPolyhedron(block.partPath));
   LoadedExample example;
-  example.problem = makeProblem(system, std::move(types));
-  example.start = posesFromParts(example.problem, system.parts);
-  example.placed = system.parts;
+  loadProject(example.project, "project.txt");
+  buildOrientations(example.project);
+  FastEvaluator evaluator(1);
+  example.layout = evaluator.evaluate(example.project, identitySequence(example.project.sequenceLength));
+  example.problem = makeProblem(example.project);
+  example.start = posesFromLayout(example.problem, example.layout);
+  example.placed = placedSolids(example.project, example.layout);
   return example;
 }
 

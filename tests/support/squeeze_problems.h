@@ -23,7 +23,9 @@ std::vector<Pose> towerStart(const SqueezeProblem& problem);
 struct LoadedExample {
   SqueezeProblem problem;
   std::vector<Pose> start;
-  PartList placed;  // the parts as the evaluation left them
+  Project project;
+  Layout layout;                  // the evaluation's
+  std::vector<Polyhedron> placed;  // placedSolids of the layout, by id
 };
 LoadedExample loadExample(const std::string& folder);
 
