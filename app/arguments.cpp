@@ -239,7 +239,7 @@ std::string usageText() {
          "                   computing time (pauses not counted) have passed, writing every\n"
          "                   output as a stop in the pause does. The planned iterations still\n"
          "                   set the cooling, so give a generous --iterations with it. With\n"
-         "                   --squeeze: the seconds of the whole run, start and squeeze.\n"
+         "                   --squeeze: the seconds the squeeze runs after the start.\n"
          "  --start-temperature T  the annealing temperature of iteration 1 (T > 0; "
       << formatNumber(kSingleChainDefaults.startTemperature)
       << ").\n"

@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/layout_extras.h"
@@ -74,20 +75,22 @@ int evaluateOnce(const Arguments& arguments, const Project& project, const Evalu
   return 0;
 }
 
-double secondsSince(platform::Clock& clock, std::int64_t started) {
-  return static_cast<double>(clock.counter() - started) / static_cast<double>(clock.frequency());
-}
-
-/// The squeeze from the greedy start for what is left of the time limit; the layout to write.
-Layout squeezeAfter(const Project& project, const Layout& start, const SearchOptions& options,
-                    platform::Clock& clock, std::int64_t started, platform::Console& console) {
-  const double left = *options.timeLimitSeconds - secondsSince(clock, started);
-  if (!(left > 0.0)) return start;
+/// The squeeze from the greedy start for the time limit; the layout to write and the
+/// computing time of the whole run.
+std::pair<Layout, std::string> squeezeAfter(const Project& project, const SearchResult& start,
+                                            const SearchOptions& options, platform::Clock& clock,
+                                            platform::Console& console) {
   SqueezeOptions squeeze;
   squeeze.seed = options.seed;
   squeeze.threads = options.threads;
-  squeeze.timeLimit = left;
-  return squeezeRun(project, start, squeeze, console).layout;
+  squeeze.timeLimit = *options.timeLimitSeconds;
+  const std::int64_t started = clock.counter();
+  Layout layout = squeezeRun(project, start.layout, squeeze, console).layout;
+  const double seconds =
+      static_cast<double>(clock.counter() - started) / static_cast<double>(clock.frequency());
+  char text[100];
+  std::snprintf(text, sizeof text, "%.2f 秒", start.computingSeconds + seconds);
+  return {std::move(layout), text};
 }
 
 /// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
@@ -165,16 +168,10 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;
-  const std::int64_t started = clock.counter();
   const SearchResult result = optimize(project, {console, clock, random}, options);
-  Layout layout = result.layout;
-  std::string computingTimeText = result.computingTimeText;
-  if (arguments.squeeze) {
-    layout = squeezeAfter(project, result.layout, options, clock, started, console);
-    char text[100];
-    std::snprintf(text, sizeof text, "%.2f 秒", secondsSince(clock, started));
-    computingTimeText = text;
-  }
+  const auto [layout, computingTimeText] =
+      arguments.squeeze ? squeezeAfter(project, result, options, clock, console)
+                        : std::pair(result.layout, result.computingTimeText);
 
   LayoutSave save;
   save.kind = LayoutSaveKind::final;
