@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 #include "formats/number_format.h"
 #include "formats/run_files.h"
@@ -90,6 +91,23 @@ PlacementRule parsePlacementRule(const std::string& value) {
   refuse("--placement expects lowest-point or lowest-top, got \"" + value + "\"");
 }
 
+/// --squeeze runs until its time limit and does not anneal: the options of the annealing, and
+/// those it does not honour yet, are refused rather than silently ignored.
+void refuseWithSqueeze(const Arguments& parsed) {
+  if (!parsed.timeLimit) refuse("--squeeze needs --time-limit SECONDS");
+  const std::pair<bool, const char*> unsupported[] = {
+      {parsed.evaluateOnly, "--evaluate-only"},
+      {parsed.iterations.has_value(), "--iterations"},
+      {parsed.chains.has_value(), "--chains"},
+      {parsed.exchangeEvery.has_value(), "--exchange-every"},
+      {parsed.startTemperature.has_value(), "--start-temperature"},
+      {parsed.schedule.has_value(), "--schedule"},
+      {parsed.maxSwaps.has_value(), "--max-swaps"},
+  };
+  for (const auto& [given, name] : unsupported)
+    if (given) refuse(std::string("--squeeze cannot be combined with ") + name);
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -133,6 +151,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.maxSwaps = parseAtLeastOne("--max-swaps", *swaps);
     } else if (const auto name = valueOf("--placement")) {
       parsed.placementRule = parsePlacementRule(*name);
+    } else if (arg == "--squeeze") {
+      parsed.squeeze = true;
     } else if (arg == "--evaluate-only") {
       parsed.evaluateOnly = true;
     } else if (arg == "--no-picture") {
@@ -157,6 +177,7 @@ Arguments parseArguments(const std::vector<std::string>& args,
   if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
   if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
+  if (parsed.squeeze) refuseWithSqueeze(parsed);
   return parsed;
 }
 
@@ -194,6 +215,7 @@ std::string usageText() {
          "               [--schedule linear|geometric|constant]\n"
          "               [--chains K [--exchange-every E]] [--max-swaps M]\n"
          "               [--placement lowest-point|lowest-top]\n"
+         "               [--squeeze --time-limit SECONDS]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -216,7 +238,8 @@ std::string usageText() {
          "  --time-limit SECONDS  end the search after the iteration in which SECONDS of\n"
          "                   computing time (pauses not counted) have passed, writing every\n"
          "                   output as a stop in the pause does. The planned iterations still\n"
-         "                   set the cooling, so give a generous --iterations with it.\n"
+         "                   set the cooling, so give a generous --iterations with it. With\n"
+         "                   --squeeze: the seconds the squeeze runs after the start.\n"
          "  --start-temperature T  the annealing temperature of iteration 1 (T > 0; "
       << formatNumber(kSingleChainDefaults.startTemperature)
       << ").\n"
@@ -248,6 +271,13 @@ std::string usageText() {
          "                   position: lowest-point (its reference point ends lowest, the\n"
          "                   default) or lowest-top (its top ends lowest). A sequence file\n"
          "                   holds efficiencies of the rule it was searched with.\n"
+         "  --squeeze        instead of annealing, lay out the start sequence (or the sequence\n"
+         "                   file's best) once, then let parts overlap while the height limit\n"
+         "                   is lowered and move them apart again, until --time-limit; a layout\n"
+         "                   counts only when the exact tests find no overlap. Needs\n"
+         "                   --time-limit; honours --seed, --threads, --placement (of the start)\n"
+         "                   and the outputs' options; not with the annealing's options.\n"
+         "                   Ctrl-C stops it and writes the best layout found.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -30,6 +30,7 @@ struct Arguments {
   std::optional<int> exchangeEvery;  // iterations of each chain between exchanges, at least 1
   std::optional<int> maxSwaps;       // most swaps that make one neighbour, at least 1
   std::optional<PlacementRule> placementRule;
+  bool squeeze = false;  // after the greedy start, the overlap repair until the time limit
   bool help = false;
 };
 

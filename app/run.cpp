@@ -1,12 +1,16 @@
 #include "app/run.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/layout_extras.h"
 #include "app/run_checks.h"
+#include "app/squeeze_run.h"
 #include "formats/project_loader.h"
 #include "mesh/layout_export.h"
 #include "mesh/mesh_manifest.h"
@@ -71,6 +75,24 @@ int evaluateOnce(const Arguments& arguments, const Project& project, const Evalu
   return 0;
 }
 
+/// The squeeze from the greedy start for the time limit; the layout to write and the
+/// computing time of the whole run.
+std::pair<Layout, std::string> squeezeAfter(const Project& project, const SearchResult& start,
+                                            const SearchOptions& options, platform::Clock& clock,
+                                            platform::Console& console) {
+  SqueezeOptions squeeze;
+  squeeze.seed = options.seed;
+  squeeze.threads = options.threads;
+  squeeze.timeLimit = *options.timeLimitSeconds;
+  const std::int64_t started = clock.counter();
+  Layout layout = squeezeRun(project, start.layout, squeeze, console).layout;
+  const double seconds =
+      static_cast<double>(clock.counter() - started) / static_cast<double>(clock.frequency());
+  char text[100];
+  std::snprintf(text, sizeof text, "%.2f 秒", start.computingSeconds + seconds);
+  return {std::move(layout), text};
+}
+
 /// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
 int serveChains(const Arguments& arguments, ChainTransport& transport) {
   Project project;
@@ -117,6 +139,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   SearchOptions options = searchOptionsOf(arguments);
   checkProject(project, projectPath, options.threads, layoutCopies(arguments, transport), console);
   if (arguments.exportPath) checkExportFolder(*arguments.exportPath);
+  if (arguments.squeeze)
+    if (const std::string why = squeezeRefusalOf(project, projectPath); !why.empty())
+      throw InputError(why, InputError::Channel::StandardError);
   // The originals are read only for an export, and before the search, so a bad one stops early.
   std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
@@ -140,12 +165,18 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.extras = layoutExtrasFor(arguments, atEnd, progress, sources);
   options.observers = {progress.get()};
   options.protectedFiles = filesOfTheRun(arguments, inputs);
+  // The squeeze starts from the layout of the best sequence as a search of no iteration finds
+  // it: the sequence file's, or the start sequence's.
+  if (arguments.squeeze) options.iterations = 0;
   const SearchResult result = optimize(project, {console, clock, random}, options);
+  const auto [layout, computingTimeText] =
+      arguments.squeeze ? squeezeAfter(project, result, options, clock, console)
+                        : std::pair(result.layout, result.computingTimeText);
 
   LayoutSave save;
   save.kind = LayoutSaveKind::final;
-  save.layout = &result.layout;
-  save.computingTimeText = result.computingTimeText;
+  save.layout = &layout;
+  save.computingTimeText = computingTimeText;
   writeLayoutFiles(project, save, options.extras, console);
   console.waitForKey();
   return 0;

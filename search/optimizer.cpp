@@ -268,7 +268,8 @@ SearchResult optimize(const Project& project, SearchServices services,
   save.archive = &archive;
   save.sequenceFileName = options.sequenceFileName;
   writeLayoutFiles(project, save, options.extras, console);
-  return {closing.best, evaluate(project, closing.best), finish.computingTimeText};
+  return {closing.best, evaluate(project, closing.best), finish.computingTimeText,
+          finish.totalSeconds - timing.pauseTotal};
 }
 
 }  // namespace tessera

@@ -101,6 +101,7 @@ struct SearchResult {
   PackingSequence best;           // with its efficiency
   Layout layout;                  // best, laid out
   std::string computingTimeText;  // the net computing time, "%.2f 秒"
+  double computingSeconds = 0.0;  // the same, unrounded
 };
 
 /// The annealing search over ID sequences. On return the log has grown and the sequence file
