@@ -17,11 +17,14 @@
 //   bool full(const Mask&)                 every cell is refused
 //   void addRun(Mask&, const Word* row, int start, int length)
 //                                          refuses every y where some cell y + start ..
-//                                          y + start + length - 1 of `row` is occupied
+//                                          y + start + length - 1 of `row` is occupied;
+//                                          exact for y + start >= 0 only (cells before the row
+//                                          read as free), so the caller refuses smaller y
 //   bool forEachFree(const Mask&, visit)   calls visit(y) for the free cells, lowest y first,
 //                                          until it returns true; returns whether it did
-// Bits past the grid's y extent must be refused by the caller from the start (in `refused`),
-// since shifts bring in zeros (free cells) there.
+// Bits past the grid's y extent, and anchor cells that would put a bitmap cell before the row,
+// must be refused by the caller from the start (in `refused`), since shifts bring in zeros
+// (free cells) there.
 // OneWord and TwoWords hold the mask in one integer, for grids up to 64 and 128 cells along y;
 // ManyWords keeps it in the caller's buffers, for any width.
 namespace tessera {

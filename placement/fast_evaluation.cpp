@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "placement/evaluation.h"
 #include "placement/exact_fit.h"
 #include "placement/hierarchy_search.h"
+#include "placement/mark.h"
 #include "placement/occupancy_grid.h"
 #include "placement/oriented_shape.h"
 #include "placement/placement.h"
@@ -22,6 +24,7 @@
 #include "placement/row_sampling.h"
 #include "placement/scan_cursors.h"
 #include "placement/shape_cache.h"
+#include "placement/slide.h"
 
 // Why the shortcuts here change no result (the rooms they use say why theirs do not):
 // - A turned and voxelised working copy depends only on the part's geometry fields that
@@ -114,13 +117,8 @@ struct FastEvaluator::State {
   ScanCursors cursors;
   bool resumable = false;                 // scans may resume (every part parked, none twice)
 
-  struct MarkScratch {
-    std::vector<int> xIndex, yIndex, zIndex;
-    std::vector<double> xCorner, yCorner, zCorner;
-    std::vector<std::uint8_t> inside;
-    RowScratch row;
-  };
   MarkScratch markScratch;  // mark runs on the calling thread only
+  RowScratch rowScratch;
 
   bool sameContext(const Project& p) const;
   void adopt(const Project& p);
@@ -264,72 +262,26 @@ void FastEvaluator::State::searchRows(const FittedShape& fitted, ScanCursor& cur
 
 void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape, int self,
                                  const Point& direction, Motion& motion) {
-  double e = part.boxMax.x - part.boxMin.x;
-  const double ey = part.boxMax.y - part.boxMin.y;
-  const double ez = part.boxMax.z - part.boxMin.z;
-  if (ey < e) e = ey;
-  if (ez < e) e = ez;
-  if (pbsl < e) e = pbsl;
-  double step = 0.25 * e;
-  if (!(step > 0.0)) return;
-  const double length =
-      std::sqrt(direction.x * direction.x + direction.y * direction.y + direction.z * direction.z);
-  const Point u{direction.x / length, direction.y / length, direction.z / length};
-  while (true) {
-    const Point m{step * u.x, step * u.y, step * u.z};
-    while (true) {
-      translateSolid(part, m);
-      addMove(motion, m);
-      if (!clearOfEverything(placed, part, shape, self, own)) break;
-    }
-    translateSolid(part, {-m.x, -m.y, -m.z});
-    addMove(motion, {-m.x, -m.y, -m.z});
-    if (step < 0.01) return;
-    step = 0.5 * step;
-  }
+  slideAlong(
+      part.boxMin, part.boxMax, pbsl, direction,
+      [&](const Point& m) {
+        translateSolid(part, m);
+        addMove(motion, m);
+      },
+      [&] { return clearOfEverything(placed, part, shape, self, own); });
 }
 
-// markPart's cells, with each row of cells along x sampled at once. The cells it visits along
-// an axis, and their corners, do not depend on the other axes.
+// markPart's cells, with each row of cells along x sampled at once.
 void FastEvaluator::State::mark(const PreparedSolid& part) {
-  OccupancyGrid& grid = occupancy;
-  const Point& o = container.boxMin;
-  auto visited = [&](int cells, double origin, double lo, double hi, std::vector<int>& index,
-                     std::vector<double>& corner) {
-    index.clear();
-    corner.clear();
-    double p = origin;
-    for (int c = 0; c < cells; ++c, p += pbsl) {
-      if (origin + (c + 0.5) * pbsl < lo) continue;
-      if (origin + (c - 0.5) * pbsl > hi) break;
-      index.push_back(c);
-      corner.push_back(p);
-    }
+  auto insideRow = [&](double y, double z, std::span<const double> xs,
+                       std::span<const std::uint8_t>, std::span<std::uint8_t> inside) {
+    insideAlongRow(part, y, z, xs, inside, rowScratch);
   };
-  MarkScratch& m = markScratch;
-  visited(grid.gridX, o.x, part.boxMin.x, part.boxMax.x, m.xIndex, m.xCorner);
-  visited(grid.gridY, o.y, part.boxMin.y, part.boxMax.y, m.yIndex, m.yCorner);
-  visited(grid.gridZ, o.z, part.boxMin.z, part.boxMax.z, m.zIndex, m.zCorner);
-  m.inside.resize(m.xIndex.size());
-  for (std::size_t b = 0; b < m.yIndex.size(); ++b) {
-    for (std::size_t c = 0; c < m.zIndex.size(); ++c) {
-      const int y = m.yIndex[b];
-      const int z = m.zIndex[c];
-      bool anyFree = false;
-      for (const int x : m.xIndex) anyFree = anyFree || grid.cells[grid.index(x, y, z)] == 0;
-      if (!anyFree) continue;
-      insideAlongRow(part, m.yCorner[b], m.zCorner[c], m.xCorner, m.inside, m.row);
-      for (std::size_t a = 0; a < m.xIndex.size(); ++a) {
-        std::uint8_t& cell = grid.cells[grid.index(m.xIndex[a], y, z)];
-        if (cell != 0) continue;
-        ++own.exactTests;
-        if (m.inside[a] != 0) {
-          cell = 1;
-          bits.set(m.xIndex[a], y, z);
-        }
-      }
-    }
-  }
+  markCells(occupancy, part.boxMin, part.boxMax, markScratch, insideRow,
+            [&](int x, int y, int z, bool inside) {
+              ++own.exactTests;
+              if (inside) bits.set(x, y, z);
+            });
 }
 
 void FastEvaluator::State::fileInReach() {
