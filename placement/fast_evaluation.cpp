@@ -116,6 +116,7 @@ struct FastEvaluator::State {
   FitScratch own;                         // slide's and mark's, on the calling thread
   ScanCursors cursors;
   bool resumable = false;                 // scans may resume (every part parked, none twice)
+  CrossPlacementShortcuts shortcuts;
 
   MarkScratch markScratch;  // mark runs on the calling thread only
   RowScratch rowScratch;
@@ -162,8 +163,10 @@ void FastEvaluator::State::adopt(const Project& p) {
   prepareSolid(container, containerSolid);
   buildHierarchy(containerSolid);
   bits.resize(std::max(gridX, 0), std::max(gridY, 0), std::max(gridZ, 0));
-  near.reset(container.boxMin, kColumnCells * pbsl, gridX / kColumnCells + 1,
-             gridY / kColumnCells + 1);
+  // Without the index, one column holds every part in reach.
+  near.reset(container.boxMin, kColumnCells * pbsl,
+             shortcuts.columnIndex ? gridX / kColumnCells + 1 : 1,
+             shortcuts.columnIndex ? gridY / kColumnCells + 1 : 1);
   frame = {container.boxMin, container.boxMax, pbsl, gridX, gridY, gridZ, bits.words()};
   placed = {&containerSolid, container.boxMax, &partSolids, &near};
   shapes.clear();
@@ -298,6 +301,8 @@ bool FastEvaluator::State::place(int position) {
   const Polyhedron part = placement.placed ? movedSolid(*project, position, placement.motion)
                                            : project->parts[position];
   if (table.empty()) return false;
+  if (!shortcuts.witness)
+    for (Scratch& scratch : scratchOf) scratch.fit.witness = -1;
   ShapesOfGeometry& entry = shapes.shapesFor(part, table.size());
   shapes.makeShapes(entry, part, table, frame, pool);
   std::vector<ScanCursor>& cursorOf = cursors.of(entry.serial, table.size());
@@ -371,9 +376,10 @@ bool FastEvaluator::State::place(int position) {
   return true;
 }
 
-FastEvaluator::FastEvaluator(int threads, PlacementRule rule)
+FastEvaluator::FastEvaluator(int threads, PlacementRule rule, CrossPlacementShortcuts shortcuts)
     : state_(std::make_unique<State>(std::max(threads, 1))) {
   state_->rule = rule;
+  state_->shortcuts = shortcuts;
 }
 
 FastEvaluator::~FastEvaluator() = default;
@@ -414,7 +420,7 @@ Layout FastEvaluator::evaluate(const Project& project, const PackingSequence& id
     scratch.fit.exactTests = 0;
     scratch.fit.witness = -1;
   }
-  s.resumable = s.inReach.empty();
+  s.resumable = s.shortcuts.resumedScans && s.inReach.empty();
   if (s.resumable) {
     std::vector<char> seen(static_cast<std::size_t>(n), 0);
     for (int i = 0; i < project.sequenceLength && i < idSequence.count(); ++i) {
