@@ -4,21 +4,19 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "geometry/assert.h"
 #include "placement/bit_grid.h"
-#include "placement/bit_rows.h"
 #include "placement/column_index.h"
 #include "placement/evaluation.h"
 #include "placement/exact_fit.h"
+#include "placement/grid_scan.h"
 #include "placement/hierarchy_search.h"
 #include "placement/mark.h"
 #include "placement/occupancy_grid.h"
-#include "placement/oriented_shape.h"
 #include "placement/placement.h"
 #include "placement/prepared_solid.h"
 #include "placement/row_sampling.h"
@@ -26,23 +24,12 @@
 #include "placement/shape_cache.h"
 #include "placement/slide.h"
 
-// Why the shortcuts here change no result (the rooms they use say why theirs do not):
-// - A turned and voxelised working copy depends only on the part's geometry fields that
-//   transform and voxelise read, so it is kept per bitwise-equal geometry and orientation
-//   (shape_cache.h).
-// - A candidate cell is skipped only when placePart's own tests would refuse it: an occupied
-//   anchor cell, a bitmap cell outside the grid or on an occupied cell (bit_rows.h), or a
-//   box-extreme vertex outside the container's box (that vertex then fails
-//   containsAllVertices). The exact fit tests only the parts that can refuse (exact_fit.h).
-// - The score of an orientation (by either placement rule) never decreases from one layer to
-//   the next, and the winner is the least (score, orientation index) among fitting
-//   orientations scoring below the start value. An orientation stops once its layer's pair
-//   cannot be less than the least pair already found; that found pair is real, so the winner
-//   is never cut short.
-// - Each orientation's next scan in the same evaluation resumes where this one stopped
-//   (scan_cursors.h says when that is sound). The cells skipped are exactly cells the
-//   reference scan would refuse, and it scans in the same order, so it finds the same first
-//   cell.
+// Why the shortcuts here change no result: each room says so for its own (shape_cache.h for
+// the kept shapes, bit_rows.h for the cells skipped a word at a time, exact_fit.h for the parts
+// tested, grid_scan.h for the orientations stopped early and the scans resumed, scan_cursors.h
+// for when resuming is sound). What is left here: the order in which orientations are scanned
+// changes how much is searched, never the winner; and a part placed again refiles every part
+// in reach, so that the column index never holds a stale box.
 namespace tessera {
 
 namespace {
@@ -56,41 +43,13 @@ bool sameDoubles(const double* a, const double* b, std::size_t n) {
 
 bool samePoint(const Point& a, const Point& b) { return sameDoubles(&a.x, &b.x, 3); }
 
-struct Best {
-  std::mutex mutex;
-  double score = 0.0;
-  int orientation = -1;
-  int x = 0, y = 0, z = 0;
-
-  // (score, k) is less than the least pair found so far.
-  bool beatable(double s, int k) {
-    std::lock_guard<std::mutex> lock(mutex);
-    return s < score || (s == score && k < orientation);
-  }
-  void offer(double s, int k, int cx, int cy, int cz) {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!(s < score || (s == score && k < orientation))) return;
-    score = s;
-    orientation = k;
-    x = cx;
-    y = cy;
-    z = cz;
-  }
-};
-
-// One scanning thread's scratch.
-struct Scratch {
-  FitScratch fit;
-  RowBuffers rows;
-};
-
 }  // namespace
 
 struct FastEvaluator::State {
   explicit State(int threads) : pool(threads), scratchOf(static_cast<std::size_t>(threads)) {}
 
   WorkerPool pool;
-  std::vector<Scratch> scratchOf;  // one per thread
+  std::vector<ScanScratch> scratchOf;  // one per thread
 
   // What the kept shapes were made for.
   bool known = false;
@@ -123,12 +82,6 @@ struct FastEvaluator::State {
 
   bool sameContext(const Project& p) const;
   void adopt(const Project& p);
-  void search(const FittedShape& fitted, ScanCursor& cursor, int k, Best& best,
-              Scratch& scratch);
-  template <typename Rows>
-  void searchRows(const FittedShape& fitted, ScanCursor& cursor, int k, Best& best,
-                  Scratch& scratch);
-  int firstLayer(const FittedShape& fitted, const ScanCursor& cursor) const;
   void slide(PreparedSolid& part, const OrientedShape& shape, int self, const Point& direction,
              Motion& motion);
   void mark(const PreparedSolid& part);
@@ -173,96 +126,6 @@ void FastEvaluator::State::adopt(const Project& p) {
   known = true;
 }
 
-int FastEvaluator::State::firstLayer(const FittedShape& fitted, const ScanCursor& cursor) const {
-  return resumable && cursor.set ? cursor.z : fitted.zLo;
-}
-
-void FastEvaluator::State::search(const FittedShape& fitted, ScanCursor& cursor, int k,
-                                  Best& best, Scratch& scratch) {
-  const int words = bits.words();
-  if (words == 1) {
-    searchRows<OneWord>(fitted, cursor, k, best, scratch);
-  } else if (words == 2) {
-    searchRows<TwoWords>(fitted, cursor, k, best, scratch);
-  } else {
-    searchRows<ManyWords>(fitted, cursor, k, best, scratch);
-  }
-}
-
-template <typename Rows>
-void FastEvaluator::State::searchRows(const FittedShape& fitted, ScanCursor& cursor, int k,
-                                      Best& best, Scratch& scratch) {
-  if (!fitted.possible) return;
-  const OrientedShape& shape = fitted.shape;
-  const Polyhedron& g = shape.geometry;
-  const double height = scoreHeight(rule, g);
-  const int aI = g.anchorI;
-  const int aK = g.anchorK;
-  Rows rows(bits.words(), scratch.rows);
-  typename Rows::Mask mask{};
-
-  const bool resumed = resumable && cursor.set;
-  const int firstZ = resumed ? cursor.z : fitted.zLo;
-  const int firstX = resumed ? cursor.x : -1;
-  const int firstY = resumed ? cursor.y : 0;
-  const int confirmedReach = resumed ? cursor.confirmedReach : -1;
-  auto stopAt = [&](int z, int x, int y, int confirmed) {
-    cursor = {true, z, x, y, confirmed};
-  };
-  // The resume cell passed exactFitAt when confirmedReach parts were in reach. Since then
-  // parts were only added (none moved), so it passes again unless the box of one added
-  // since overlaps the candidate's; the bitmap test has been made afresh by the scan.
-  auto stillFits = [&](int x, int y, int z) {
-    const Point offset = minus(corner(x, y, z), g.anchorPoint);
-    const Point boxMin = plus(shape.solid.boxMin, offset);
-    const Point boxMax = plus(shape.solid.boxMax, offset);
-    for (std::size_t i = static_cast<std::size_t>(confirmedReach); i < inReach.size(); ++i) {
-      const PreparedSolid& other = partSolids[static_cast<std::size_t>(inReach[i])];
-      if (boxesOverlap(boxMin, boxMax, other.boxMin, other.boxMax)) return false;
-    }
-    return true;
-  };
-
-  for (int z = firstZ; z <= fitted.zHi; ++z) {
-    if (!fitted.okZ[static_cast<std::size_t>(z)]) continue;
-    const double score = height + (corner(0, 0, z).z - fitted.anchorZ);
-    if (!best.beatable(score, k)) {
-      stopAt(z, -1, 0, -1);
-      return;
-    }
-    const bool resumeRow = z == firstZ && firstX >= 0;
-    for (int x = resumeRow ? firstX : fitted.xLo; x <= fitted.xHi; ++x) {
-      if (!fitted.okX[static_cast<std::size_t>(x)]) continue;
-      rows.start(mask, bits.row(x, z), fitted.refusedY.data());
-      // Cells before the resumed one were refused by an earlier scan.
-      if (resumeRow && x == firstX) rows.refuseBelow(mask, firstY);
-      if (rows.full(mask)) continue;
-      for (std::size_t r = 0; r < shape.rows.size(); ++r) {
-        const ShapeRow& row = shape.rows[r];
-        const Word* grid = bits.row(x + row.i - aI, z + row.k - aK);
-        if (Rows::empty(grid, bits.words())) continue;
-        // A run of n cells starting s after the anchor's y conflicts at y when any grid cell
-        // y + s .. y + s + n - 1 is taken: dilate the row, then shift it.
-        for (std::uint32_t q = fitted.runStart[r]; q < fitted.runStart[r + 1]; ++q) {
-          const auto [runStart, length] = fitted.runs[q];
-          rows.addRun(mask, grid, runStart, length);
-        }
-        if (rows.full(mask)) break;
-      }
-      const bool found = rows.forEachFree(mask, [&](int y) {
-        const bool confirmed = confirmedReach >= 0 && resumeRow && x == firstX && y == firstY &&
-                               stillFits(x, y, z);
-        if (!confirmed && !exactFitAt(placed, shape, corner(x, y, z), scratch.fit)) return false;
-        stopAt(z, x, y, static_cast<int>(inReach.size()));
-        best.offer(score, k, x, y, z);
-        return true;
-      });
-      if (found) return;
-    }
-  }
-  stopAt(fitted.zHi + 1, -1, 0, -1);
-}
-
 void FastEvaluator::State::slide(PreparedSolid& part, const OrientedShape& shape, int self,
                                  const Point& direction, Motion& motion) {
   slideAlong(
@@ -302,10 +165,11 @@ bool FastEvaluator::State::place(int position) {
                                            : project->parts[position];
   if (table.empty()) return false;
   if (!shortcuts.witness)
-    for (Scratch& scratch : scratchOf) scratch.fit.witness = -1;
+    for (ScanScratch& scratch : scratchOf) scratch.fit.witness = -1;
   ShapesOfGeometry& entry = shapes.shapesFor(part, table.size());
   shapes.makeShapes(entry, part, table, frame, pool);
   std::vector<ScanCursor>& cursorOf = cursors.of(entry.serial, table.size());
+  const ScanContext scan{&frame, &bits, &placed, &inReach, rule, resumable};
 
   // Orientations likelier to score low go first so that the others stop early; the order
   // changes how much is searched, never the winner.
@@ -314,7 +178,7 @@ bool FastEvaluator::State::place(int position) {
   for (std::size_t k = 0; k < table.size(); ++k) {
     const FittedShape& f = *entry.byOrientation[k];
     if (!f.possible) continue;
-    const int z = firstLayer(f, cursorOf[k]);
+    const int z = firstLayer(scan, f, cursorOf[k]);
     if (z > f.zHi) continue;  // an earlier scan of this evaluation found no cell left
     const Polyhedron& g = f.shape.geometry;
     const double lowest = scoreHeight(rule, g) + (corner(0, 0, z).z - f.anchorZ);
@@ -336,10 +200,10 @@ bool FastEvaluator::State::place(int position) {
   best.score = 2 * container.boxMax.z;
   std::atomic<std::size_t> next{0};
   pool.runOnAll([&](int thread) {
-    Scratch& mine = scratchOf[static_cast<std::size_t>(thread)];
+    ScanScratch& mine = scratchOf[static_cast<std::size_t>(thread)];
     for (std::size_t i = next++; i < sequence.size(); i = next++) {
       const auto k = static_cast<std::size_t>(sequence[i]);
-      search(*entry.byOrientation[k], cursorOf[k], sequence[i], best, mine);
+      scanOrientation(scan, *entry.byOrientation[k], cursorOf[k], sequence[i], best, mine);
     }
   });
   if (best.orientation < 0) return false;
@@ -388,7 +252,7 @@ int FastEvaluator::threads() const { return state_->pool.size(); }
 
 std::uint64_t FastEvaluator::exactTests() const {
   std::uint64_t total = state_->own.exactTests;
-  for (const Scratch& scratch : state_->scratchOf) total += scratch.fit.exactTests;
+  for (const ScanScratch& scratch : state_->scratchOf) total += scratch.fit.exactTests;
   return total;
 }
 
@@ -416,7 +280,7 @@ Layout FastEvaluator::evaluate(const Project& project, const PackingSequence& id
   s.fileInReach();
   s.cursors.clear();
   s.own.exactTests = 0;
-  for (Scratch& scratch : s.scratchOf) {
+  for (ScanScratch& scratch : s.scratchOf) {
     scratch.fit.exactTests = 0;
     scratch.fit.witness = -1;
   }
