@@ -250,9 +250,9 @@ int run(const Options& options) {
   }
 
   // The second reference, for the sequences the first did not evaluate.
-  const int plainCount =
-      options.plain < 0 ? static_cast<int>(sequences.size())
-                        : std::min(options.plain, static_cast<int>(sequences.size()));
+  const int plainCount = options.plain < 0
+                             ? static_cast<int>(sequences.size())
+                             : std::min(options.plain, static_cast<int>(sequences.size()));
   std::vector<Placed> expectedPlain;
   Timing plain;
   if (plainCount > 0) {
@@ -263,8 +263,7 @@ int run(const Options& options) {
       const double took = secondsSince(start);
       (i == 0 ? plain.first : plain.later) += took;
       if (i > 0) ++plain.laterCount;
-      expectedPlain.push_back(
-          placedOf(placedSolids(project, layout), layout.measure.efficiency()));
+      expectedPlain.push_back(placedOf(placedSolids(project, layout), layout.measure.efficiency()));
     }
   }
 

@@ -73,8 +73,7 @@ class ColumnIndex {
     return static_cast<int>(std::floor(v));
   }
   bool span(const Point& lo, const Point& hi, int& x0, int& x1, int& y0, int& y1) const {
-    if (std::isnan(lo.x) || std::isnan(lo.y) || std::isnan(hi.x) || std::isnan(hi.y))
-      return false;
+    if (std::isnan(lo.x) || std::isnan(lo.y) || std::isnan(hi.x) || std::isnan(hi.y)) return false;
     x0 = column(lo.x, origin_.x, side_, columnsX_);
     x1 = column(hi.x, origin_.x, side_, columnsX_);
     y0 = column(lo.y, origin_.y, side_, columnsY_);

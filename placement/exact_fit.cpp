@@ -86,11 +86,9 @@ bool clearOfEverything(const PlacedSolids& placed, PreparedSolid& part, const Or
     return solidsDisjoint(part, other);
   };
   if (withinMax(part.boxMax, placed.containerMax)) {
-    return placed.near->allNear(part.boxMin, part.boxMax, scratch.seen, scratch.seenStamp,
-                                partSolids.size(), [&](int p) {
-                                  return p == self ||
-                                         disjointFrom(partSolids[static_cast<std::size_t>(p)]);
-                                });
+    return placed.near->allNear(
+        part.boxMin, part.boxMax, scratch.seen, scratch.seenStamp, partSolids.size(),
+        [&](int p) { return p == self || disjointFrom(partSolids[static_cast<std::size_t>(p)]); });
   }
   for (std::size_t p = 0; p < partSolids.size(); ++p)
     if (static_cast<int>(p) != self && !disjointFrom(partSolids[p])) return false;

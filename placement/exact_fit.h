@@ -22,8 +22,8 @@ namespace tessera {
 
 /// What a candidate is tested against in one evaluation.
 struct PlacedSolids {
-  const PreparedSolid* container = nullptr;  // with its hierarchy
-  Point containerMax;                        // the container's box maximum
+  const PreparedSolid* container = nullptr;           // with its hierarchy
+  Point containerMax;                                 // the container's box maximum
   const std::vector<PreparedSolid>* parts = nullptr;  // every part by position, parked or placed
   const ColumnIndex* near = nullptr;  // the parts in reach (with hierarchies), by floor column
 };
@@ -39,8 +39,7 @@ struct FitScratch {
 
 /// The part's box begins at or beyond the container's box maximum on some axis.
 inline bool outOfReach(const Point& partMin, const Point& containerMax) {
-  return partMin.x >= containerMax.x || partMin.y >= containerMax.y ||
-         partMin.z >= containerMax.z;
+  return partMin.x >= containerMax.x || partMin.y >= containerMax.y || partMin.z >= containerMax.z;
 }
 
 /// exactFit of the shape moved so that its anchorPoint lies on `cell` (a cell's corner).

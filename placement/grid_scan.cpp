@@ -28,9 +28,7 @@ void scanRows(const ScanContext& context, const FittedShape& fitted, ScanCursor&
   const int firstX = resumed ? cursor.x : -1;
   const int firstY = resumed ? cursor.y : 0;
   const int confirmedReach = resumed ? cursor.confirmedReach : -1;
-  auto stopAt = [&](int z, int x, int y, int confirmed) {
-    cursor = {true, z, x, y, confirmed};
-  };
+  auto stopAt = [&](int z, int x, int y, int confirmed) { cursor = {true, z, x, y, confirmed}; };
   // The resume cell passed exactFitAt when confirmedReach parts were in reach. Since then
   // parts were only added (none moved), so it passes again unless the box of one added
   // since overlaps the candidate's; the bitmap test has been made afresh by the scan.
@@ -72,9 +70,10 @@ void scanRows(const ScanContext& context, const FittedShape& fitted, ScanCursor&
         if (rows.full(mask)) break;
       }
       const bool found = rows.forEachFree(mask, [&](int y) {
-        const bool confirmed = confirmedReach >= 0 && resumeRow && x == firstX && y == firstY &&
-                               stillFits(x, y, z);
-        if (!confirmed && !exactFitAt(*context.placed, shape, corner(x, y, z), scratch.fit)) return false;
+        const bool confirmed =
+            confirmedReach >= 0 && resumeRow && x == firstX && y == firstY && stillFits(x, y, z);
+        if (!confirmed && !exactFitAt(*context.placed, shape, corner(x, y, z), scratch.fit))
+          return false;
         stopAt(z, x, y, static_cast<int>(inReach.size()));
         best.offer(score, k, x, y, z);
         return true;

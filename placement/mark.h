@@ -20,8 +20,8 @@ struct MarkScratch {
 
 /// The cells along one axis within half a cell of [lo, hi], and their corners. Window tests use
 /// products; the sampled corner is accumulated by repeated addition from the origin.
-void cellsNear(int cells, double origin, double pbsl, double lo, double hi,
-               std::vector<int>& index, std::vector<double>& corner);
+void cellsNear(int cells, double origin, double pbsl, double lo, double hi, std::vector<int>& index,
+               std::vector<double>& corner);
 
 /// Occupies every free cell whose corner lies inside the part, visiting only cells within half
 /// a cell of the part's box [boxMin, boxMax]; never clears a cell. The cells an axis visits,

@@ -93,8 +93,8 @@ bool bitmapFits(const OccupancyGrid& grid, const Polyhedron& part, int x, int y,
   return true;
 }
 
-void cellsNear(int cells, double origin, double pbsl, double lo, double hi,
-               std::vector<int>& index, std::vector<double>& corner) {
+void cellsNear(int cells, double origin, double pbsl, double lo, double hi, std::vector<int>& index,
+               std::vector<double>& corner) {
   index.clear();
   corner.clear();
   double p = origin;

@@ -84,8 +84,7 @@ void slide(PlacementState& state, int id, const Point& direction) {
   const Polyhedron& part = state.solids[static_cast<std::size_t>(id)];
   slideAlong(
       part.boxMin, part.boxMax, state.project->PBSL, direction,
-      [&](const Point& m) { moveBy(state, id, m); },
-      [&] { return clearOfEverything(state, id); });
+      [&](const Point& m) { moveBy(state, id, m); }, [&] { return clearOfEverything(state, id); });
 }
 
 bool placePart(PlacementState& state, int id) {

@@ -19,10 +19,10 @@
 namespace tessera {
 
 struct ScanCursor {
-  bool set = false;  // a scan of this evaluation stopped; the fields below only then
-  int z = 0;         // the layer
-  int x = -1;        // the row (-1: the layer's first)
-  int y = 0;         // the cell
+  bool set = false;         // a scan of this evaluation stopped; the fields below only then
+  int z = 0;                // the layer
+  int x = -1;               // the row (-1: the layer's first)
+  int y = 0;                // the cell
   int confirmedReach = -1;  // when cell (x, y, z) passed the exact fit: parts in reach then
 };
 

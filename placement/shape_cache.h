@@ -42,7 +42,7 @@ struct FittedShape {
   // Runs of occupied cells per bitmap row, as (first j - anchorJ, length).
   std::vector<std::pair<int, int>> runs;
   std::vector<std::uint32_t> runStart;  // per row, into runs; one more entry at the end
-  double anchorZ = 0.0;  // boxMin.z + cellSide * anchorK
+  double anchorZ = 0.0;                 // boxMin.z + cellSide * anchorK
 };
 
 /// Fills the candidate ranges and runs of fitted.shape for the frame.
@@ -68,8 +68,7 @@ class ShapeCache {
   /// Makes the entry's missing shapes on the pool's threads. A failure (voxelise's refusal)
   /// is rethrown: the one of the first failing orientation in table order.
   void makeShapes(ShapesOfGeometry& entry, const Polyhedron& part,
-                  const std::vector<Orientation>& table, const GridFrame& frame,
-                  WorkerPool& pool);
+                  const std::vector<Orientation>& table, const GridFrame& frame, WorkerPool& pool);
 
  private:
   std::vector<std::unique_ptr<ShapesOfGeometry>> entries_;

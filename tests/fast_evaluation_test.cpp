@@ -71,9 +71,8 @@ Outcome fastOutcome(FastEvaluator& fast, const Project& project, const PackingSe
 /// (or those given; each kept across the sequences, as the search keeps one), with each of the
 /// given sets of shortcuts (by default all of them on).
 void expectFastMatchesReference(
-    const Project& project, const std::vector<PackingSequence>& sequences,
-    const std::string& name, const std::vector<int>& threadCounts = {1, 2},
-    PlacementRule rule = PlacementRule::lowestPoint,
+    const Project& project, const std::vector<PackingSequence>& sequences, const std::string& name,
+    const std::vector<int>& threadCounts = {1, 2}, PlacementRule rule = PlacementRule::lowestPoint,
     const std::vector<CrossPlacementShortcuts>& shortcutSets = {CrossPlacementShortcuts{}}) {
   std::vector<Outcome> expected;
   for (const PackingSequence& s : sequences) expected.push_back(referenceOutcome(project, s, rule));

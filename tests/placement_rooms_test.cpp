@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <span>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "placement/bit_rows.h"
@@ -62,8 +62,7 @@ TEST(PlacementRooms, EveryRowPolicyRefusesExactlyTheCellsARunWouldHit) {
     const int start = static_cast<int>(random() % 21) - 10;
     const int length = 1 + static_cast<int>(random() % 12);
     // Anchor cells whose run would begin before the row are the caller's to refuse.
-    const int below =
-        std::max(static_cast<int>(random() % 4 == 0 ? random() % 140 : 0), -start);
+    const int below = std::max(static_cast<int>(random() % 4 == 0 ? random() % 140 : 0), -start);
     std::vector<int> expected;
     for (int y = below; y < cells; ++y) {
       bool hit = anchorRow[static_cast<std::size_t>(y)];
@@ -125,19 +124,22 @@ TEST(PlacementRooms, SlideHalvesItsStrideUntilAStrideBelowAHundredthIsRefused) {
   // A part of extent 2 (PBSL 1: strides 0.25, 0.125, ...) above a floor at z = 0.3.
   double z = 1.0;
   int moves = 0;
-  slideAlong({0, 0, 1}, {2, 2, 3}, 1.0, {0, 0, -2}, [&](const Point& m) {
-    EXPECT_EQ(m.x, 0.0);
-    z += m.z;
-    ++moves;
-  }, [&] { return z >= 0.3; });
+  slideAlong(
+      {0, 0, 1}, {2, 2, 3}, 1.0, {0, 0, -2},
+      [&](const Point& m) {
+        EXPECT_EQ(m.x, 0.0);
+        z += m.z;
+        ++moves;
+      },
+      [&] { return z >= 0.3; });
   // It ends at the lowest z above the floor reachable by strides down to 0.25 / 32.
   EXPECT_GE(z, 0.3);
   EXPECT_LT(z, 0.3 + 0.25 / 32);
   EXPECT_GT(moves, 6);
   // A flat part has a stride of 0 and never moves.
   moves = 0;
-  slideAlong({0, 0, 1}, {2, 2, 1}, 1.0, {0, 0, -1}, [&](const Point&) { ++moves; },
-             [] { return true; });
+  slideAlong(
+      {0, 0, 1}, {2, 2, 1}, 1.0, {0, 0, -1}, [&](const Point&) { ++moves; }, [] { return true; });
   EXPECT_EQ(moves, 0);
 }
 
@@ -150,19 +152,20 @@ TEST(PlacementRooms, MarkingTestsOnlyFreeCellsNearTheBoxAndTakesThoseInside) {
   MarkScratch scratch;
   int tested = 0, taken = 0;
   // Box [1.6, 3.4]^3: cells 2 and 3 on each axis are within half a cell; "inside" is x < 3.
-  markCells(grid, {1.6, 1.6, 1.6}, {3.4, 3.4, 3.4}, scratch,
-            [](double, double, std::span<const double> xs, std::span<const std::uint8_t> free,
-               std::span<std::uint8_t> inside) {
-              ASSERT_EQ(xs.size(), 2u);
-              EXPECT_EQ(xs[0], 2.0);
-              for (std::size_t a = 0; a < xs.size(); ++a)
-                if (free[a] != 0) inside[a] = xs[a] < 3.0 ? 1 : 0;
-            },
-            [&](int x, int, int, bool inside) {
-              ++tested;
-              taken += inside ? 1 : 0;
-              EXPECT_EQ(inside, x == 2);
-            });
+  markCells(
+      grid, {1.6, 1.6, 1.6}, {3.4, 3.4, 3.4}, scratch,
+      [](double, double, std::span<const double> xs, std::span<const std::uint8_t> free,
+         std::span<std::uint8_t> inside) {
+        ASSERT_EQ(xs.size(), 2u);
+        EXPECT_EQ(xs[0], 2.0);
+        for (std::size_t a = 0; a < xs.size(); ++a)
+          if (free[a] != 0) inside[a] = xs[a] < 3.0 ? 1 : 0;
+      },
+      [&](int x, int, int, bool inside) {
+        ++tested;
+        taken += inside ? 1 : 0;
+        EXPECT_EQ(inside, x == 2);
+      });
   EXPECT_EQ(tested, 7);  // 8 cells near the box, one already taken
   EXPECT_EQ(taken, 3);
   int occupied = 0;
