@@ -2,17 +2,18 @@
 // one run: both evaluate the identity sequence and the same series of neighbour sequences,
 // and every efficiency and every placed part must come out bit-identical.
 //
-//   tessera-bench PROJECT [--neighbours N] [--repeat N] [--reference N] [--previous N]
+//   tessera-bench PROJECT [--neighbours N] [--repeat N] [--reference N] [--plain N]
 //                 [--threads N] [--parts N] [--rn N] [--placement lowest-point|lowest-top]
 //
 // --repeat N evaluates the identity sequence N more times after the neighbours: the warm
 // figures of a project whose parts are all of one type, which has no neighbours.
 //
-// --previous N also evaluates the first N sequences with the fast path as it was before the
-// shortcuts that span placements, the second reference for projects too large for the first.
+// --plain N also evaluates the first N sequences with the same fast path with its shortcuts
+// that span placements turned off (resumed scans, the column index, witnesses kept from an
+// earlier placement): the second reference for projects too large for the first, and what
+// those shortcuts gain.
 //
-// --placement picks the placement rule of every evaluation (the previous fast path knows only
-// the default one).
+// --placement picks the placement rule of every evaluation.
 //
 // Run it in the project's folder: the paths inside a project are relative to it.
 #include <sys/resource.h>
@@ -28,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/previous_fast_evaluation.h"
 #include "formats/project_loader.h"
 #include "model/layout.h"
 #include "model/project.h"
@@ -48,7 +48,7 @@ struct Options {
   int neighbours = 5;
   int repeat = 0;      // further evaluations of the identity
   int reference = -1;  // sequences the reference evaluates; -1: all of them
-  int previous = 0;    // sequences the previous fast path evaluates; -1: all of them
+  int plain = 0;       // sequences the fast path without shortcuts evaluates; -1: all of them
   int threads = defaultThreadCount();
   int parts = 0;  // 0: the project's own parts
   int rn = -1;    // -1: the project's RN
@@ -58,7 +58,7 @@ struct Options {
 [[noreturn]] void usage(const char* message) {
   std::fprintf(stderr,
                "%s\nUsage: tessera-bench PROJECT [--neighbours N] [--repeat N] [--reference N] "
-               "[--previous N] [--threads N] [--parts N] [--rn N] "
+               "[--plain N] [--threads N] [--parts N] [--rn N] "
                "[--placement lowest-point|lowest-top]\n",
                message);
   std::exit(2);
@@ -78,8 +78,8 @@ Options parse(int argc, char** argv) {
       o.repeat = number();
     } else if (arg == "--reference") {
       o.reference = number();
-    } else if (arg == "--previous") {
-      o.previous = number();
+    } else if (arg == "--plain") {
+      o.plain = number();
     } else if (arg == "--threads") {
       o.threads = number();
     } else if (arg == "--parts") {
@@ -103,8 +103,6 @@ Options parse(int argc, char** argv) {
     }
   }
   if (o.project.empty()) usage("no project given");
-  if (o.previous != 0 && o.rule != PlacementRule::lowestPoint)
-    usage("--previous needs the placement rule lowest-point");
   return o;
 }
 
@@ -252,20 +250,20 @@ int run(const Options& options) {
   }
 
   // The second reference, for the sequences the first did not evaluate.
-  const int previousCount =
-      options.previous < 0 ? static_cast<int>(sequences.size())
-                           : std::min(options.previous, static_cast<int>(sequences.size()));
-  std::vector<Placed> expectedPrevious;
-  Timing previous;
-  if (previousCount > 0) {
-    PreviousFastEvaluator before(options.threads);
-    for (int i = 0; i < previousCount; ++i) {
+  const int plainCount = options.plain < 0
+                             ? static_cast<int>(sequences.size())
+                             : std::min(options.plain, static_cast<int>(sequences.size()));
+  std::vector<Placed> expectedPlain;
+  Timing plain;
+  if (plainCount > 0) {
+    FastEvaluator without(options.threads, options.rule, CrossPlacementShortcuts::none());
+    for (int i = 0; i < plainCount; ++i) {
       const auto start = std::chrono::steady_clock::now();
-      const double e = before.evaluate(project, sequences[static_cast<std::size_t>(i)]);
+      const Layout layout = without.evaluate(project, sequences[static_cast<std::size_t>(i)]);
       const double took = secondsSince(start);
-      (i == 0 ? previous.first : previous.later) += took;
-      if (i > 0) ++previous.laterCount;
-      expectedPrevious.push_back(placedOf(before.solids(), e));
+      (i == 0 ? plain.first : plain.later) += took;
+      if (i > 0) ++plain.laterCount;
+      expectedPlain.push_back(placedOf(placedSolids(project, layout), layout.measure.efficiency()));
     }
   }
 
@@ -275,7 +273,7 @@ int run(const Options& options) {
   double firstCpu = 0.0;
   std::uint64_t laterExact = 0;
   int mismatches = 0;
-  int previousMismatches = 0;
+  int plainMismatches = 0;
   double bestEfficiency = 0.0;
   double efficiencySum = 0.0;
   for (std::size_t i = 0; i < sequences.size(); ++i) {
@@ -299,15 +297,15 @@ int run(const Options& options) {
                   expected[i].efficiency);
       ++mismatches;
     }
-    if (i < expectedPrevious.size() && !identical(expectedPrevious[i], layout)) {
-      std::printf("MISMATCH in sequence %zu: efficiency %.17g (previous fast path %.17g)\n", i,
-                  e, expectedPrevious[i].efficiency);
-      ++previousMismatches;
+    if (i < expectedPlain.size() && !identical(expectedPlain[i], layout)) {
+      std::printf("MISMATCH in sequence %zu: efficiency %.17g (shortcuts off %.17g)\n", i, e,
+                  expectedPlain[i].efficiency);
+      ++plainMismatches;
     }
   }
 
   if (referenceCount > 0) printRate("reference", reference);
-  if (previousCount > 0) printRate("previous", previous);
+  if (plainCount > 0) printRate("plain", plain);
   printRate("fast", fastTiming);
   if (referenceCount > 0) {
     const double referenceMean = reference.all() / reference.count();
@@ -319,13 +317,13 @@ int run(const Options& options) {
     std::printf("checked    %d sequences: %s\n", referenceCount,
                 mismatches == 0 ? "every efficiency and placed vertex bit-identical"
                                 : "MISMATCHES FOUND");
-  } else if (previousCount == 0) {
+  } else if (plainCount == 0) {
     std::printf("checked    none (no reference evaluations asked for)\n");
   }
-  if (previousCount > 0)
-    std::printf("checked    %d sequences against the previous fast path: %s\n", previousCount,
-                previousMismatches == 0 ? "every efficiency and placed vertex bit-identical"
-                                        : "MISMATCHES FOUND");
+  if (plainCount > 0)
+    std::printf("checked    %d sequences against the shortcuts off: %s\n", plainCount,
+                plainMismatches == 0 ? "every efficiency and placed vertex bit-identical"
+                                     : "MISMATCHES FOUND");
   // The packing heights the placement rule reaches on these sequences.
   double volume = 0.0;
   for (const Part& part : project.parts) volume += part.volume;
@@ -352,7 +350,7 @@ int run(const Options& options) {
         laterCpu / fastTiming.laterCount, static_cast<double>(laterExact) / fastTiming.laterCount,
         peak, firstCpu, faces);
   }
-  return mismatches == 0 && previousMismatches == 0 ? 0 : 1;
+  return mismatches == 0 && plainMismatches == 0 ? 0 : 1;
 }
 
 }  // namespace

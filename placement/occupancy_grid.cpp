@@ -7,6 +7,7 @@
 
 #include "geometry/predicates.h"
 #include "model/input_error.h"
+#include "placement/mark.h"
 
 namespace tessera {
 
@@ -92,28 +93,27 @@ bool bitmapFits(const OccupancyGrid& grid, const Polyhedron& part, int x, int y,
   return true;
 }
 
-void markPart(OccupancyGrid& grid, const Polyhedron& part) {
-  const Point& o = grid.origin;
-  const double pbsl = grid.pbsl;
-  // Window tests use products; the sampled corner is accumulated by repeated addition.
-  double px = o.x;
-  for (int x = 0; x < grid.gridX; ++x, px += pbsl) {
-    if (o.x + (x + 0.5) * pbsl < part.boxMin.x) continue;
-    if (o.x + (x - 0.5) * pbsl > part.boxMax.x) return;
-    double py = o.y;
-    for (int y = 0; y < grid.gridY; ++y, py += pbsl) {
-      if (o.y + (y + 0.5) * pbsl < part.boxMin.y) continue;
-      if (o.y + (y - 0.5) * pbsl > part.boxMax.y) break;
-      double pz = o.z;
-      for (int z = 0; z < grid.gridZ; ++z, pz += pbsl) {
-        if (o.z + (z + 0.5) * pbsl < part.boxMin.z) continue;
-        if (o.z + (z - 0.5) * pbsl > part.boxMax.z) break;
-        std::uint8_t& cell = grid.cells[grid.index(x, y, z)];
-        if (cell != 0) continue;
-        if (pointInPolyhedron({px, py, pz}, part)) cell = 1;
-      }
-    }
+void cellsNear(int cells, double origin, double pbsl, double lo, double hi, std::vector<int>& index,
+               std::vector<double>& corner) {
+  index.clear();
+  corner.clear();
+  double p = origin;
+  for (int c = 0; c < cells; ++c, p += pbsl) {
+    if (origin + (c + 0.5) * pbsl < lo) continue;
+    if (origin + (c - 0.5) * pbsl > hi) break;
+    index.push_back(c);
+    corner.push_back(p);
   }
+}
+
+void markPart(OccupancyGrid& grid, const Polyhedron& part) {
+  MarkScratch scratch;
+  auto insideRow = [&](double y, double z, std::span<const double> xs,
+                       std::span<const std::uint8_t> free, std::span<std::uint8_t> inside) {
+    for (std::size_t a = 0; a < xs.size(); ++a)
+      if (free[a] != 0) inside[a] = pointInPolyhedron({xs[a], y, z}, part) ? 1 : 0;
+  };
+  markCells(grid, part.boxMin, part.boxMax, scratch, insideRow, [](int, int, int, bool) {});
 }
 
 }  // namespace tessera

@@ -1,10 +1,9 @@
 #include "placement/placement.h"
 
-#include <cmath>
 #include <utility>
 
-#include "geometry/assert.h"
 #include "geometry/predicates.h"
+#include "placement/slide.h"
 #include "placement/voxelise.h"
 
 namespace tessera {
@@ -83,30 +82,9 @@ bool exactFit(const PlacementState& state, int x, int y, int z, const Polyhedron
 
 void slide(PlacementState& state, int id, const Point& direction) {
   const Polyhedron& part = state.solids[static_cast<std::size_t>(id)];
-  double e = part.boxMax.x - part.boxMin.x;
-  const double ey = part.boxMax.y - part.boxMin.y;
-  const double ez = part.boxMax.z - part.boxMin.z;
-  if (ey < e) e = ey;
-  if (ez < e) e = ez;
-  if (state.project->PBSL < e) e = state.project->PBSL;
-  double step = 0.25 * e;
-  // A zero (or not-a-number) stride would repeat a null move forever.
-  if (!(step > 0.0)) return;
-
-  const double length =
-      std::sqrt(direction.x * direction.x + direction.y * direction.y + direction.z * direction.z);
-  TESSERA_ASSERT(length > 0.0);
-  const Point u{direction.x / length, direction.y / length, direction.z / length};
-  while (true) {
-    const Point m{step * u.x, step * u.y, step * u.z};
-    while (true) {
-      moveBy(state, id, m);
-      if (!clearOfEverything(state, id)) break;
-    }
-    moveBy(state, id, {-m.x, -m.y, -m.z});
-    if (step < 0.01) return;
-    step = 0.5 * step;
-  }
+  slideAlong(
+      part.boxMin, part.boxMax, state.project->PBSL, direction,
+      [&](const Point& m) { moveBy(state, id, m); }, [&] { return clearOfEverything(state, id); });
 }
 
 bool placePart(PlacementState& state, int id) {

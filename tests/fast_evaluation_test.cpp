@@ -68,21 +68,23 @@ Outcome fastOutcome(FastEvaluator& fast, const Project& project, const PackingSe
 }
 
 /// Evaluates every sequence with the reference and with fast evaluators of 1 and 2 threads
-/// (or those given; each kept across the sequences, as the search keeps one).
-void expectFastMatchesReference(const Project& project,
-                                const std::vector<PackingSequence>& sequences,
-                                const std::string& name,
-                                const std::vector<int>& threadCounts = {1, 2},
-                                PlacementRule rule = PlacementRule::lowestPoint) {
+/// (or those given; each kept across the sequences, as the search keeps one), with each of the
+/// given sets of shortcuts (by default all of them on).
+void expectFastMatchesReference(
+    const Project& project, const std::vector<PackingSequence>& sequences, const std::string& name,
+    const std::vector<int>& threadCounts = {1, 2}, PlacementRule rule = PlacementRule::lowestPoint,
+    const std::vector<CrossPlacementShortcuts>& shortcutSets = {CrossPlacementShortcuts{}}) {
   std::vector<Outcome> expected;
   for (const PackingSequence& s : sequences) expected.push_back(referenceOutcome(project, s, rule));
-  for (int threads : threadCounts) {
-    FastEvaluator fast(threads, rule);
-    for (std::size_t i = 0; i < sequences.size(); ++i) {
-      expectSame(
-          expected[i], fastOutcome(fast, project, sequences[i]),
-          name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) + " thread(s)");
-      if (testing::Test::HasFailure()) return;
+  for (std::size_t set = 0; set < shortcutSets.size(); ++set) {
+    for (int threads : threadCounts) {
+      FastEvaluator fast(threads, rule, shortcutSets[set]);
+      for (std::size_t i = 0; i < sequences.size(); ++i) {
+        expectSame(expected[i], fastOutcome(fast, project, sequences[i]),
+                   name + ", sequence " + std::to_string(i) + ", " + std::to_string(threads) +
+                       " thread(s), shortcut set " + std::to_string(set));
+        if (testing::Test::HasFailure()) return;
+      }
     }
   }
 }
@@ -129,6 +131,45 @@ TEST(FastEvaluation, RandomProjectsMatchTheReferenceBitForBit) {
     SCOPED_TRACE(name);
     expectFastMatchesReference(project, sequencesFor(project.sequenceLength, 4, draw), name);
     if (HasFailure()) return;
+  }
+}
+
+TEST(FastEvaluation, ShortcutsOnAndOffMatchTheReferenceOnOneToFourThreads) {
+  // Every cross-placement shortcut on, all off, and each one off alone, with many copies per
+  // shape so that scans resume and witnesses carry over. The layouts stay the same; the exact
+  // tests done (which the column index does not change, as it only spares box tests) grow
+  // when scans start at the bottom, or the switch would not reach its shortcut.
+  std::vector<CrossPlacementShortcuts> sets{{}, CrossPlacementShortcuts::none()};
+  for (int off = 0; off < 3; ++off) {
+    CrossPlacementShortcuts one;
+    (off == 0 ? one.resumedScans : off == 1 ? one.columnIndex : one.witness) = false;
+    sets.push_back(one);
+  }
+  for (int seed = 1; seed <= 4; ++seed) {
+    test::Draw draw(static_cast<std::uint32_t>(200 + seed));
+    std::vector<Polyhedron> parts;
+    for (int s = 0; s < 2; ++s) {
+      Polyhedron shape = test::randomSolid(draw, draw.between(1.0, 2.0));
+      shape.name = "shape" + std::to_string(s);
+      for (int c = 0; c < 4; ++c) parts.push_back(shape);
+    }
+    const Polyhedron container = test::box(
+        {0, 0, 0}, {draw.between(5, 7), draw.between(5, 7), draw.between(4, 7)}, "container");
+    const Project project = test::makeProject(container, parts, 0.8, 1 + seed % 3);
+    const std::string name = "seed " + std::to_string(seed);
+    SCOPED_TRACE(name);
+    const std::vector<PackingSequence> sequences = sequencesFor(project.sequenceLength, 3, draw);
+    expectFastMatchesReference(project, sequences, name, {1, 2, 3, 4}, PlacementRule::lowestPoint,
+                               sets);
+    if (HasFailure()) return;
+    std::vector<std::uint64_t> work;
+    for (const CrossPlacementShortcuts& set : sets) {
+      FastEvaluator fast(1, PlacementRule::lowestPoint, set);
+      fast.evaluate(project, sequences[0]);
+      work.push_back(fast.exactTests());
+    }
+    EXPECT_LT(work[0], work[1]) << "all shortcuts on against all off";
+    EXPECT_LT(work[0], work[2]) << "scans resumed against started at the bottom";
   }
 }
 
