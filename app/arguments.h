@@ -21,9 +21,10 @@ struct Arguments {
   std::optional<std::string> exportPath;  // absolute; its extension names the mesh format
   bool exportContainer = false;           // the container as an object of the export
   bool exportShapes = false;              // the packing shapes beside the original meshes
-  std::optional<int> threads;             // threads that search orientations; all cores when not given
-  std::optional<std::uint32_t> seed;      // the generator's starting state; the fixed one when not given
-  std::optional<double> timeLimit;        // seconds of computing time, positive
+  std::optional<int> threads;  // threads that search orientations; all cores when not given
+  std::optional<std::uint32_t>
+      seed;                         // the generator's starting state; the fixed one when not given
+  std::optional<double> timeLimit;  // seconds of computing time, positive
   std::optional<double> startTemperature;  // positive
   std::optional<CoolingSchedule> schedule;
   std::optional<int> chains;         // annealing chains side by side, at least 1

@@ -138,9 +138,14 @@ int run(const std::vector<std::string>& args) {
     for (const std::string& m : meshes)
       if (is3mfPath(parsePartRequest(m).meshPath))
         throw BadArguments("--unit does not apply to " + m + ": a 3MF file states its own unit");
-  const MeshImportOptions options{scale * millimetresPer(unit), hull, wrap, spacing, detail,
+  const MeshImportOptions options{scale * millimetresPer(unit),
+                                  hull,
+                                  wrap,
+                                  spacing,
+                                  detail,
                                   platform::availableMemoryBytes().value_or(-1)};
-  if (hull && options.wraps()) throw BadArguments("--hull cannot be combined with --wrap or --spacing");
+  if (hull && options.wraps())
+    throw BadArguments("--hull cannot be combined with --wrap or --spacing");
 
   if (!project.empty()) {
     if (!hasContainer) throw BadArguments("--project needs --container L W H");

@@ -31,8 +31,10 @@ struct Options {
 };
 
 [[noreturn]] void usage(const char* message) {
-  std::fprintf(stderr, "tessera-archive-bench: %s\n"
-               "usage: tessera-archive-bench PROJECT [--entries N] [--file NAME]\n", message);
+  std::fprintf(stderr,
+               "tessera-archive-bench: %s\n"
+               "usage: tessera-archive-bench PROJECT [--entries N] [--file NAME]\n",
+               message);
   std::exit(2);
 }
 
@@ -76,8 +78,8 @@ TypeSequenceArchive syntheticArchive(const Project& project, long count) {
     for (std::size_t i = n; i > 1; --i)
       std::swap(types.items[i - 1], types.items[static_cast<std::size_t>(random.next()) % i]);
     // Values the file's six significant digits give back exactly.
-    types.efficiency = std::strtod(("0." + std::to_string(300 + random.next() % 400)).c_str(),
-                                   nullptr);
+    types.efficiency =
+        std::strtod(("0." + std::to_string(300 + random.next() % 400)).c_str(), nullptr);
     archive.insertSorted(types);
   }
   return archive;
@@ -92,8 +94,8 @@ int run(const Options& options) {
   auto start = std::chrono::steady_clock::now();
   double cpu = cpuSeconds();
   const TypeSequenceArchive archive = syntheticArchive(project, options.entries);
-  std::printf("build      %ld entries inserted     %8.3f s (processor %8.3f s)\n",
-              options.entries, secondsSince(start), cpuSeconds() - cpu);
+  std::printf("build      %ld entries inserted     %8.3f s (processor %8.3f s)\n", options.entries,
+              secondsSince(start), cpuSeconds() - cpu);
 
   PackingSequence best;
   for (int i = 0; i < project.sequenceLength; ++i) best.items.push_back(i);
@@ -117,8 +119,7 @@ int run(const Options& options) {
   std::remove(options.file.c_str());
 
   bool same = contents.archive.count() == archive.count() && !problem;
-  for (auto a = archive.begin(), b = contents.archive.begin(); same && a != archive.end();
-       ++a, ++b)
+  for (auto a = archive.begin(), b = contents.archive.begin(); same && a != archive.end(); ++a, ++b)
     same = a->items == b->items && a->efficiency == b->efficiency;
   std::printf("checked    the loaded archive %s the saved one%s\n",
               same ? "equals" : "DIFFERS FROM", problem ? (": " + *problem).c_str() : "");

@@ -159,9 +159,8 @@ Placed placedOf(const std::vector<Polyhedron>& solids, double efficiency) {
 bool identical(const Placed& a, const Placed& b) {
   return std::memcmp(&a.efficiency, &b.efficiency, sizeof(double)) == 0 &&
          a.vertices.size() == b.vertices.size() &&
-         (a.vertices.empty() ||
-          std::memcmp(a.vertices.data(), b.vertices.data(), a.vertices.size() * sizeof(Point)) ==
-              0);
+         (a.vertices.empty() || std::memcmp(a.vertices.data(), b.vertices.data(),
+                                            a.vertices.size() * sizeof(Point)) == 0);
 }
 
 double cpuSeconds() {
@@ -226,17 +225,19 @@ int run(const Options& options) {
       const auto before = toTypeSequence(project, sequences[i - 1]);
       const auto now = toTypeSequence(project, sequences[i]);
       std::size_t p = 0;
-      while (p < before.items.size() && p < now.items.size() && before.items[p] == now.items[p]) ++p;
+      while (p < before.items.size() && p < now.items.size() && before.items[p] == now.items[p])
+        ++p;
       shared += static_cast<double>(p);
     }
-    std::printf("neighbours %zu: on average %.1f leading parts of the same types as the sequence "
-                "before\n",
-                sequences.size() - 1, shared / static_cast<double>(sequences.size() - 1));
+    std::printf(
+        "neighbours %zu: on average %.1f leading parts of the same types as the sequence "
+        "before\n",
+        sequences.size() - 1, shared / static_cast<double>(sequences.size() - 1));
   }
 
-  const int referenceCount =
-      options.reference < 0 ? static_cast<int>(sequences.size())
-                            : std::min(options.reference, static_cast<int>(sequences.size()));
+  const int referenceCount = options.reference < 0
+                                 ? static_cast<int>(sequences.size())
+                                 : std::min(options.reference, static_cast<int>(sequences.size()));
   std::vector<Placed> expected;
   Timing reference;
   PlacementState state(project, options.rule);
@@ -309,14 +310,14 @@ int run(const Options& options) {
   printRate("fast", fastTiming);
   if (referenceCount > 0) {
     const double referenceMean = reference.all() / reference.count();
-    std::printf("ratio      %.1f x overall, first %.1f x, later %.1f x (against the reference mean)\n",
-                referenceMean / (fastTiming.all() / fastTiming.count()),
-                reference.first / fastTiming.first,
-                fastTiming.laterCount > 0 ? referenceMean / (fastTiming.later / fastTiming.laterCount)
-                                          : NAN);
-    std::printf("checked    %d sequences: %s\n", referenceCount,
-                mismatches == 0 ? "every efficiency and placed vertex bit-identical"
-                                : "MISMATCHES FOUND");
+    std::printf(
+        "ratio      %.1f x overall, first %.1f x, later %.1f x (against the reference mean)\n",
+        referenceMean / (fastTiming.all() / fastTiming.count()), reference.first / fastTiming.first,
+        fastTiming.laterCount > 0 ? referenceMean / (fastTiming.later / fastTiming.laterCount)
+                                  : NAN);
+    std::printf(
+        "checked    %d sequences: %s\n", referenceCount,
+        mismatches == 0 ? "every efficiency and placed vertex bit-identical" : "MISMATCHES FOUND");
   } else if (plainCount == 0) {
     std::printf("checked    none (no reference evaluations asked for)\n");
   }

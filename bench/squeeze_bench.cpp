@@ -197,16 +197,18 @@ int run(const Options& o) {
 
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  const double cpu = static_cast<double>(usage.ru_utime.tv_sec) + 1e-6 * static_cast<double>(usage.ru_utime.tv_usec);
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec) +
+                     1e-6 * static_cast<double>(usage.ru_utime.tv_usec);
   const LayoutCheck final = checkLayout(problem, result.poses);
   const SqueezeProgress& p = result.progress;
   std::printf("moves %llu in %.1f s: %.0f moves/s, %.0f poses scored/s, %.0f exact tests/s\n",
               static_cast<unsigned long long>(p.moves), elapsed,
               static_cast<double>(p.moves) / elapsed, static_cast<double>(p.evaluations) / elapsed,
               static_cast<double>(p.exactTests) / elapsed);
-  std::printf("repairs %llu, improvements %llu, processor time %.1f s (%.0f moves per processor second)\n",
-              static_cast<unsigned long long>(p.repairs),
-              static_cast<unsigned long long>(p.improvements), cpu, static_cast<double>(p.moves) / cpu);
+  std::printf(
+      "repairs %llu, improvements %llu, processor time %.1f s (%.0f moves per processor second)\n",
+      static_cast<unsigned long long>(p.repairs), static_cast<unsigned long long>(p.improvements),
+      cpu, static_cast<double>(p.moves) / cpu);
   std::printf("final height %.4f against greedy %.4f (%+.1f%%)", final.height, startCheck.height,
               100.0 * (final.height / startCheck.height - 1.0));
   if (o.bestKnown > 0.0)

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -11,9 +11,9 @@
 #include <unordered_map>
 #include <utility>
 
-#include "geometry/orientations.h"
 #include "formats/polyhedron_reader.h"
 #include "formats/text_lines.h"
+#include "geometry/orientations.h"
 #include "model/solid_checks.h"
 #include "platform/encoding.h"
 #include "platform/memory.h"
@@ -52,8 +52,8 @@ void checkContainer(const Polyhedron& container, const std::string& path) {
   const double extents[] = {size.x, size.y, size.z};
   for (int axis = 0; axis < 3; ++axis) {
     if (!(extents[axis] > 0.0)) {
-      throw solidError(path, std::string("容器在 ") + "xyz"[axis] +
-                                 " 方向的尺寸为 0: 容器必须有长、宽、高");
+      throw solidError(
+          path, std::string("容器在 ") + "xyz"[axis] + " 方向的尺寸为 0: 容器必须有长、宽、高");
     }
   }
   checkSolid(container, path);

@@ -1,5 +1,6 @@
 // formats: the program's own files (polyhedron, project and sequence files, reports, DXF drawing),
-// line reading and atomic replacement. Readers never guess: what does not fit the format is refused.
+// line reading and atomic replacement. Readers never guess: what does not fit the format is
+// refused.
 #pragma once
 
 #include <istream>

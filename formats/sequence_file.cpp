@@ -248,10 +248,9 @@ std::optional<std::string> checkSequenceFile(const Project& project,
   const int n = project.sequenceLength;
   const PackingSequence& ids = contents.idSequence;
   if (ids.count() != n)
-    return "ID序列: 有 " + std::to_string(ids.count()) + " 项, 而项目有 " +
-           std::to_string(n) + " 个零件";
-  if (!std::isfinite(ids.efficiency))
-    return std::string("ID序列: 效率不是有限数");
+    return "ID序列: 有 " + std::to_string(ids.count()) + " 项, 而项目有 " + std::to_string(n) +
+           " 个零件";
+  if (!std::isfinite(ids.efficiency)) return std::string("ID序列: 效率不是有限数");
   std::vector<bool> seen(static_cast<std::size_t>(n), false);
   for (std::int32_t id : ids.items) {
     if (id < 0 || id >= n || seen[static_cast<std::size_t>(id)])

@@ -20,8 +20,7 @@ InputError unreadableFile(const std::string& path);
 
 /// Opens an input file, or throws unreadableFile. Anything but a regular file (a folder, a
 /// pipe, a device) is refused too: reading it fails midway or waits forever.
-std::ifstream openInputFile(const std::string& path,
-                            std::ios::openmode mode = std::ios::in);
+std::ifstream openInputFile(const std::string& path, std::ios::openmode mode = std::ios::in);
 
 /// Reads the lines of an input file. A line ends at LF or CR LF (both read the same); the
 /// last line may lack its line end; a UTF-8 byte order mark in front of the first line is
@@ -43,7 +42,9 @@ class TextLines {
   int lineNumber() const { return lineNumber_; }
   const std::string& path() const { return path_; }
   /// Error at the last line read.
-  InputError error(const std::string& detail) const { return lineError(path_, lineNumber_, detail); }
+  InputError error(const std::string& detail) const {
+    return lineError(path_, lineNumber_, detail);
+  }
 
   /// A warning at the last line read: 警告: and the text of error(detail).
   std::string warning(const std::string& detail) const {

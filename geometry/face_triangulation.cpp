@@ -107,7 +107,8 @@ std::vector<std::array<int, 3>> triangulateRing(const std::vector<Point>& ring) 
       left.erase(left.begin() + static_cast<std::ptrdiff_t>(cut));
       continue;
     }
-    for (std::size_t at = 1; at + 1 < m; ++at) triangles.push_back({left[0], left[at], left[at + 1]});
+    for (std::size_t at = 1; at + 1 < m; ++at)
+      triangles.push_back({left[0], left[at], left[at + 1]});
     return triangles;
   }
   triangles.push_back({left[0], left[1], left[2]});

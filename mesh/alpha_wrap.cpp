@@ -44,8 +44,9 @@ double squaredDistance(const Point3& p, const Triangle3& t) {
   double best = HUGE_VAL;
   for (int i = 0; i < 3; ++i) {
     const Segment3 side(t.vertex(i), t.vertex(i + 1));
-    const double d = side.is_degenerate() ? CGAL::to_double(CGAL::squared_distance(p, side.source()))
-                                          : CGAL::to_double(CGAL::squared_distance(p, side));
+    const double d = side.is_degenerate()
+                         ? CGAL::to_double(CGAL::squared_distance(p, side.source()))
+                         : CGAL::to_double(CGAL::squared_distance(p, side));
     best = std::min(best, d);
   }
   return best;

@@ -187,8 +187,8 @@ SolidMesh boxSolid(double length, double width, double height) {
 
 SolidMesh boxSolid(const Point& low, const Point& high) {
   SolidMesh box = boxSolid(high.x - low.x, high.y - low.y, high.z - low.z);
-  box.vertices = {{low.x, low.y, low.z},  {high.x, low.y, low.z},  {high.x, high.y, low.z},
-                  {low.x, high.y, low.z}, {low.x, low.y, high.z},  {high.x, low.y, high.z},
+  box.vertices = {{low.x, low.y, low.z},    {high.x, low.y, low.z}, {high.x, high.y, low.z},
+                  {low.x, high.y, low.z},   {low.x, low.y, high.z}, {high.x, low.y, high.z},
                   {high.x, high.y, high.z}, {low.x, high.y, high.z}};
   box.centroid = {(low.x + high.x) / 2, (low.y + high.y) / 2, (low.z + high.z) / 2};
   return box;

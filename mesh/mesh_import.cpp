@@ -1,11 +1,10 @@
 #include "mesh/mesh_import.h"
 
-#include "formats/atomic_file.h"
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "formats/atomic_file.h"
 #include "mesh/mesh_hull.h"
 #include "mesh/polyhedron_writer.h"
 
@@ -27,8 +26,8 @@ ImportedMesh importRawMesh(const RawMesh& raw, const std::string& path,
     try {
       out.solid = buildSolid(wrapped, 1.0, path, &out.notes);
     } catch (const ImportError& error) {
-      throw ImportError(importMessage(path, 0, "the wrap of the mesh is no solid (") + error.what() +
-                        ")");
+      throw ImportError(importMessage(path, 0, "the wrap of the mesh is no solid (") +
+                        error.what() + ")");
     }
     out.notes = {};
     out.wrapped = true;
@@ -77,8 +76,9 @@ void writePolyhedronFile(const std::string& path, const std::string& name, const
   AtomicFile file(path);
   writePolyhedronFile(file.stream(), name, solid);
   if (!file.commit())
-    throw ImportError(importMessage(path, 0, "cannot create the file (" + file.failure() +
-                                                 "); an earlier file stays as it was"));
+    throw ImportError(importMessage(
+        path, 0,
+        "cannot create the file (" + file.failure() + "); an earlier file stays as it was"));
 }
 
 std::string importSummary(const std::string& meshPath, const std::string& outPath,
@@ -87,7 +87,8 @@ std::string importSummary(const std::string& meshPath, const std::string& outPat
   const RepairNotes& n = imported.notes;
   std::ostringstream text;
   text << meshPath << " -> " << outPath << ": " << s.faces.size() << " faces, " << s.vertices.size()
-       << " vertices, volume " << s.volume << (hull && !imported.wrapped ? " (convex hull)" : "") << '\n';
+       << " vertices, volume " << s.volume << (hull && !imported.wrapped ? " (convex hull)" : "")
+       << '\n';
   if (imported.wrapped) {
     const WrapNotes& w = imported.wrap;
     text << "  packed as its wrap: " << w.triangles << " triangles in " << w.shells

@@ -1,5 +1,5 @@
-// mesh: the bridge to other programs' meshes: reading STL, OBJ, OFF, PLY and 3MF, making solids and projects
-// from them, writing packed layouts as 3MF, STL and OBJ. It never changes the packing.
+// mesh: the bridge to other programs' meshes: reading STL, OBJ, OFF, PLY and 3MF, making solids and
+// projects from them, writing packed layouts as 3MF, STL and OBJ. It never changes the packing.
 #pragma once
 
 #include <cstddef>
@@ -18,9 +18,9 @@ inline constexpr std::size_t kManyFaces = 500;
 struct MeshImportOptions {
   double scale =
       1.0;  // applied to every coordinate: the user's factor times the unit in millimetres
-  bool hull = false;  // replace the part by its convex hull
-  bool wrap = false;  // pack the alpha wrap of the mesh instead of the mesh itself
-  double spacing = 0.0;  // the least distance between two packed meshes; > 0 implies wrap
+  bool hull = false;               // replace the part by its convex hull
+  bool wrap = false;               // pack the alpha wrap of the mesh instead of the mesh itself
+  double spacing = 0.0;            // the least distance between two packed meshes; > 0 implies wrap
   double detail = kDefaultDetail;  // of the wrap: more gives smaller alpha and more faces
   std::int64_t memoryBytes = -1;   // what the process may still allocate; below 0: not known
 

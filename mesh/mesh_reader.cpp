@@ -322,7 +322,8 @@ RawMesh readMesh(const std::string& path, std::int64_t memoryBytes) {
   std::istringstream text(bytes);
   if (ext == ".obj") return readObj(text, path);
   if (ext == ".off") return readOff(text, path);
-  throw ImportError(importMessage(path, 0, "unknown mesh format; expected .stl, .obj, .off, .ply or .3mf"));
+  throw ImportError(
+      importMessage(path, 0, "unknown mesh format; expected .stl, .obj, .off, .ply or .3mf"));
 }
 
 }  // namespace tessera

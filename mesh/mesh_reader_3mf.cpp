@@ -73,12 +73,18 @@ Affine compose(const Affine& outer, const Affine& inner) {
 
 double millimetresPerUnit(DWORD unit) {
   switch (unit) {
-    case MODELUNIT_MICROMETER: return 0.001;
-    case MODELUNIT_CENTIMETER: return 10.0;
-    case MODELUNIT_INCH: return 25.4;
-    case MODELUNIT_FOOT: return 304.8;
-    case MODELUNIT_METER: return 1000.0;
-    default: return 1.0;
+    case MODELUNIT_MICROMETER:
+      return 0.001;
+    case MODELUNIT_CENTIMETER:
+      return 10.0;
+    case MODELUNIT_INCH:
+      return 25.4;
+    case MODELUNIT_FOOT:
+      return 304.8;
+    case MODELUNIT_METER:
+      return 1000.0;
+    default:
+      return 1.0;
   }
 }
 
@@ -121,8 +127,9 @@ class Reader {
   /// The triangles of object under the transform that places it, appended to mesh.
   void addObject(PLib3MFBase* object, const Affine& placement, double unit, RawMesh& mesh,
                  int depth) const {
-    if (depth > kDeepestComponent) fail("components nest deeper than " +
-                                        std::to_string(kDeepestComponent) + " levels (a cycle?)");
+    if (depth > kDeepestComponent)
+      fail("components nest deeper than " + std::to_string(kDeepestComponent) +
+           " levels (a cycle?)");
     BOOL isMesh = false, isComponents = false;
     lib3mf_object_ismeshobject(object, &isMesh);
     lib3mf_object_iscomponentsobject(object, &isComponents);
@@ -134,14 +141,15 @@ class Reader {
       std::vector<MODELMESHTRIANGLE> triangles(triangleCount);
       if ((vertexCount > 0 &&
            lib3mf_meshobject_getvertices(object, vertices.data(), vertexCount, nullptr) != 0) ||
-          (triangleCount > 0 && lib3mf_meshobject_gettriangleindices(
-                                    object, triangles.data(), triangleCount, nullptr) != 0))
+          (triangleCount > 0 && lib3mf_meshobject_gettriangleindices(object, triangles.data(),
+                                                                     triangleCount, nullptr) != 0))
         fail("cannot read a mesh of the model");
       const int first = static_cast<int>(mesh.vertices.size());
       // A mirroring transform turns the surface inside out; its triangles turn back.
       const bool mirrored = determinant(placement) < 0.0;
       for (const MODELMESHVERTEX& v : vertices) {
-        const Point placed = apply(placement, {v.m_fPosition[0], v.m_fPosition[1], v.m_fPosition[2]});
+        const Point placed =
+            apply(placement, {v.m_fPosition[0], v.m_fPosition[1], v.m_fPosition[2]});
         const Point p{placed.x * unit, placed.y * unit, placed.z * unit};
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
           fail("a vertex placed by its transform is not finite");

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "geometry/face_triangulation.h"
 #include "formats/number_format.h"
+#include "geometry/face_triangulation.h"
 #include "mesh/mesh_solid.h"
 
 namespace tessera {

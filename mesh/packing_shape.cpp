@@ -1,14 +1,14 @@
 #include "mesh/packing_shape.h"
 
-#include "formats/number_format.h"
-#include "mesh/mesh_solid.h"
-
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <numeric>
 #include <tuple>
 #include <utility>
+
+#include "formats/number_format.h"
+#include "mesh/mesh_solid.h"
 
 namespace tessera {
 
@@ -34,7 +34,8 @@ double roundedUp(double x) {
 
 int findRoot(std::vector<int>& parent, int i) {
   while (parent[static_cast<std::size_t>(i)] != i) {
-    parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+    parent[static_cast<std::size_t>(i)] =
+        parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
     i = parent[static_cast<std::size_t>(i)];
   }
   return i;
@@ -45,7 +46,8 @@ int findRoot(std::vector<int>& parent, int i) {
 TriangleSoup soupOf(const RawMesh& mesh, double scale, const std::string& file) {
   TriangleSoup soup;
   soup.vertices.reserve(mesh.vertices.size());
-  for (const Point& v : mesh.vertices) soup.vertices.push_back({v.x * scale, v.y * scale, v.z * scale});
+  for (const Point& v : mesh.vertices)
+    soup.vertices.push_back({v.x * scale, v.y * scale, v.z * scale});
   for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
     const FaceSplit split = splitFace(soup.vertices, mesh.faces[f]);
     if (split.folds)

@@ -13,13 +13,13 @@ inline constexpr double kDefaultDetail = 7.0;
 
 /// What a wrap was made of and what it became.
 struct WrapNotes {
-  std::size_t triangles = 0;      // of the input, after splitting polygons
-  std::size_t shells = 0;         // edge-connected pieces of the input
-  std::size_t openEdges = 0;      // input edges used by one triangle only
+  std::size_t triangles = 0;         // of the input, after splitting polygons
+  std::size_t shells = 0;            // edge-connected pieces of the input
+  std::size_t openEdges = 0;         // input edges used by one triangle only
   std::size_t nonManifoldEdges = 0;  // input edges used by more than two triangles
-  double offset = 0.0;            // the offset the accepted wrap was made with
-  double clearance = 0.0;         // measured smallest distance from the wrap to the mesh
-  int attempts = 0;               // wraps made until the clearance held
+  double offset = 0.0;               // the offset the accepted wrap was made with
+  double clearance = 0.0;            // measured smallest distance from the wrap to the mesh
+  int attempts = 0;                  // wraps made until the clearance held
 };
 
 /// The mesh as triangles, its faces split as the exact import splits them (splitFace, pieces

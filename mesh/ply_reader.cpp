@@ -29,10 +29,18 @@ std::optional<Type> typeNamed(std::string_view name) {
 
 std::size_t sizeOf(Type type) {
   switch (type) {
-    case Type::Int8: case Type::UInt8: return 1;
-    case Type::Int16: case Type::UInt16: return 2;
-    case Type::Int32: case Type::UInt32: case Type::Float32: return 4;
-    case Type::Float64: return 8;
+    case Type::Int8:
+    case Type::UInt8:
+      return 1;
+    case Type::Int16:
+    case Type::UInt16:
+      return 2;
+    case Type::Int32:
+    case Type::UInt32:
+    case Type::Float32:
+      return 4;
+    case Type::Float64:
+      return 8;
   }
   return 0;
 }
@@ -80,14 +88,22 @@ class Body {
     }
     at_ += size;
     switch (type) {
-      case Type::Int8: return static_cast<std::int8_t>(raw);
-      case Type::UInt8: return static_cast<std::uint8_t>(raw);
-      case Type::Int16: return static_cast<std::int16_t>(raw);
-      case Type::UInt16: return static_cast<std::uint16_t>(raw);
-      case Type::Int32: return static_cast<std::int32_t>(raw);
-      case Type::UInt32: return static_cast<std::uint32_t>(raw);
-      case Type::Float32: return std::bit_cast<float>(static_cast<std::uint32_t>(raw));
-      case Type::Float64: return std::bit_cast<double>(raw);
+      case Type::Int8:
+        return static_cast<std::int8_t>(raw);
+      case Type::UInt8:
+        return static_cast<std::uint8_t>(raw);
+      case Type::Int16:
+        return static_cast<std::int16_t>(raw);
+      case Type::UInt16:
+        return static_cast<std::uint16_t>(raw);
+      case Type::Int32:
+        return static_cast<std::int32_t>(raw);
+      case Type::UInt32:
+        return static_cast<std::uint32_t>(raw);
+      case Type::Float32:
+        return std::bit_cast<float>(static_cast<std::uint32_t>(raw));
+      case Type::Float64:
+        return std::bit_cast<double>(raw);
     }
     return 0.0;
   }
@@ -177,10 +193,14 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
     if (w[0] == "format") {
       if (encoding) fail("a second 'format' line");
       if (w.size() != 3 || w[2] != "1.0") fail("expected 'format <encoding> 1.0'");
-      if (w[1] == "ascii") encoding = Encoding::Ascii;
-      else if (w[1] == "binary_little_endian") encoding = Encoding::LittleEndian;
-      else if (w[1] == "binary_big_endian") encoding = Encoding::BigEndian;
-      else fail("unknown encoding '" + std::string(w[1]) + "'");
+      if (w[1] == "ascii")
+        encoding = Encoding::Ascii;
+      else if (w[1] == "binary_little_endian")
+        encoding = Encoding::LittleEndian;
+      else if (w[1] == "binary_big_endian")
+        encoding = Encoding::BigEndian;
+      else
+        fail("unknown encoding '" + std::string(w[1]) + "'");
     } else if (w[0] == "element") {
       long long count = -1;
       if (w.size() != 3) fail("expected 'element <name> <count>'");
@@ -195,7 +215,8 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
       Property p;
       if (w.size() == 5 && w[1] == "list") {
         const auto countType = typeNamed(w[2]), type = typeNamed(w[3]);
-        if (!countType || !type) fail("unknown type in '" + std::string(w[2]) + " " + std::string(w[3]) + "'");
+        if (!countType || !type)
+          fail("unknown type in '" + std::string(w[2]) + " " + std::string(w[3]) + "'");
         if (!isInteger(*countType)) fail("a list count must have an integer type");
         p = {std::string(w[4]), *type, true, *countType};
       } else if (w.size() == 3) {
@@ -235,8 +256,7 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
       int found = 0;
       for (const Property& p : e.properties)
         if (isCorners(p)) {
-          if (!p.list || !isInteger(p.type))
-            fail("'" + p.name + "' must be a list of integers");
+          if (!p.list || !isInteger(p.type)) fail("'" + p.name + "' must be a list of integers");
           ++found;
         }
       if (found != 1) fail("the face element needs one list 'vertex_indices'");
@@ -271,7 +291,10 @@ RawMesh readPly(const std::string& bytes, const std::string& file) {
         if (!prop.list) {
           const double v = body.number(prop.type, "a property value");
           if (&e != vertexElement) continue;
-          double* axis = prop.name == "x" ? &p.x : prop.name == "y" ? &p.y : prop.name == "z" ? &p.z : nullptr;
+          double* axis = prop.name == "x"   ? &p.x
+                         : prop.name == "y" ? &p.y
+                         : prop.name == "z" ? &p.z
+                                            : nullptr;
           if (axis == nullptr) continue;
           if (!std::isfinite(v))
             body.fail("vertex " + std::to_string(n) + " has a coordinate that is not finite");

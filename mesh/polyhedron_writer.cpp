@@ -1,9 +1,9 @@
 #include "mesh/polyhedron_writer.h"
 
-#include "formats/number_format.h"
-
 #include <cstdio>
 #include <ostream>
+
+#include "formats/number_format.h"
 
 namespace tessera {
 
@@ -16,8 +16,8 @@ void writePolyhedronFile(std::ostream& out, const std::string& name, const Solid
       << "\nVertex list\n";
   for (std::size_t i = 0; i < solid.vertices.size(); ++i) {
     const Point& v = solid.vertices[i];
-    out << i << ',' << formatExactNumber(v.x) << ',' << formatExactNumber(v.y) << ',' << formatExactNumber(v.z)
-        << '\n';
+    out << i << ',' << formatExactNumber(v.x) << ',' << formatExactNumber(v.y) << ','
+        << formatExactNumber(v.z) << '\n';
   }
   out << "EndVertexList\nEdge list\n";
   for (std::size_t i = 0; i < solid.edges.size(); ++i)

@@ -22,8 +22,8 @@ void TypeSequenceArchive::insertSorted(const PackingSequence& sequence) {
     // The first efficiency strictly smaller; its first entry is the first smaller one in the
     // list, since NaN entries never stop the walk that this replaces.
     const auto smaller = firstOf_.upper_bound(efficiency);
-    const auto at = entries_.insert(smaller == firstOf_.end() ? entries_.end() : smaller->second,
-                                    sequence);
+    const auto at =
+        entries_.insert(smaller == firstOf_.end() ? entries_.end() : smaller->second, sequence);
     firstOf_.emplace(efficiency, at);  // kept when the efficiency is already there
   }
   distinct_.insert(sequence.items);

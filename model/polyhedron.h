@@ -17,9 +17,9 @@ struct Polyhedron {
   static constexpr std::size_t kMaxNameLength = 99;
 
   std::string name;
-  double volume = 0.0;       // as stated in the file, never computed
-  Point referencePoint;      // placement scores an orientation by its height
-  Point anchorPoint;         // boxMin + cellSide * anchor cell, set by voxelisation
+  double volume = 0.0;   // as stated in the file, never computed
+  Point referencePoint;  // placement scores an orientation by its height
+  Point anchorPoint;     // boxMin + cellSide * anchor cell, set by voxelisation
   std::vector<Point> vertices;
   std::vector<Edge> edges;
   std::vector<Face> faces;

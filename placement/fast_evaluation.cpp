@@ -74,7 +74,7 @@ struct FastEvaluator::State {
   PlacedSolids placed;                    // what the exact tests see: the above
   FitScratch own;                         // slide's and mark's, on the calling thread
   ScanCursors cursors;
-  bool resumable = false;                 // scans may resume (every part parked, none twice)
+  bool resumable = false;  // scans may resume (every part parked, none twice)
   CrossPlacementShortcuts shortcuts;
 
   MarkScratch markScratch;  // mark runs on the calling thread only
@@ -209,7 +209,8 @@ bool FastEvaluator::State::place(int position) {
   if (best.orientation < 0) return false;
   entry.lastWinner = best.orientation;
 
-  const OrientedShape& shape = entry.byOrientation[static_cast<std::size_t>(best.orientation)]->shape;
+  const OrientedShape& shape =
+      entry.byOrientation[static_cast<std::size_t>(best.orientation)]->shape;
   const Polyhedron& g = shape.geometry;
   PreparedSolid& moving = partSolids[static_cast<std::size_t>(position)];
   moving = shape.solid;

@@ -126,7 +126,8 @@ OrientedShape orientShape(const Polyhedron& part, const Orientation& orientation
   const std::size_t ny = static_cast<std::size_t>(g.cellsY);
   for (int k = 0; k < g.cellsZ; ++k) {
     for (int i = 0; i < g.cellsX; ++i) {
-      const std::size_t base = ny * (static_cast<std::size_t>(i) + nx * static_cast<std::size_t>(k));
+      const std::size_t base =
+          ny * (static_cast<std::size_t>(i) + nx * static_cast<std::size_t>(k));
       bool any = false;
       for (std::size_t j = 0; j < ny && !any; ++j) any = g.bitmap[base + j] != 0;
       if (!any) continue;

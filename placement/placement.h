@@ -1,5 +1,6 @@
 // placement: turns a sequence into a layout on the occupancy grid, by the reference path and the
-// fast path. A shortcut here never changes a layout: the fast path equals the reference bit for bit.
+// fast path. A shortcut here never changes a layout: the fast path equals the reference bit for
+// bit.
 #pragma once
 
 #include <vector>

@@ -35,7 +35,7 @@ struct PreparedFace {
   std::uint32_t first = 0;  // the ring is PreparedSolid::ring[first, first + count)
   std::uint32_t count = 0;
   Plane plane;
-  double zMin = 0.0;    // extent of the ring along z
+  double zMin = 0.0;  // extent of the ring along z
   double zMax = 0.0;
   bool finite = false;  // every ring coordinate is finite
 };
@@ -94,8 +94,7 @@ bool ringCrossingsOdd(const PreparedSolid& solid, const PreparedFace& face, cons
 
 /// polyhedraDisjoint(a, b). Planes of both must be current. With aVerticesOutside the caller
 /// vouches that no vertex of a is insideSolid of b (its first test), which is then skipped.
-bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b,
-                    bool aVerticesOutside = false);
+bool solidsDisjoint(const PreparedSolid& a, const PreparedSolid& b, bool aVerticesOutside = false);
 
 /// The two boxes overlap by the box test of polyhedraDisjoint (touching counts as apart).
 inline bool boxesOverlap(const Point& aMin, const Point& aMax, const Point& bMin,

@@ -80,7 +80,7 @@ std::int64_t shapeBytes(const Part& part, const GridExtents& grid) {
   const double bits = rows * (rowWords * 8 + static_cast<double>(sizeof(ShapeRow)) + 12);
   const std::int64_t words = (grid.y + 63) / 64;
   const std::int64_t bytes = geometryBytes(part) + static_cast<std::int64_t>(bits) + grid.x +
-                            grid.z + words * 8 + kShapeOverhead;
+                             grid.z + words * 8 + kShapeOverhead;
   // A turned part's box, and so its bitmap, is larger than its own: a third more, as measured
   // on the bundled examples at RN 12.
   return bytes + bytes / 3;
@@ -187,8 +187,8 @@ std::string describeRunFigures(const RunFigures& f, std::int64_t availableBytes)
        << mebibytes(f.totalShapeBytes()) << " MiB";
   if (f.copies > 1) line << " (" << copiesText(f) << ")";
   if (availableBytes >= 0) line << "; 本进程可用 " << mebibytes(availableBytes) << " MiB";
-  line << "; 第一次排样评估估计约需 " << std::fixed << std::setprecision(1)
-       << f.evaluationSeconds << " 秒。";
+  line << "; 第一次排样评估估计约需 " << std::fixed << std::setprecision(1) << f.evaluationSeconds
+       << " 秒。";
   return line.str();
 }
 

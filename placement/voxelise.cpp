@@ -107,8 +107,7 @@ void checkCellBudget(const Project& project) {
   for (const Part& part : project.parts) {
     const Point span = minus(part.boxMax, part.boxMin);
     const double diagonal = std::sqrt(span.x * span.x + span.y * span.y + span.z * span.z);
-    if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide))
-      refuse(part, "没有正的单元边长");
+    if (!(part.cellSide > 0.0) || !std::isfinite(part.cellSide)) refuse(part, "没有正的单元边长");
     // A turned box is never longer than the diagonal along any axis; +2 absorbs rounding.
     // Within that bound every bitmap is accepted; beyond it, the part's own turned boxes
     // decide, as voxelise will see them.

@@ -69,8 +69,10 @@ std::string convertAll(const char* to, const char* from, std::string_view text,
   Converter converter(to, from);
   if (!converter.valid()) {
     for (std::size_t i = 0; i < text.size(); i += characterLength(text.substr(i))) {
-      if (static_cast<unsigned char>(text[i]) < 0x80) out.push_back(text[i]);
-      else out += replacement;
+      if (static_cast<unsigned char>(text[i]) < 0x80)
+        out.push_back(text[i]);
+      else
+        out += replacement;
     }
     return out;
   }
@@ -112,7 +114,7 @@ std::size_t utf8SequenceLength(std::string_view text) {
     length = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    if (lead == 0xE0) low = 0xA0;  // shorter forms
+    if (lead == 0xE0) low = 0xA0;   // shorter forms
     if (lead == 0xED) high = 0x9F;  // surrogates
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
@@ -139,9 +141,8 @@ bool isUtf8(std::string_view text) {
 
 std::string gbkToUtf8(std::string_view gbk) {
   // A byte that starts no GBK character becomes U+FFFD, and decoding goes on after it.
-  return convertAll("UTF-8", "GBK", gbk, "\xEF\xBF\xBD", [](std::string_view) -> std::size_t {
-    return 1;
-  });
+  return convertAll("UTF-8", "GBK", gbk, "\xEF\xBF\xBD",
+                    [](std::string_view) -> std::size_t { return 1; });
 }
 
 std::string utf8OrGbkToUtf8(std::string_view text) {

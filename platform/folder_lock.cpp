@@ -30,7 +30,8 @@ pid_t readHolder(const std::string& path) {
 /// Whether fd is still the file under path: a holder that finished removed the file, and a
 /// lock on the removed file keeps nobody out.
 bool stillNamed(int fd, const std::string& path) {
-  struct stat opened {}, named {};
+  struct stat opened {
+  }, named{};
   return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
          opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }

@@ -22,14 +22,16 @@ void check(int code, const char* call) {
   char text[MPI_MAX_ERROR_STRING] = {};
   int length = 0;
   MPI_Error_string(code, text, &length);
-  throw InputError(std::string("MPI: ") + call + " 失败 (" + std::string(text, length) +
-                       "): 搜索的进程之间失去了联系, 搜索中止; 排样序列文件保持上次定期保存的内容。",
-                   InputError::Channel::StandardError);
+  throw InputError(
+      std::string("MPI: ") + call + " 失败 (" + std::string(text, length) +
+          "): 搜索的进程之间失去了联系, 搜索中止; 排样序列文件保持上次定期保存的内容。",
+      InputError::Channel::StandardError);
 }
 
 int count(std::size_t bytes) {
   if (bytes > static_cast<std::size_t>(INT_MAX))
-    throw InputError("MPI: 一次要发送的数据超过 2 GB, 无法发送。", InputError::Channel::StandardError);
+    throw InputError("MPI: 一次要发送的数据超过 2 GB, 无法发送。",
+                     InputError::Channel::StandardError);
   return static_cast<int>(bytes);
 }
 
@@ -62,13 +64,13 @@ class MpiTransport final : public ChainTransport {
       total += static_cast<std::size_t>(sizes[r]);
     }
     std::string all(total, '\0');
-    check(MPI_Allgatherv(mine.data(), mineSize, MPI_BYTE, all.data(), sizes.data(),
-                         offsets.data(), MPI_BYTE, MPI_COMM_WORLD),
+    check(MPI_Allgatherv(mine.data(), mineSize, MPI_BYTE, all.data(), sizes.data(), offsets.data(),
+                         MPI_BYTE, MPI_COMM_WORLD),
           "MPI_Allgatherv");
     std::vector<std::string> parts;
     for (std::size_t r = 0; r < sizes.size(); ++r)
-      parts.push_back(all.substr(static_cast<std::size_t>(offsets[r]),
-                                 static_cast<std::size_t>(sizes[r])));
+      parts.push_back(
+          all.substr(static_cast<std::size_t>(offsets[r]), static_cast<std::size_t>(sizes[r])));
     return parts;
   }
 

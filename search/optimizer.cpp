@@ -85,9 +85,9 @@ class PeriodicSave {
     const std::int64_t now = services_.clock.counter();
     const bool byIterations =
         options_.saveEveryIterations > 0 && unsaved_ >= options_.saveEveryIterations;
-    const bool bySeconds = options_.saveEverySeconds > 0.0 &&
-                           seconds(lastCount_, now, services_.clock.frequency()) >=
-                               options_.saveEverySeconds;
+    const bool bySeconds =
+        options_.saveEverySeconds > 0.0 &&
+        seconds(lastCount_, now, services_.clock.frequency()) >= options_.saveEverySeconds;
     if (!byIterations && !bySeconds) return;
     if (now < quietUntil_) return;
     unsaved_ = 0;
@@ -106,8 +106,8 @@ class PeriodicSave {
     }
     const std::int64_t saveEnd = services_.clock.counter();
     if (options_.saveTimeShare > 0.0)
-      quietUntil_ = saveEnd + static_cast<std::int64_t>(
-                                  static_cast<double>(saveEnd - saveStart) / options_.saveTimeShare);
+      quietUntil_ = saveEnd + static_cast<std::int64_t>(static_cast<double>(saveEnd - saveStart) /
+                                                        options_.saveTimeShare);
   }
 
  private:
@@ -148,7 +148,8 @@ SearchResult optimize(const Project& project, SearchServices services,
   std::optional<platform::KeyHold> quietKeys(std::in_place, console);
   std::optional<platform::InterruptNotice> interruptNotice(
       std::in_place,
-      "收到中断 (Ctrl-C): 搜索将在本次迭代结束后停止, 并写出全部结果。再按一次 Ctrl-C 将立即退出。");
+      "收到中断 (Ctrl-C): 搜索将在本次迭代结束后停止, 并写出全部结果。再按一次 Ctrl-C "
+      "将立即退出。");
 
   PackingSequence current;
   TypeSequenceArchive archive;
@@ -234,8 +235,8 @@ SearchResult optimize(const Project& project, SearchServices services,
         told.stopped(SearchStop::exhausted, 0.0);
         break;
       }
-      running = afterIterations(chains.chain(0).completed, chains.chain(0).completed - done,
-                                top.best);
+      running =
+          afterIterations(chains.chain(0).completed, chains.chain(0).completed - done, top.best);
     }
     closing.best = chains.chain(chains.bestChain()).best;
     closing.completed = chains.chain(0).completed;

@@ -117,10 +117,10 @@ SolidField solidField(const Polyhedron& solid, const FieldOptions& options) {
   // Farthest-point sampling over the inside nodes, from the deepest.
   auto position = [&](std::size_t node) {
     const auto i = static_cast<int>(node % static_cast<std::size_t>(f.nx));
-    const auto j = static_cast<int>((node / static_cast<std::size_t>(f.nx)) %
-                                    static_cast<std::size_t>(f.ny));
-    const auto k = static_cast<int>(node / (static_cast<std::size_t>(f.nx) *
-                                            static_cast<std::size_t>(f.ny)));
+    const auto j =
+        static_cast<int>((node / static_cast<std::size_t>(f.nx)) % static_cast<std::size_t>(f.ny));
+    const auto k =
+        static_cast<int>(node / (static_cast<std::size_t>(f.nx) * static_cast<std::size_t>(f.ny)));
     return Point{f.origin.x + i * h, f.origin.y + j * h, f.origin.z + k * h};
   };
   std::size_t first = inside[0];

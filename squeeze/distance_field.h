@@ -11,8 +11,8 @@
 namespace tessera {
 
 struct DistanceField {
-  Point origin;          // node (0, 0, 0)
-  double spacing = 0.0;  // between neighbouring nodes
+  Point origin;             // node (0, 0, 0)
+  double spacing = 0.0;     // between neighbouring nodes
   double perSpacing = 0.0;  // 1 / spacing
   int nx = 0;
   int ny = 0;
@@ -31,8 +31,8 @@ struct DistanceField {
     const double u = fx - i, v = fy - j, w = fz - k;
     const std::size_t sy = static_cast<std::size_t>(nx);
     const std::size_t sz = sy * static_cast<std::size_t>(ny);
-    const float* c = values.data() + static_cast<std::size_t>(i) + sy * static_cast<std::size_t>(j) +
-                     sz * static_cast<std::size_t>(k);
+    const float* c = values.data() + static_cast<std::size_t>(i) +
+                     sy * static_cast<std::size_t>(j) + sz * static_cast<std::size_t>(k);
     const double c00 = c[0] + u * (c[1] - c[0]);
     const double c10 = c[sy] + u * (c[sy + 1] - c[sy]);
     const double c01 = c[sz] + u * (c[sz + 1] - c[sz]);
@@ -44,9 +44,9 @@ struct DistanceField {
 };
 
 struct FieldOptions {
-  int maxNodes = 40000;      // the spacing grows until the grid has no more nodes than this
-  int cellsAcross = 10;      // and is at most the solid's smallest extent over this
-  int samples = 32;          // points spread through the inside
+  int maxNodes = 40000;  // the spacing grows until the grid has no more nodes than this
+  int cellsAcross = 10;  // and is at most the solid's smallest extent over this
+  int samples = 32;      // points spread through the inside
 };
 
 /// A point inside the solid, how deep (its distance to the boundary), and the share of the

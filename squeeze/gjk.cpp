@@ -12,8 +12,8 @@ Point negated(const Point& a) { return {-a.x, -a.y, -a.z}; }
 Point towards(const Point& a, const Point& b) { return cross(cross(a, b), a); }
 
 struct Support {
-  Point point;        // a point of the difference set (a + shift) - b
-  double reach = 0.0; // the largest extent of the difference set along the direction
+  Point point;         // a point of the difference set (a + shift) - b
+  double reach = 0.0;  // the largest extent of the difference set along the direction
 };
 
 Support support(const std::vector<Point>& a, const Point& shift, const std::vector<Point>& b,

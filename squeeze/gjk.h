@@ -10,9 +10,9 @@
 namespace tessera {
 
 enum class Hulls {
-  apart,     // a plane keeps them more than the margin apart
-  overlap,   // the convex hulls share a point
-  unknown,   // no proof within the iterations allowed
+  apart,    // a plane keeps them more than the margin apart
+  overlap,  // the convex hulls share a point
+  unknown,  // no proof within the iterations allowed
 };
 
 /// How the convex hulls of the points a (moved by shift) and of the points b lie.

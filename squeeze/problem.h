@@ -8,17 +8,17 @@
 #include "geometry/orientations.h"
 #include "geometry/point.h"
 #include "model/layout.h"
-#include "model/project.h"
 #include "model/polyhedron.h"
+#include "model/project.h"
 
 namespace tessera {
 
 /// What the squeeze packs, fixed for a whole search: the container, every part type's geometry
 /// in its file's coordinates, which type each part is, and the orientations a type may take.
 struct SqueezeProblem {
-  Polyhedron container;                 // its box computed
-  std::vector<Polyhedron> types;        // geometry as read from the part file; volume as stated
-  std::vector<int> partType;            // part index (the part's id) -> index into types
+  Polyhedron container;           // its box computed
+  std::vector<Polyhedron> types;  // geometry as read from the part file; volume as stated
+  std::vector<int> partType;      // part index (the part's id) -> index into types
   std::vector<Orientation> orientations;
   std::vector<std::vector<int>> allowedOrientations;  // per type, indices into orientations
 
@@ -49,8 +49,9 @@ std::string containerRefusal(const SqueezeProblem& problem);
 Polyhedron realisePart(const SqueezeProblem& problem, int part, const Pose& pose);
 
 /// The poses of a layout an evaluation made: each placed part keeps its orientation, and its
-/// translation carries the origin as its motion does. A part left parked takes the first allowed orientation, moved so that its box stands
-/// on the container's floor corner; it then overlaps until the squeeze moves it.
+/// translation carries the origin as its motion does. A part left parked takes the first allowed
+/// orientation, moved so that its box stands on the container's floor corner; it then overlaps
+/// until the squeeze moves it.
 std::vector<Pose> posesFromLayout(const SqueezeProblem& problem, const Layout& layout);
 
 }  // namespace tessera

@@ -28,9 +28,7 @@ class SqueezeRandom {
   /// In [0, 1), 53 random bits.
   double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
   /// In [low, high]; low when high < low.
-  double between(double low, double high) {
-    return high > low ? low + (high - low) * unit() : low;
-  }
+  double between(double low, double high) { return high > low ? low + (high - low) * unit() : low; }
   /// In 0 .. n-1 for n >= 1.
   int below(int n) {
     const int k = static_cast<int>(unit() * n);

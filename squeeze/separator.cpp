@@ -104,8 +104,9 @@ bool Separator::collides(int i, const Pose& pose, const TurnedShape& shape, int 
                          Scratch& scratch) const {
   const auto uj = static_cast<std::size_t>(j);
   const TurnedShape& other = shapes_.shape(problem_.partType[uj], poses_[uj].orientation);
-  const Hulls hulls = compareHulls(shape.solid.vertices, minus(pose.translation, poses_[uj].translation),
-                                   other.solid.vertices, separationMargin_);
+  const Hulls hulls =
+      compareHulls(shape.solid.vertices, minus(pose.translation, poses_[uj].translation),
+                   other.solid.vertices, separationMargin_);
   if (hulls == Hulls::apart) return false;
   if (hulls == Hulls::overlap && shape.convex && other.convex) return true;
   if (scratch.realised == nullptr) {
@@ -139,7 +140,8 @@ double Separator::cost(int i, const Pose& pose, double cutoff, Scratch& scratch)
   const TurnedShape& shape = shapes_.shape(type, pose.orientation);
   const Point lo = plus(shape.solid.boxMin, pose.translation);
   const Point hi = plus(shape.solid.boxMax, pose.translation);
-  const double* weights = weight_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n_);
+  const double* weights =
+      weight_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n_);
   // Collisions the proxy is sure of first: a pose they already rule out needs no exact test.
   double total = 0.0;
   for (int j = 0; j < n_; ++j) {
@@ -226,7 +228,8 @@ void Separator::load(const std::vector<Pose>& poses, const Strip& strip) {
   TESSERA_ASSERT(static_cast<int>(poses.size()) == n_);
   strip_ = strip;
   poses_ = poses;
-  for (int i = 0; i < n_; ++i) poses_[static_cast<std::size_t>(i)] = clamped(i, poses_[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < n_; ++i)
+    poses_[static_cast<std::size_t>(i)] = clamped(i, poses_[static_cast<std::size_t>(i)]);
   rescoreAll();
 }
 
@@ -318,8 +321,8 @@ void Separator::settle() {
   Scratch& scratch = scratch_[0];
   for (int i : order) {
     const auto ui = static_cast<std::size_t>(i);
-    Pose low = clamped(i, {poses_[ui].orientation, {poses_[ui].translation.x,
-                                                     poses_[ui].translation.y, -INFINITY}});
+    Pose low = clamped(i, {poses_[ui].orientation,
+                           {poses_[ui].translation.x, poses_[ui].translation.y, -INFINITY}});
     Pose high = poses_[ui];
     if (cost(i, low, 0.0, scratch) == 0.0) {
       high = low;

@@ -16,18 +16,18 @@
 namespace tessera {
 
 struct SeparatorOptions {
-  int globalSamples = 50;        // poses anywhere in the strip, any allowed orientation
-  int localSamples = 25;         // poses near the part's current one
-  double localReach = 0.25;      // local offsets up to this share of the part's extent
-  double turnShare = 0.2;        // share of local samples that take another orientation
-  double descentStart = 0.1;     // first step of the refinement, share of the part's extent
-  double descentEnd = 0.002;     // the refinement ends below this share
+  int globalSamples = 50;             // poses anywhere in the strip, any allowed orientation
+  int localSamples = 25;              // poses near the part's current one
+  double localReach = 0.25;           // local offsets up to this share of the part's extent
+  double turnShare = 0.2;             // share of local samples that take another orientation
+  double descentStart = 0.1;          // first step of the refinement, share of the part's extent
+  double descentEnd = 0.002;          // the refinement ends below this share
   int passesWithoutImprovement = 50;  // a strike ends after this many
-  int strikes = 3;               // strikes in a row without improvement end the repair
-  double weightGrowthLow = 1.2;  // a colliding pair's weight grows by a factor in this range,
-  double weightGrowthHigh = 2.0; // the more the deeper it overlaps
-  double weightDecay = 0.95;     // a separated pair's weight falls back towards 1
-  double decayShare = 1.0;       // the proxy's smoothing length, in spacings of the field read
+  int strikes = 3;                    // strikes in a row without improvement end the repair
+  double weightGrowthLow = 1.2;       // a colliding pair's weight grows by a factor in this range,
+  double weightGrowthHigh = 2.0;      // the more the deeper it overlaps
+  double weightDecay = 0.95;          // a separated pair's weight falls back towards 1
+  double decayShare = 1.0;            // the proxy's smoothing length, in spacings of the field read
 };
 
 /// The box every part's box must lie in: the container's footprint, from the floor up to the

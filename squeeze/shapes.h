@@ -13,11 +13,11 @@
 namespace tessera {
 
 struct TurnedShape {
-  PreparedSolid solid;               // Polyhedron::transform of the type's geometry, not moved
-  std::vector<InsidePoint> points;   // the type's inside points turned the same way
-  double back[3][3] = {};            // the turn undone: file point[r] = sum of back[r][c] * w[c]
-  Point extent;                      // box extents
-  bool convex = false;               // every face plane supports the solid
+  PreparedSolid solid;              // Polyhedron::transform of the type's geometry, not moved
+  std::vector<InsidePoint> points;  // the type's inside points turned the same way
+  double back[3][3] = {};           // the turn undone: file point[r] = sum of back[r][c] * w[c]
+  Point extent;                     // box extents
+  bool convex = false;              // every face plane supports the solid
 };
 
 /// The shape moved by translation: with the turned shape's solid, bit for bit the solid of

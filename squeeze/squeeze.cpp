@@ -22,7 +22,8 @@ std::string squeezeRefusal(const SqueezeProblem& problem) {
     const double highs[3] = {strip.high.x, strip.high.y, strip.high.z};
     const double boxLows[3] = {c.boxMin.x, c.boxMin.y, c.boxMin.z};
     const double boxHighs[3] = {c.boxMax.x, c.boxMax.y, c.boxMax.z};
-    if (lows[a] != boxLows[a]) refusing += std::string(refusing.empty() ? "" : ", ") + "least " + names[a];
+    if (lows[a] != boxLows[a])
+      refusing += std::string(refusing.empty() ? "" : ", ") + "least " + names[a];
     if (highs[a] != boxHighs[a])
       refusing += std::string(refusing.empty() ? "" : ", ") + "largest " + names[a];
   }
@@ -45,8 +46,8 @@ std::string squeezeRefusal(const SqueezeProblem& problem) {
 
 namespace {
 
-SqueezeProgress recordOf(const std::vector<std::unique_ptr<SqueezeWorker>>& workers,
-                         double height, double seconds) {
+SqueezeProgress recordOf(const std::vector<std::unique_ptr<SqueezeWorker>>& workers, double height,
+                         double seconds) {
   SqueezeProgress p;
   p.height = height;
   p.seconds = seconds;

@@ -17,18 +17,18 @@ namespace tessera {
 
 struct SqueezeOptions {
   std::uint64_t seed = 1;
-  int threads = 1;               // the result is the same for every count
-  int workers = 2;               // paths searched side by side, one per thread at most
+  int threads = 1;                     // the result is the same for every count
+  int workers = 2;                     // paths searched side by side, one per thread at most
   std::uint64_t exchangeEvery = 2000;  // moves of each worker between exchanges of the best
-  double timeLimit = 0.0;        // seconds of wall-clock time; 0: none
-  std::uint64_t moveBudget = 0;  // moves in all; 0: none. The phases follow this budget when
-                                 // it is given, the time limit otherwise; one must be given.
+  double timeLimit = 0.0;              // seconds of wall-clock time; 0: none
+  std::uint64_t moveBudget = 0;        // moves in all; 0: none. The phases follow this budget when
+                                       // it is given, the time limit otherwise; one must be given.
   double explorationShare = 0.8;       // of the budget spent exploring
   double explorationRatio = 0.005;     // the height limit falls by this share per step
   double compressionRatioHigh = 5e-4;  // compression's share falls from this
   double compressionRatioLow = 1e-5;   // to this at the end of the budget
-  bool shrinkScales = true;             // a lower limit scales every part's height
-  bool settle = false;                  // parts of a new best layout drop as far as they go
+  bool shrinkScales = true;            // a lower limit scales every part's height
+  bool settle = false;                 // parts of a new best layout drop as far as they go
   SeparatorOptions separator;
   FieldOptions fields;
   const std::atomic<bool>* stop = nullptr;  // set from outside to end the search early

@@ -16,8 +16,8 @@ namespace tessera {
 /// When a squeeze ends: its start, its limits and the flag from outside.
 struct SqueezeBudget {
   std::chrono::steady_clock::time_point started;
-  double timeLimit = 0.0;             // seconds; 0: none
-  std::uint64_t movesPerWorker = 0;   // 0: none
+  double timeLimit = 0.0;            // seconds; 0: none
+  std::uint64_t movesPerWorker = 0;  // 0: none
   const std::atomic<bool>* stop = nullptr;
 
   double seconds() const;
@@ -51,7 +51,7 @@ class SqueezeWorker {
   std::uint64_t improvements() const { return improvements_; }
 
  private:
-  bool step();      // one repair; true when it gave a new best layout
+  bool step();  // one repair; true when it gave a new best layout
   bool stepOnce();
   bool repair();
   bool accept(bool first);
@@ -66,7 +66,7 @@ class SqueezeWorker {
   const SqueezeBudget& budget_;
   Separator separator_;
   SqueezeRandom random_;
-  Strip strip_;           // the container's strip, its top at the container's
+  Strip strip_;  // the container's strip, its top at the container's
   double lowestTop_ = 0.0;
   std::vector<Pose> best_;
   bool feasible_ = false;
@@ -75,7 +75,7 @@ class SqueezeWorker {
   bool explored_ = true;  // the last step explored
   bool done_ = false;     // nothing lower is possible
   std::vector<std::pair<double, std::vector<Pose>>> kept_;  // exploration's least overlapping
-  int stalled_ = 0;       // steps in a row that moved nothing
+  int stalled_ = 0;                                         // steps in a row that moved nothing
   std::uint64_t repairs_ = 0;
   std::uint64_t improvements_ = 0;
 };

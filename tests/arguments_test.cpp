@@ -1,11 +1,12 @@
 // The search's control options on the command line: accepted forms and the refusals.
+#include "app/arguments.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <string>
 #include <vector>
 
-#include "app/arguments.h"
 #include "model/input_error.h"
 
 namespace tessera {
@@ -37,9 +38,9 @@ TEST(ControlArguments, TimeLimitAndStartTemperatureArePositiveFiniteNumbers) {
   EXPECT_EQ(parse({"--time-limit=0.5"}).timeLimit, 0.5);
   EXPECT_EQ(parse({"--start-temperature", "0.05"}).startTemperature, 0.05);
   for (const char* bad : {"0", "-3", "abc", "12s", "nan", "inf", "1e999", "1e-999", ""}) {
-    EXPECT_EQ(refusal({"--time-limit", bad}),
-              std::string("--time-limit expects a positive number of seconds, got \"") + bad +
-                  "\"");
+    EXPECT_EQ(
+        refusal({"--time-limit", bad}),
+        std::string("--time-limit expects a positive number of seconds, got \"") + bad + "\"");
     EXPECT_EQ(refusal({"--start-temperature", bad}),
               std::string("--start-temperature expects a positive number, got \"") + bad + "\"");
   }

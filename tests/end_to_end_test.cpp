@@ -45,7 +45,10 @@ TEST(EndToEnd, RunWritesEveryOutputAndTheLogCarriesTheIterations) {
 
   // The log receives the console's search lines in GBK: "第3次模拟退火:".
   const std::string log = readFile(folder.path() / "report2.txt");
-  EXPECT_NE(log.find("\xb5\xda" "3" "\xb4\xce\xc4\xa3\xc4\xe2\xcd\xcb\xbb\xf0:"), std::string::npos);
+  EXPECT_NE(log.find("\xb5\xda"
+                     "3"
+                     "\xb4\xce\xc4\xa3\xc4\xe2\xcd\xcb\xbb\xf0:"),
+            std::string::npos);
 
   const std::vector<std::string> report = linesOf(readFile(folder.path() / "report.txt"));
   ASSERT_EQ(report.size(), 6u);
@@ -182,7 +185,8 @@ TEST(EndToEnd, AbsurdCellSizeIsRefusedBeforeAnythingIsAllocated) {
   test::writeBytes(folder.file("project.txt"), project);
   const test::RunResult run = runTessera(folder.path(), "project.txt --iterations 1");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("project.txt\": 容器无法以 PBSL=1e-09 采样"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("project.txt\": 容器无法以 PBSL=1e-09 采样"), std::string::npos)
+      << run.err;
   EXPECT_FALSE(std::filesystem::exists(folder.path() / "report2.txt"));
 }
 
@@ -245,8 +249,10 @@ TEST(EndToEnd, ChainsGiveTheSameOutputsWithOneTwoAndFourThreads) {
     ProjectFolder folder("search/tiny");
     test::setTinyCopies(folder.path(), 3);
     const test::RunResult run =
-        runTessera(folder.path(), "project.txt --iterations 9 --chains 3 --exchange-every 4 "
-                                  "--seed 5 --threads " + std::to_string(threads));
+        runTessera(folder.path(),
+                   "project.txt --iterations 9 --chains 3 --exchange-every 4 "
+                   "--seed 5 --threads " +
+                       std::to_string(threads));
     ASSERT_EQ(run.status, 0) << run.err;
     std::vector<std::string> outputs;
     for (const char* name :

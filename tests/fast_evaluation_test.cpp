@@ -94,8 +94,9 @@ std::vector<PackingSequence> sequencesFor(int n, int count, test::Draw& draw) {
   std::vector<PackingSequence> sequences{test::identitySequence(n)};
   for (int k = 1; k < count; ++k) {
     PackingSequence s = test::identitySequence(n);
-    for (int i = n - 1; i > 0; --i) std::swap(s.items[static_cast<std::size_t>(i)],
-                                              s.items[static_cast<std::size_t>(draw.below(i + 1))]);
+    for (int i = n - 1; i > 0; --i)
+      std::swap(s.items[static_cast<std::size_t>(i)],
+                s.items[static_cast<std::size_t>(draw.below(i + 1))]);
     sequences.push_back(s);
   }
   return sequences;
@@ -115,9 +116,8 @@ Project randomProject(int seed, test::Draw& draw, std::string& name) {
     const int copies = 1 + draw.below(3);
     for (int c = 0; c < copies; ++c) parts.push_back(shape);
   }
-  const Polyhedron container =
-      test::box({0, 0, 0}, {draw.between(3.5, 5.5), draw.between(3.5, 5.5), draw.between(3, 6)},
-                "container");
+  const Polyhedron container = test::box(
+      {0, 0, 0}, {draw.between(3.5, 5.5), draw.between(3.5, 5.5), draw.between(3, 6)}, "container");
   name = "seed " + std::to_string(seed) + " (RN " + std::to_string(rn) + ", PBSL " +
          std::to_string(pbsl) + ")";
   return test::makeProject(container, parts, pbsl, rn);

@@ -22,14 +22,14 @@ PreparedSolid prepared(const Polyhedron& p) {
 
 // Solids whose boundaries the sample points below hit exactly, and turned or odd ones.
 std::vector<Polyhedron> sampleSolids() {
-  std::vector<Polyhedron> solids = {test::cube(1),
-                                    test::reversedRings(test::cube(1)),
-                                    test::lShape(),
-                                    test::tetrahedron(),
-                                    test::box({0, 0, 0}, {2, 0, 1}, "flat"),
-                                    test::prism({{0, 0}, {3, 0}, {3, 1}, {2, 1}, {2, 2}, {1, 2},
-                                                 {1, 1}, {0, 1}},
-                                                -0.5, 0.75, "bracket")};
+  std::vector<Polyhedron> solids = {
+      test::cube(1),
+      test::reversedRings(test::cube(1)),
+      test::lShape(),
+      test::tetrahedron(),
+      test::box({0, 0, 0}, {2, 0, 1}, "flat"),
+      test::prism({{0, 0}, {3, 0}, {3, 1}, {2, 1}, {2, 2}, {1, 2}, {1, 1}, {0, 1}}, -0.5, 0.75,
+                  "bracket")};
   const std::vector<Orientation> table = buildOrientations(4);
   Polyhedron turned = test::lShape();
   turned.transform(table[41]);
@@ -52,8 +52,8 @@ std::vector<Point> probePoints(const Polyhedron& p) {
   for (const Face& f : p.faces)
     for (const Point& q : f.points) points.push_back(q);
   for (const Edge& e : p.edges)
-    points.push_back({(e.start.x + e.end.x) / 2, (e.start.y + e.end.y) / 2,
-                      (e.start.z + e.end.z) / 2});
+    points.push_back(
+        {(e.start.x + e.end.x) / 2, (e.start.y + e.end.y) / 2, (e.start.z + e.end.z) / 2});
   return points;
 }
 
@@ -116,8 +116,8 @@ TEST(FastGeometry, SolidsDisjointAgreesWithPolyhedraDisjoint) {
             moved.translate({dx, dy, dz});
             const bool expected = polyhedraDisjoint(solids[i], moved);
             ASSERT_EQ(solidsDisjoint(a, prepared(moved)), expected)
-                << solids[i].name << " and " << solids[j].name << " moved by (" << dx << ", "
-                << dy << ", " << dz << ")";
+                << solids[i].name << " and " << solids[j].name << " moved by (" << dx << ", " << dy
+                << ", " << dz << ")";
             ASSERT_EQ(solidsDisjoint(prepared(moved), a), expected);
             (expected ? apart : interfering)++;
           }
@@ -168,8 +168,7 @@ TEST(FastGeometry, OrientedShapeIsTheWorkingCopyWithItsBitmapAsRows) {
       for (const ShapeRow& row : shape.rows)
         for (int j = 0; j < shape.cellsY; ++j)
           if ((shape.bits[row.offset + static_cast<std::size_t>(j / 64)] >> (j % 64)) & 1)
-            fromRows[static_cast<std::size_t>(j + copy.cellsY * (row.i + copy.cellsX * row.k))] =
-                1;
+            fromRows[static_cast<std::size_t>(j + copy.cellsY * (row.i + copy.cellsX * row.k))] = 1;
       ASSERT_EQ(fromRows, copy.bitmap) << solid.name << " orientation " << k;
       copy.dropBitmap();
       ASSERT_EQ(test::differences(shape.geometry, copy), "");

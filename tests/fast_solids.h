@@ -48,9 +48,10 @@ inline Polyhedron randomSolid(Draw& draw, double size) {
       break;
     }
     case 1:
-      p = box({0, 0, 0}, {size * draw.between(0.3, 1), size * draw.between(0.3, 1),
-                          size * draw.between(0.3, 1)},
-              "brick");
+      p = box(
+          {0, 0, 0},
+          {size * draw.between(0.3, 1), size * draw.between(0.3, 1), size * draw.between(0.3, 1)},
+          "brick");
       break;
     case 2:
       p = lShape();

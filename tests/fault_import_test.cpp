@@ -35,7 +35,8 @@ test::RunResult import(const fs::path& folder, const std::vector<std::string>& a
 }
 
 std::vector<std::string> projectOf(const std::vector<std::string>& meshes) {
-  std::vector<std::string> arguments{"--project", "job/project.txt", "--container", "10", "10", "10"};
+  std::vector<std::string> arguments{"--project", "job/project.txt", "--container", "10", "10",
+                                     "10"};
   arguments.insert(arguments.end(), meshes.begin(), meshes.end());
   return arguments;
 }
@@ -50,8 +51,7 @@ TEST(FaultImport, AReimportOnAFullDiskLeavesTheProjectAsItWasAndSaysWhy) {
   const long long partSize = static_cast<long long>(before.at("job/cube.txt").size());
 
   // Room for the first file, not for the second: a write in place would have cut it short.
-  const test::RunResult run =
-      import(folder, projectOf({"cube.obj:3", "other.obj:1"}), partSize);
+  const test::RunResult run = import(folder, projectOf({"cube.obj:3", "other.obj:1"}), partSize);
   EXPECT_EQ(run.status, 1) << "not killed by SIGXFSZ";
   EXPECT_NE(run.err.find("File too large"), std::string::npos) << run.err;
   EXPECT_EQ(filesIn(folder), before) << "every file whole, no temporary file left";
@@ -77,8 +77,8 @@ TEST(FaultImport, AReimportWhoseMeshManifestCannotBeWrittenLeavesTheProjectAsItW
   for (int i = 0; i < 30; ++i)
     items += "<item objectid=\"1\" transform=\"1 0 0 0 1 0 0 0 1 " + std::to_string(3 * i) +
              " 0 0\"/>\n";
-  test::writeBytes(scratch.path(plate),
-                   threeMfPackage(test::modelXml("millimeter", test::tetrahedronObject(1, "t"), items)));
+  test::writeBytes(scratch.path(plate), threeMfPackage(test::modelXml(
+                                            "millimeter", test::tetrahedronObject(1, "t"), items)));
   const std::vector<std::string> wrap{"--wrap", "--detail", "1"};
   std::vector<std::string> first = projectOf({plate});
   first.insert(first.end(), wrap.begin(), wrap.end());
@@ -95,7 +95,8 @@ TEST(FaultImport, AReimportWhoseMeshManifestCannotBeWrittenLeavesTheProjectAsItW
   again.insert(again.end(), wrap.begin(), wrap.end());
   const test::RunResult run = import(folder, again, static_cast<long long>(largestOther));
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("project-meshes.txt: cannot create the file"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("project-meshes.txt: cannot create the file"), std::string::npos)
+      << run.err;
   EXPECT_EQ(filesIn(folder), before);
 }
 

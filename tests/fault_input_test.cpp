@@ -65,8 +65,7 @@ TEST(FaultInput, InputPathsThatAreNotFilesAreRefusedByName) {
 
       const test::RunResult run = runBriefly(folder, place.project);
       EXPECT_EQ(run.status, 1) << run.err;
-      EXPECT_NE(run.err.find(std::string(place.replaced) + "\"读取失败!"),
-                std::string::npos)
+      EXPECT_NE(run.err.find(std::string(place.replaced) + "\"读取失败!"), std::string::npos)
           << run.err;
       EXPECT_EQ(scratch.entries(), before) << "nothing written";
     }

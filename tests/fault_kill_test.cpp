@@ -153,8 +153,8 @@ TEST(FaultKill, KilledInTheMiddleOfAnIterationLosesAtMostTheIterationsSinceTheLa
   EXPECT_EQ(saved, sequenceFileAfter(iterations));
   // The killed run's lock file stays; it holds no lock and never blocks (resumed below).
   EXPECT_EQ(project.scratch.entries(),
-            (std::vector<std::string>{".tessera.lock", kSequenceFile, "container.txt", "project.txt",
-                                      "report2.txt", "small_cube.txt", "small_l.txt",
+            (std::vector<std::string>{".tessera.lock", kSequenceFile, "container.txt",
+                                      "project.txt", "report2.txt", "small_cube.txt", "small_l.txt",
                                       "small_wedge.txt"}));
 
   expectResumes(project, static_cast<std::size_t>(iterations) + 1);

@@ -173,9 +173,8 @@ TEST(FaultOutput, AFileSizeLimitMidLogIsReportedAndTheLogEndsWithAWholeRecord) {
   EXPECT_EQ(fullLog.compare(0, log.size(), log), 0) << "the log is the full one's beginning";
   // The periodic save after iteration 10 fitted; nothing else was written, nothing left over.
   EXPECT_EQ(entriesOf(project.path()),
-            (std::vector<std::string>{kSequenceFile, "container.txt", "project.txt",
-                                      "report2.txt", "small_cube.txt", "small_l.txt",
-                                      "small_wedge.txt"}));
+            (std::vector<std::string>{kSequenceFile, "container.txt", "project.txt", "report2.txt",
+                                      "small_cube.txt", "small_l.txt", "small_wedge.txt"}));
 }
 
 TEST(FaultOutput, FullDiskUnderTheLogEndsTheRunAndKeepsEveryFile) {

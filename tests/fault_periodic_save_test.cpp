@@ -98,7 +98,8 @@ std::vector<int> savedStates(const std::vector<std::string>& seen,
 
 std::vector<int> repeat(std::initializer_list<std::pair<int, int>> runs) {
   std::vector<int> out;
-  for (const auto& [value, count] : runs) out.insert(out.end(), static_cast<std::size_t>(count), value);
+  for (const auto& [value, count] : runs)
+    out.insert(out.end(), static_cast<std::size_t>(count), value);
   return out;
 }
 
@@ -125,8 +126,7 @@ TEST(PeriodicSave, ByIterationsOrBySecondsWhicheverComesFirst) {
   const std::vector<std::string> seen = search.run(18, options);
   // By count after 5 and 10; by time after 14 (42 s) and 16 (40 s), though fewer than five
   // iterations had passed.
-  EXPECT_EQ(savedStates(seen, finals, 18),
-            repeat({{-1, 5}, {5, 5}, {10, 4}, {14, 2}, {16, 2}}));
+  EXPECT_EQ(savedStates(seen, finals, 18), repeat({{-1, 5}, {5, 5}, {10, 4}, {14, 2}, {16, 2}}));
 }
 
 TEST(PeriodicSave, AFailedSaveIsReportedKeepsNothingHalfWrittenAndIsTriedAgain) {

@@ -183,8 +183,8 @@ TEST(LayoutExport, ThreeMfPackageConformsAndHasTheSameBytesEveryTime) {
   const Lib3mfView view = readWithLib3mf(bytes);
   ASSERT_TRUE(view.read);
   EXPECT_EQ(view.warnings, 0u);
-  EXPECT_EQ(view.names,
-            (std::vector<std::string>{"ushape#0", "a&b<\"c\">#1", "gb\xE5\x88\x86#2", "container"}));
+  EXPECT_EQ(view.names, (std::vector<std::string>{"ushape#0", "a&b<\"c\">#1", "gb\xE5\x88\x86#2",
+                                                  "container"}));
   EXPECT_EQ(view.triangleCounts, (std::vector<unsigned>{28, 4, 12, 12}));
 }
 

@@ -65,8 +65,9 @@ TEST(LayoutPage, CarriesEveryPartWithItsFiguresAndIsTheSameForTheSameLayout) {
   EXPECT_NE(data.find("{\"name\":\"slab\",\"id\":0,\"type\":0,\"placed\":true,\"position\":[0,0,0],"
                       "\"volume\":"),
             std::string::npos);
-  EXPECT_NE(data.find("{\"name\":\"cube\",\"id\":1,\"type\":1,\"placed\":false,\"position\":[5,5,8]"),
-            std::string::npos);
+  EXPECT_NE(
+      data.find("{\"name\":\"cube\",\"id\":1,\"type\":1,\"placed\":false,\"position\":[5,5,8]"),
+      std::string::npos);
   EXPECT_NE(data.find("\"types\":[{\"name\":\"slab\",\"colour\":\"#4285f4\",\"count\":1},"
                       "{\"name\":\"cube\",\"colour\":\"#34a853\",\"count\":1}]"),
             std::string::npos);

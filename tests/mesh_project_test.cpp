@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/number_format.h"
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
 #include "mesh/mesh_solid.h"
-#include "formats/number_format.h"
 #include "mesh/polyhedron_writer.h"
 #include "support/run_folder.h"
 

@@ -17,9 +17,9 @@ namespace {
 
 // Reads the mesh in a child that the alarm ends should the read block; the child prints the
 // refusal and exits with 0 when the file is refused.
-void expectRefused(const std::string& path, void (*read)(const std::string&) = [](const std::string& p) {
-  readMesh(p);
-}) {
+void expectRefused(
+    const std::string& path,
+    void (*read)(const std::string&) = [](const std::string& p) { readMesh(p); }) {
   EXPECT_EXIT(
       {
         alarm(5);

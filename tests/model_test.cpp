@@ -42,8 +42,8 @@ TEST(PartList, SortExamplesFixTieOrder) {
   equal.sortByVolumeDescending();
   EXPECT_EQ(namesOf(equal), "ABCD");
 
-  PartList mixed = listOf({named("A", 2), named("B", 5), named("C", 2), named("D", 9),
-                           named("E", 5), named("F", 1)});
+  PartList mixed = listOf(
+      {named("A", 2), named("B", 5), named("C", 2), named("D", 9), named("E", 5), named("F", 1)});
   mixed.sortByVolumeDescending();
   double last = 1e300;
   for (const Part& p : mixed) {

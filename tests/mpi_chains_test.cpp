@@ -1,6 +1,5 @@
 // The chains of one search spread over MPI processes, as a user starts them with mpirun.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -25,15 +24,14 @@ struct MpiRun {
 /// tessera under `mpirun -np processes` (processes 0: without mpirun) in folder.
 MpiRun run(const std::filesystem::path& folder, int processes, const std::string& arguments) {
   // Open MPI refuses to start as root unless told that it is meant.
-  std::string command = "cd '" + folder.string() +
-                        "' && OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 ";
+  std::string command =
+      "cd '" + folder.string() + "' && OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 ";
   if (processes > 0)
     // Open MPI keeps some memory to the end, which the sanitizer build would call leaks.
     command += std::string("ASAN_OPTIONS=detect_leaks=0 '") + TESSERA_MPIEXEC +
-               "' --oversubscribe -np " +
-               std::to_string(processes) + " ";
-  command += std::string("'") + TESSERA_EXE + "' " + arguments +
-             " < /dev/null > .stdout 2> .stderr";
+               "' --oversubscribe -np " + std::to_string(processes) + " ";
+  command +=
+      std::string("'") + TESSERA_EXE + "' " + arguments + " < /dev/null > .stdout 2> .stderr";
   const int raw = std::system(command.c_str());
   MpiRun result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -135,10 +135,12 @@ TEST(PackingShape, SpacedLayoutKeepsItsDistancesInTheExportedOriginals) {
   test::writeBytes(folder.path("bracket.obj"), kBracketObj);
   test::writeBytes(folder.path("broken.obj"), kBrokenObj);
   std::string log;
-  ASSERT_EQ(runImporter(root, "--project plain/project.txt --container 120 120 60 bracket.obj", log), 0)
+  ASSERT_EQ(
+      runImporter(root, "--project plain/project.txt --container 120 120 60 bracket.obj", log), 0)
       << log;
   EXPECT_FALSE(fs::exists(folder.path("plain/project-meshes.txt"))) << "no wrap, no manifest";
-  ASSERT_EQ(runImporter(root, "--project refused/project.txt --container 120 120 60 broken.obj", log), 1);
+  ASSERT_EQ(
+      runImporter(root, "--project refused/project.txt --container 120 120 60 broken.obj", log), 1);
   EXPECT_FALSE(fs::exists(folder.path("refused")));
 
   const double D = 3, M = 4;
@@ -227,9 +229,11 @@ TEST(PackingShape, ImporterRefusesWhatLeavesNoRoomAndWritesNothing) {
   test::writeBytes(folder.path("bracket.obj"), kBracketObj);
   test::writeBytes(folder.path("empty.obj"), "v 0 0 0\nv 1 0 0\n");
   std::string log;
-  EXPECT_EQ(runImporter(root, "--project a/p.txt --container 50 50 50 --margin 25 bracket.obj", log), 1);
+  EXPECT_EQ(
+      runImporter(root, "--project a/p.txt --container 50 50 50 --margin 25 bracket.obj", log), 1);
   EXPECT_NE(log.find("leaves no room"), std::string::npos) << log;
-  EXPECT_EQ(runImporter(root, "--project a/p.txt --container 30 30 30 --spacing 8 bracket.obj", log), 1);
+  EXPECT_EQ(
+      runImporter(root, "--project a/p.txt --container 30 30 30 --spacing 8 bracket.obj", log), 1);
   EXPECT_NE(log.find("bracket.obj: the part's packing shape fits the container"), std::string::npos)
       << log;
   EXPECT_EQ(runImporter(root, "--project a/p.txt --container 50 50 50 --wrap empty.obj", log), 1);

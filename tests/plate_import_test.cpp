@@ -34,7 +34,8 @@ std::string plate(const std::string& unit) {
       unit,
       test::tetrahedronObject(1, "wedge") + test::tetrahedronObject(3, "../outside") +
           "  <object id=\"2\" name=\"assembly\" type=\"model\"><components>"
-          "<component objectid=\"1\" transform=\"2 0 0 0 2 0 0 0 2 5 0 0\"/></components></object>\n",
+          "<component objectid=\"1\" transform=\"2 0 0 0 2 0 0 0 2 5 0 "
+          "0\"/></components></object>\n",
       "  <item objectid=\"1\" transform=\"0 1 0 -1 0 0 0 0 1 10 20 30\"/>\n"
       "  <item objectid=\"1\"/>\n"
       "  <item objectid=\"2\" transform=\"1 0 0 0 1 0 0 0 1 0 0 10\"/>\n"
@@ -66,8 +67,8 @@ TEST(PlateImport, EveryBuildItemBecomesAPartWhereItsTransformsPutItInMillimetres
   test::ScratchFolder folder;
   test::writeBytes(folder.path("plate.3mf"), plate("centimeter"));
   const test::RunResult run =
-      import(folder.path(""), {"--project", "job/project.txt", "--container", "500", "500", "500",
-                               "plate.3mf:2"});
+      import(folder.path(""),
+             {"--project", "job/project.txt", "--container", "500", "500", "500", "plate.3mf:2"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(folder.entries(), (std::vector<std::string>{"job", "plate.3mf"}));
   EXPECT_EQ(verticesOf(folder.path("job/wedge.txt")), scaled(kWedge, 10));
@@ -94,9 +95,9 @@ TEST(PlateImport, EveryBuildItemBecomesAPartWhereItsTransformsPutItInMillimetres
 TEST(PlateImport, WrappedItemsRecordTheirItemSoTheExportFindsEachOriginal) {
   test::ScratchFolder folder;
   test::writeBytes(folder.path("plate.3mf"), plate("millimeter"));
-  const test::RunResult run = import(
-      folder.path(""), {"--project", "project.txt", "--container", "90", "90", "90", "--wrap",
-                        "--detail", "2", "plate.3mf"});
+  const test::RunResult run =
+      import(folder.path(""), {"--project", "project.txt", "--container", "90", "90", "90",
+                               "--wrap", "--detail", "2", "plate.3mf"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(test::readBytes(folder.path("project-meshes.txt"))
                 .find("Part\nassembly\nMesh\nplate.3mf\nItem\n3\nScale\n1\nChecksum\n"),
@@ -195,9 +196,9 @@ TEST(PlateImport, WhatIsNoPlateIsRefusedNamingTheFileAndNothingIsWritten) {
     SCOPED_TRACE(what);
     test::ScratchFolder folder;
     test::writeBytes(folder.path("plate.3mf"), bytes);
-    const test::RunResult run =
-        import(folder.path(""), {"--project", "job/project.txt", "--container", "9", "9", "9",
-                                 "--wrap", "plate.3mf"});
+    const test::RunResult run = import(
+        folder.path(""),
+        {"--project", "job/project.txt", "--container", "9", "9", "9", "--wrap", "plate.3mf"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err.rfind("tessera-import: plate.3mf: " + message, 0), 0u) << run.err;
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"plate.3mf"}));

@@ -1,5 +1,7 @@
 // PLY meshes: ASCII and binary in both byte orders import to the same part as the same mesh in
 // OBJ; malformed files are refused with the file (and line) named, before anything is allocated.
+#include "mesh/ply_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "mesh/mesh_import.h"
-#include "mesh/ply_reader.h"
 #include "mesh/polyhedron_writer.h"
 #include "support/child_process.h"
 #include "support/project.h"
@@ -21,12 +22,11 @@ namespace {
 namespace fs = std::filesystem;
 
 // An L-shaped bracket whose end faces are non-convex hexagons.
-const std::vector<Point> kCorners{{0, 0, 0},  {40, 0, 0},  {40, 10, 0},  {10, 10, 0},
-                                  {10, 30, 0}, {0, 30, 0},  {0, 0, 20},  {40, 0, 20},
+const std::vector<Point> kCorners{{0, 0, 0},    {40, 0, 0},   {40, 10, 0},  {10, 10, 0},
+                                  {10, 30, 0},  {0, 30, 0},   {0, 0, 20},   {40, 0, 20},
                                   {40, 10, 20}, {10, 10, 20}, {10, 30, 20}, {0, 30, 20}};
-const std::vector<std::vector<int>> kFaces{{5, 4, 3, 2, 1, 0}, {6, 7, 8, 9, 10, 11},
-                                           {0, 1, 7, 6},       {1, 2, 8, 7},
-                                           {2, 3, 9, 8},       {3, 4, 10, 9},
+const std::vector<std::vector<int>> kFaces{{5, 4, 3, 2, 1, 0}, {6, 7, 8, 9, 10, 11}, {0, 1, 7, 6},
+                                           {1, 2, 8, 7},       {2, 3, 9, 8},         {3, 4, 10, 9},
                                            {4, 5, 11, 10},     {5, 0, 6, 11}};
 
 std::string bracketObj() {
@@ -44,7 +44,9 @@ std::string bracketAsciiPly() {
   std::ostringstream out;
   out << "ply\nformat ascii 1.0\ncomment made by hand\nelement vertex " << kCorners.size()
       << "\nproperty float x\nproperty float y\nproperty float z\nproperty uchar red\n"
-         "element face " << kFaces.size() << "\nproperty list uchar int vertex_indices\n"
+         "element face "
+      << kFaces.size()
+      << "\nproperty list uchar int vertex_indices\n"
          "end_header\n";
   for (const Point& p : kCorners) out << p.x << ' ' << p.y << ' ' << p.z << " 200\n";
   for (const auto& ring : kFaces) {
@@ -58,9 +60,10 @@ std::string bracketAsciiPly() {
 /// value's bytes in the byte order asked for.
 template <typename T>
 void put(std::string& out, T value, bool little) {
-  using Bits = std::conditional_t<sizeof(T) == 8, std::uint64_t,
-                                  std::conditional_t<sizeof(T) == 4, std::uint32_t,
-                                                     std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>>;
+  using Bits = std::conditional_t<
+      sizeof(T) == 8, std::uint64_t,
+      std::conditional_t<sizeof(T) == 4, std::uint32_t,
+                         std::conditional_t<sizeof(T) == 2, std::uint16_t, std::uint8_t>>>;
   const Bits bits = std::bit_cast<Bits>(value);
   for (std::size_t k = 0; k < sizeof(T); ++k) {
     const std::size_t shift = 8 * (little ? k : sizeof(T) - 1 - k);
@@ -70,16 +73,17 @@ void put(std::string& out, T value, bool little) {
 
 /// With properties to skip of every width, a list to skip and an element after the faces.
 std::string bracketBinaryPly(bool little, bool doubles) {
-  std::string out = std::string("ply\nformat ") +
-                    (little ? "binary_little_endian" : "binary_big_endian") +
-                    " 1.0\nelement vertex " + std::to_string(kCorners.size()) +
-                    "\nproperty short id\nproperty " + (doubles ? "double" : "float") +
-                    " x\nproperty " + (doubles ? "double" : "float") + " y\nproperty " +
-                    (doubles ? "double" : "float") + " z\nproperty double confidence\n"
-                    "element face " + std::to_string(kFaces.size()) +
-                    "\nproperty list uint8 float32 texcoord\nproperty list int uint vertex_index\n"
-                    "property uchar flags\nelement edge 1\nproperty int vertex1\n"
-                    "property int vertex2\nend_header\n";
+  std::string out =
+      std::string("ply\nformat ") + (little ? "binary_little_endian" : "binary_big_endian") +
+      " 1.0\nelement vertex " + std::to_string(kCorners.size()) + "\nproperty short id\nproperty " +
+      (doubles ? "double" : "float") + " x\nproperty " + (doubles ? "double" : "float") +
+      " y\nproperty " + (doubles ? "double" : "float") +
+      " z\nproperty double confidence\n"
+      "element face " +
+      std::to_string(kFaces.size()) +
+      "\nproperty list uint8 float32 texcoord\nproperty list int uint vertex_index\n"
+      "property uchar flags\nelement edge 1\nproperty int vertex1\n"
+      "property int vertex2\nend_header\n";
   for (const Point& p : kCorners) {
     put<std::int16_t>(out, 7, little);
     if (doubles) {
@@ -137,9 +141,10 @@ TEST(PlyReader, AsciiAndBinaryInEitherOrderGiveThePartOfTheSameObjMesh) {
 }
 
 TEST(PlyReader, MalformedFilesAreRefusedWithFileAndLine) {
-  const std::string header = "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
-                             "property float y\nproperty float z\nelement face 1\n"
-                             "property list uchar int vertex_indices\nend_header\n";
+  const std::string header =
+      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+      "property float y\nproperty float z\nelement face 1\n"
+      "property list uchar int vertex_indices\nend_header\n";
   EXPECT_EQ(errorOf(header + "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n"), "(no error)");
   EXPECT_EQ(errorOf(header + "0 0 0\n1 0 0\n0 1 0\n3 0 1 3\n"),
             "m.ply:13: vertex index 3 is out of range (3 vertices)");

@@ -1,10 +1,11 @@
+#include "formats/polyhedron_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "formats/polyhedron_reader.h"
 #include "model/input_error.h"
 #include "support/solids.h"
 
@@ -119,8 +120,8 @@ TEST(PolyhedronReader, NumbersWithBlanksOneCharacterSeparatorsAndTextAfterTheLas
   EXPECT_EQ(p.referencePoint, (Point{0.1, 2.5, -3}));
   EXPECT_EQ(p.vertices[5], (Point{2, 0, 2}));
   EXPECT_EQ(p.edges[9].end, p.vertices[5]);
-  EXPECT_EQ(p.faces[1].points, (std::vector<Point>{p.vertices[4], p.vertices[5], p.vertices[6],
-                                                   p.vertices[7]}));
+  EXPECT_EQ(p.faces[1].points,
+            (std::vector<Point>{p.vertices[4], p.vertices[5], p.vertices[6], p.vertices[7]}));
   // Text where a number should be is refused with the line; text after the last is ignored.
   EXPECT_EQ(inputErrorOf(replaceLine(cubeText(), "6,2,2,2", "6;abc;2;2")),
             "文件\"mem.txt\"第15行: 顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"6;abc;2;2\"");
@@ -138,8 +139,7 @@ TEST(PolyhedronReader, FaceRingsFollowTheFile) {
   EXPECT_EQ(prism.boxMin, (Point{-1, 0, 0}));
   EXPECT_EQ(prism.boxMax, (Point{3, 3, 1}));
 
-  const Polyhedron reversed =
-      parseText(replaceLine(cubeText(), "2,4, 0,1,5,4", "2,4, 4,5,1,0"));
+  const Polyhedron reversed = parseText(replaceLine(cubeText(), "2,4, 0,1,5,4", "2,4, 4,5,1,0"));
   EXPECT_EQ(reversed.faces[2].b, 1.0);
   EXPECT_EQ(parseText(cubeText()).faces[2].b, -1.0);
 }
@@ -200,18 +200,17 @@ TEST_P(PolyhedronRefusal, NamesFileAndLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     BadFiles, PolyhedronRefusal,
-    testing::Values(
-        Refusal{"bad_edge_index.txt", 30, "顶点序号 8 超出范围 (0..7)"},
-        Refusal{"bad_face_index.txt", 37, "顶点序号 -1 超出范围 (0..7)"},
-        Refusal{"bad_face_two_corners.txt", 33, "面的顶点数 2 少于 3"},
-        Refusal{"bad_face_short.txt", 33, "面只有 3 个顶点序号, 应有 4 个"},
-        Refusal{"bad_no_end_vertex.txt", 17, "文件提前结束, 缺少EndVertexList"},
-        Refusal{"bad_no_end_face.txt", 39, "文件提前结束, 缺少EndFaceList"},
-        Refusal{"bad_long_line.txt", 18, "行过长 (最多 298 个字符)"},
-        Refusal{"bad_long_name.txt", 3, "名称过长 (最多 98 个字符)"},
-        Refusal{"bad_not_finite.txt", 11,
-                "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"2,2,inf,0\""},
-        Refusal{"bad_no_vertices.txt", 9, "多面体没有顶点"}),
+    testing::Values(Refusal{"bad_edge_index.txt", 30, "顶点序号 8 超出范围 (0..7)"},
+                    Refusal{"bad_face_index.txt", 37, "顶点序号 -1 超出范围 (0..7)"},
+                    Refusal{"bad_face_two_corners.txt", 33, "面的顶点数 2 少于 3"},
+                    Refusal{"bad_face_short.txt", 33, "面只有 3 个顶点序号, 应有 4 个"},
+                    Refusal{"bad_no_end_vertex.txt", 17, "文件提前结束, 缺少EndVertexList"},
+                    Refusal{"bad_no_end_face.txt", 39, "文件提前结束, 缺少EndFaceList"},
+                    Refusal{"bad_long_line.txt", 18, "行过长 (最多 298 个字符)"},
+                    Refusal{"bad_long_name.txt", 3, "名称过长 (最多 98 个字符)"},
+                    Refusal{"bad_not_finite.txt", 11,
+                            "顶点行应为 序号,x,y,z (一个整数和三个数), 读到 \"2,2,inf,0\""},
+                    Refusal{"bad_no_vertices.txt", 9, "多面体没有顶点"}),
     [](const testing::TestParamInfo<Refusal>& param) {
       std::string name = param.param.file;
       return name.substr(0, name.find('.'));

@@ -1,10 +1,11 @@
+#include "formats/project_loader.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
 #include <string>
 
-#include "formats/project_loader.h"
 #include "model/input_error.h"
 #include "support/solids.h"
 
@@ -77,7 +78,8 @@ TEST(ProjectFile, FieldConversions) {
 }
 
 TEST(ProjectFile, Refusals) {
-  const std::string pbslForm = "文件\"p.txt\"第1行: PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 ";
+  const std::string pbslForm =
+      "文件\"p.txt\"第1行: PBSL 行应为 \"PBSL=\" 后跟一个数 (单元边长), 读到 ";
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=0")), "文件\"p.txt\"第1行: PBSL 必须是正的有限数");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=x")), pbslForm + "\"PBSL=x\"");
   EXPECT_EQ(inputErrorOf(exampleWith(1, "PBSL=inf")), pbslForm + "\"PBSL=inf\"");
@@ -92,8 +94,7 @@ TEST(ProjectFile, Refusals) {
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=814")), "文件\"p.txt\"第2行: RN 过大");
   EXPECT_EQ(parseText(exampleWith(2, "RN=813")).RN, 813);
   EXPECT_EQ(inputErrorOf(exampleWith(2, "RN=1e300")), "文件\"p.txt\"第2行: RN 过大");
-  EXPECT_EQ(inputErrorOf(exampleWith(13, "999998")),
-            "文件\"p.txt\"第13行: 零件总数超过 1000000");
+  EXPECT_EQ(inputErrorOf(exampleWith(13, "999998")), "文件\"p.txt\"第13行: 零件总数超过 1000000");
   EXPECT_EQ(parseText(exampleWith(13, "999997")).blocks[1].copyCount, 999997);
   EXPECT_EQ(inputErrorOf(exampleWith(8, "99999999999999999999999")),
             "文件\"p.txt\"第8行: 零件总数超过 1000000");

@@ -94,8 +94,8 @@ TEST(Search, PauseSavesTheBestLayoutThenStopsAndPausesStayOutOfTheTime) {
   EXPECT_NE(interim.find("Iteration Number:1\n"), std::string::npos);
   EXPECT_NE(interim.find("Computing time:2 s\n"), std::string::npos);
   EXPECT_FALSE(search.file("saved.dxf").empty());
-  EXPECT_EQ(search.file("saved_ID_Type_SequenceForPack.txt").rfind("Optimal IDSequenceForPack\n", 0),
-            0u);
+  EXPECT_EQ(
+      search.file("saved_ID_Type_SequenceForPack.txt").rfind("Optimal IDSequenceForPack\n", 0), 0u);
   EXPECT_EQ(search.extras, std::vector<std::string>{"saved"});
   EXPECT_EQ(console.keysLeft(), 0u);
 }
@@ -189,8 +189,7 @@ TEST(Search, AStaleRecordedEfficiencyIsReplacedAndTheHistoryStartsAfresh) {
                                  "--placement lowest-point"),
             std::string::npos)
       << second.output();
-  EXPECT_NE(second.output().find(",排样效率=0.3\n"), std::string::npos)
-      << second.output();
+  EXPECT_NE(second.output().find(",排样效率=0.3\n"), std::string::npos) << second.output();
   EXPECT_EQ(search.file("ID_Type_SequenceForPack.txt.bak"), recorded);
   // The start and two neighbours, none of the stale entries.
   const std::string saved = search.file("ID_Type_SequenceForPack.txt");

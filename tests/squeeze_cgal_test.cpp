@@ -1,14 +1,13 @@
 // The squeeze's layouts checked by a second, independent judge: CGAL's exact mesh booleans, on
 // exact (not floating-point) numbers. No two parts may share interior, touching is allowed, and
 // every part must lie in the container.
-#include <gtest/gtest.h>
-
 #include <CGAL/Exact_predicates_exact_constructions_kernel.h>
 #include <CGAL/Polygon_mesh_processing/corefinement.h>
 #include <CGAL/Polygon_mesh_processing/measure.h>
 #include <CGAL/Polygon_mesh_processing/triangulate_faces.h>
 #include <CGAL/Side_of_triangle_mesh.h>
 #include <CGAL/Surface_mesh.h>
+#include <gtest/gtest.h>
 
 #include <map>
 #include <string>

@@ -1,3 +1,5 @@
+#include "squeeze/squeeze.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,13 +10,12 @@
 #include "geometry/orientations.h"
 #include "geometry/predicates.h"
 #include "placement/prepared_solid.h"
+#include "squeeze/distance_field.h"
 #include "squeeze/gjk.h"
 #include "squeeze/layout_check.h"
-#include "squeeze/distance_field.h"
 #include "squeeze/problem.h"
 #include "squeeze/separator.h"
 #include "squeeze/shapes.h"
-#include "squeeze/squeeze.h"
 #include "support/solids.h"
 #include "support/squeeze_problems.h"
 
@@ -134,9 +135,9 @@ TEST(SqueezeProblem, PacksIntoBoxesOnlyAndPartsThatFitAsPoses) {
   EXPECT_EQ(strip.low.y, 0.0);
   EXPECT_LT(strip.high.y, 10.0);
   EXPECT_GT(strip.low.z, 0.0);
-  EXPECT_EQ(squeezeRefusal(test::problemInCode({12, 10, 30}, {test::box({0, 0, 0}, {12, 3, 3})},
-                                               {1}, 2)),
-            "");
+  EXPECT_EQ(
+      squeezeRefusal(test::problemInCode({12, 10, 30}, {test::box({0, 0, 0}, {12, 3, 3})}, {1}, 2)),
+      "");
   const std::string refusal = squeezeRefusal(
       test::problemInCode({12, 10, 30}, {test::box({0, 0, 0}, {11, 10, 11}, "wide")}, {1}, 2));
   EXPECT_NE(refusal.find("\"wide\" fits in no orientation"), std::string::npos) << refusal;
@@ -272,13 +273,13 @@ TEST(Squeeze, FeasibleLayoutsOnlyAndNeverHigherThanTheStart) {
   ASSERT_TRUE(startCheck.feasible());
   std::vector<double> heights;
   const SqueezeResult result =
-      squeezeLayout(problem, start, budget(1500, 2), [&](const std::vector<Pose>& poses,
-                                                         const SqueezeProgress& progress) {
-        const LayoutCheck check = checkLayout(problem, poses);
-        EXPECT_TRUE(check.feasible());
-        EXPECT_EQ(check.height, progress.height);
-        heights.push_back(progress.height);
-      });
+      squeezeLayout(problem, start, budget(1500, 2),
+                    [&](const std::vector<Pose>& poses, const SqueezeProgress& progress) {
+                      const LayoutCheck check = checkLayout(problem, poses);
+                      EXPECT_TRUE(check.feasible());
+                      EXPECT_EQ(check.height, progress.height);
+                      heights.push_back(progress.height);
+                    });
   ASSERT_TRUE(result.feasible);
   const LayoutCheck final = checkLayout(problem, result.poses);
   EXPECT_TRUE(final.feasible());
@@ -294,7 +295,8 @@ TEST(Squeeze, FeasibleLayoutsOnlyAndNeverHigherThanTheStart) {
 TEST(Squeeze, RepairsAStartTheExactTestsRefuse) {
   // The greedy layout as poses differs from the placed parts by rounding: parts slid onto the
   // floor or against each other come out a hair outside or into each other.
-  const test::LoadedExample scale = test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/scale/50");
+  const test::LoadedExample scale =
+      test::loadExample(std::string(TESSERA_EXAMPLES_DIR) + "/scale/50");
   const LayoutCheck start = checkLayout(scale.problem, scale.start);
   ASSERT_FALSE(start.feasible());
   ASSERT_FALSE(start.outside.empty());

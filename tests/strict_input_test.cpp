@@ -280,8 +280,7 @@ struct LoadedFiles {
   Project project;
 };
 
-const std::pair<std::string, std::string> kContainer{"container.txt",
-                                                     boxText("box", 10, 10, 12)};
+const std::pair<std::string, std::string> kContainer{"container.txt", boxText("box", 10, 10, 12)};
 
 std::pair<std::string, std::string> projectOf(const std::vector<std::string>& parts) {
   return {"project.txt", projectText("PBSL=2\nRN=1\n", parts)};
@@ -299,15 +298,16 @@ TEST(StrictInput, DeclaredVolumesMustBePositiveAndAreComparedWithTheFaces) {
   LoadedFiles far({kContainer, projectOf({"a.txt"}), {"a.txt", boxText("a", 2, 2, 2, "80")}});
   const std::vector<std::string> warnings = far.load();
   ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0], "警告: 文件\"a.txt\"中写明的体积 80 与其面围成的体积 8 相差甚远; "
-                         "排样效率按写明的体积计算。");
+  EXPECT_EQ(warnings[0],
+            "警告: 文件\"a.txt\"中写明的体积 80 与其面围成的体积 8 相差甚远; "
+            "排样效率按写明的体积计算。");
   EXPECT_EQ(far.project.parts.count(), 1);
 }
 
 TEST(StrictInput, PolyhedraThatAreNotSolidsAndFlatContainersAreRefused) {
   std::string faceless = boxText("a", 2, 2, 2);
-  faceless.erase(faceless.find("0,4, 3,2,1,0"), faceless.find("EndFaceList") -
-                                                    faceless.find("0,4, 3,2,1,0"));
+  faceless.erase(faceless.find("0,4, 3,2,1,0"),
+                 faceless.find("EndFaceList") - faceless.find("0,4, 3,2,1,0"));
   LoadedFiles noFaces({kContainer, projectOf({"a.txt"}), {"a.txt", faceless}});
   EXPECT_EQ(noFaces.error(), "文件\"a.txt\": 多面体没有面, 不是实体");
   EXPECT_TRUE(noFaces.project.parts.empty());
@@ -408,8 +408,7 @@ TEST(StrictInput, RunNamesUnplacedPartsAndRefusesPartsLargerThanTheContainer) {
                    projectText("PBSL=2\nRN=1\n", {"small_cube.txt", "slab.txt", "slab.txt"}));
   const test::RunResult run = test::runTessera(folder, "project.txt --iterations 1 --no-picture");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("注意: 2 个零件没有找到位置 (slab 2 个), 停在容器之外"),
-            std::string::npos)
+  EXPECT_NE(run.out.find("注意: 2 个零件没有找到位置 (slab 2 个), 停在容器之外"), std::string::npos)
       << run.out;
 
   test::writeBytes(scratch.path("project.txt"),
@@ -454,9 +453,9 @@ TEST(StrictInput, ImportWarnsWherePartsLeaveLessThanACellOfSlack) {
                         "height (z) 180"),
             std::string::npos)
       << single;
-  EXPECT_EQ(gridSlackWarnings({{"cube", {99, 99, 99}, 2}, {"rod", {10, 178, 10}, 1}},
-                              buildVolume, 1),
-            "");
+  EXPECT_EQ(
+      gridSlackWarnings({{"cube", {99, 99, 99}, 2}, {"rod", {10, 178, 10}, 1}}, buildVolume, 1),
+      "");
 }
 
 TEST(StrictInput, ANegativeCopyCountListsTheTypeAndMakesNoPart) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <sstream>
 
-#include "fuzz_support.h"
 #include "formats/polyhedron_reader.h"
+#include "fuzz_support.h"
 #include "model/input_error.h"
 
 using namespace tessera;
@@ -33,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzz::require(!poly.vertices.empty(), "a polyhedron has vertices");
   fuzz::require(poly.name.size() <= kMaxNameLineLength, "the name fits its line");
-  fuzz::require(std::isfinite(poly.volume) && poly.volume > 0.0 &&
-                    finitePoint(poly.referencePoint),
+  fuzz::require(std::isfinite(poly.volume) && poly.volume > 0.0 && finitePoint(poly.referencePoint),
                 "the volume is positive, volume and reference point finite");
   for (const Point& v : poly.vertices)
     fuzz::require(finitePoint(v) && inBox(v, poly), "every vertex is finite and in the box");

@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz_support.h"
 #include "formats/project_loader.h"
+#include "fuzz_support.h"
 #include "model/input_error.h"
 
 using namespace tessera;

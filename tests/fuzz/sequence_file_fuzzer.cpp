@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
 #include "formats/sequence_file.h"
+#include "fuzz_support.h"
 
 using namespace tessera;
 

@@ -37,8 +37,7 @@ bool PtyChild::send(const std::string& bytes) {
   return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-bool PtyChild::waitFor(const std::string& marker, std::chrono::seconds patience,
-                       std::size_t from) {
+bool PtyChild::waitFor(const std::string& marker, std::chrono::seconds patience, std::size_t from) {
   const auto deadline = Clock::now() + patience;
   while (output_.find(marker, from) == std::string::npos) {
     if (Clock::now() > deadline || readSome(100) == Read::kEnd) return false;

@@ -20,8 +20,8 @@ void copyData(const std::string& dataFolder, const fs::path& folder) {
 void setTinyCopies(const fs::path& folder, int copies) {
   std::string project = "PBSL=2\nRN=1\nContainer\n\"container.txt\"\n";
   for (const char* solid : {"small_cube", "small_l", "small_wedge"})
-    project += "Part\n\"" + std::string(solid) + ".txt\"\nCopies\n" + std::to_string(copies) +
-               "\n----\n";
+    project +=
+        "Part\n\"" + std::string(solid) + ".txt\"\nCopies\n" + std::to_string(copies) + "\n----\n";
   writeBytes((folder / "project.txt").string(), project + "#EndFile\n");
 }
 

@@ -35,10 +35,12 @@ Polyhedron prism(const std::vector<std::pair<double, double>>& polygon, double z
   const std::size_t n = polygon.size();
   for (const auto& [x, y] : polygon) p.vertices.push_back({x, y, z0});
   for (const auto& [x, y] : polygon) p.vertices.push_back({x, y, z1});
-  for (std::size_t i = 0; i < n; ++i) p.edges.push_back(Edge::between(p.vertices[i], p.vertices[(i + 1) % n]));
+  for (std::size_t i = 0; i < n; ++i)
+    p.edges.push_back(Edge::between(p.vertices[i], p.vertices[(i + 1) % n]));
   for (std::size_t i = 0; i < n; ++i)
     p.edges.push_back(Edge::between(p.vertices[n + i], p.vertices[n + (i + 1) % n]));
-  for (std::size_t i = 0; i < n; ++i) p.edges.push_back(Edge::between(p.vertices[i], p.vertices[n + i]));
+  for (std::size_t i = 0; i < n; ++i)
+    p.edges.push_back(Edge::between(p.vertices[i], p.vertices[n + i]));
 
   std::vector<Point> bottom(p.vertices.begin(), p.vertices.begin() + static_cast<long>(n));
   std::reverse(bottom.begin(), bottom.end());

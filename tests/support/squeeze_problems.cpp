@@ -49,7 +49,8 @@ LoadedExample loadExample(const std::string& folder) {
   loadProject(example.project, "project.txt");
   buildOrientations(example.project);
   FastEvaluator evaluator(1);
-  example.layout = evaluator.evaluate(example.project, identitySequence(example.project.sequenceLength));
+  example.layout =
+      evaluator.evaluate(example.project, identitySequence(example.project.sequenceLength));
   example.problem = makeProblem(example.project);
   example.start = posesFromLayout(example.problem, example.layout);
   example.placed = placedSolids(example.project, example.layout);

@@ -24,7 +24,7 @@ struct LoadedExample {
   SqueezeProblem problem;
   std::vector<Pose> start;
   Project project;
-  Layout layout;                  // the evaluation's
+  Layout layout;                   // the evaluation's
   std::vector<Polyhedron> placed;  // placedSolids of the layout, by id
 };
 LoadedExample loadExample(const std::string& folder);
