@@ -1,6 +1,6 @@
 // formats: the program's own files (polyhedron, project and sequence files, reports, DXF drawing),
-// line reading and atomic replacement. Readers never guess: what does not fit the format is
-// refused.
+// line reading and atomic replacement. Readers take a number as the format reads it and pass over
+// what follows it; what has no reading, or a reading that would give a wrong value, is refused.
 #pragma once
 
 #include <istream>

@@ -36,29 +36,32 @@ void fitToGrid(FittedShape& fitted, const GridFrame& frame) {
   bitmapRange(shape.jMin, shape.jMax, g.anchorJ, gridY, yFrom, yTo);
   bitmapRange(shape.kMin, shape.kMax, g.anchorK, gridZ, zFrom, zTo);
 
+  // Marks the anchor cells from..to whose box stays inside the container along one axis, and
+  // their range; false when none does.
+  auto fitAxis = [&](int from, int to, double boxLo, double boxHi, double cLo, double cHi,
+                     double anchor, std::vector<char>& ok, int& lo, int& hi) {
+    bool any = false;
+    for (int c = from; c <= to; ++c) {
+      const double offset = (cLo + pbsl * c) - anchor;
+      if (!boxFits(boxLo, boxHi, offset, cLo, cHi)) continue;
+      ok[static_cast<std::size_t>(c)] = 1;
+      lo = std::min(lo, c);
+      hi = c;
+      any = true;
+    }
+    return any;
+  };
   fitted.okX.assign(static_cast<std::size_t>(std::max(gridX, 0)), 0);
   fitted.okZ.assign(static_cast<std::size_t>(std::max(gridZ, 0)), 0);
-  bool anyX = false, anyY = false, anyZ = false;
   fitted.xLo = gridX;
   fitted.xHi = -1;
-  for (int x = xFrom; x <= xTo; ++x) {
-    const double offset = (cMin.x + pbsl * x) - ap.x;
-    if (!boxFits(g.boxMin.x, g.boxMax.x, offset, cMin.x, cMax.x)) continue;
-    fitted.okX[static_cast<std::size_t>(x)] = 1;
-    fitted.xLo = std::min(fitted.xLo, x);
-    fitted.xHi = x;
-    anyX = true;
-  }
+  const bool anyX = fitAxis(xFrom, xTo, g.boxMin.x, g.boxMax.x, cMin.x, cMax.x, ap.x, fitted.okX,
+                            fitted.xLo, fitted.xHi);
   fitted.zLo = gridZ;
   fitted.zHi = -1;
-  for (int z = zFrom; z <= zTo; ++z) {
-    const double offset = (cMin.z + pbsl * z) - ap.z;
-    if (!boxFits(g.boxMin.z, g.boxMax.z, offset, cMin.z, cMax.z)) continue;
-    fitted.okZ[static_cast<std::size_t>(z)] = 1;
-    fitted.zLo = std::min(fitted.zLo, z);
-    fitted.zHi = z;
-    anyZ = true;
-  }
+  const bool anyZ = fitAxis(zFrom, zTo, g.boxMin.z, g.boxMax.z, cMin.z, cMax.z, ap.z, fitted.okZ,
+                            fitted.zLo, fitted.zHi);
+  bool anyY = false;
   fitted.refusedY.assign(static_cast<std::size_t>(frame.words), ~Word{0});
   for (int y = yFrom; y <= yTo; ++y) {
     const double offset = (cMin.y + pbsl * y) - ap.y;
