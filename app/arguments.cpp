@@ -108,6 +108,25 @@ void refuseWithSqueeze(const Arguments& parsed) {
     if (given) refuse(std::string("--squeeze cannot be combined with ") + name);
 }
 
+/// --layout writes out a saved layout: the options of a search are refused, not ignored.
+void refuseWithLayout(const Arguments& parsed) {
+  const std::pair<bool, const char*> searching[] = {
+      {parsed.squeeze, "--squeeze"},
+      {parsed.evaluateOnly, "--evaluate-only"},
+      {parsed.iterations.has_value(), "--iterations"},
+      {parsed.timeLimit.has_value(), "--time-limit"},
+      {parsed.seed.has_value(), "--seed"},
+      {parsed.chains.has_value(), "--chains"},
+      {parsed.exchangeEvery.has_value(), "--exchange-every"},
+      {parsed.startTemperature.has_value(), "--start-temperature"},
+      {parsed.schedule.has_value(), "--schedule"},
+      {parsed.maxSwaps.has_value(), "--max-swaps"},
+      {parsed.placementRule.has_value(), "--placement"},
+  };
+  for (const auto& [given, name] : searching)
+    if (given) refuse(std::string("--layout cannot be combined with ") + name);
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args,
@@ -151,6 +170,9 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.maxSwaps = parseAtLeastOne("--max-swaps", *swaps);
     } else if (const auto name = valueOf("--placement")) {
       parsed.placementRule = parsePlacementRule(*name);
+    } else if (const auto file = valueOf("--layout")) {
+      if (file->empty()) refuse("--layout expects a layout file of poses");
+      parsed.layout = (startFolder / *file).lexically_normal().string();
     } else if (arg == "--squeeze") {
       parsed.squeeze = true;
     } else if (arg == "--evaluate-only") {
@@ -177,6 +199,7 @@ Arguments parseArguments(const std::vector<std::string>& args,
   if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
   if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
+  if (parsed.layout) refuseWithLayout(parsed);
   if (parsed.squeeze) refuseWithSqueeze(parsed);
   return parsed;
 }

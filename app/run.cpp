@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -11,6 +13,8 @@
 #include "app/layout_extras.h"
 #include "app/run_checks.h"
 #include "app/squeeze_run.h"
+#include "formats/number_format.h"
+#include "formats/pose_file.h"
 #include "formats/project_loader.h"
 #include "mesh/layout_export.h"
 #include "mesh/mesh_manifest.h"
@@ -26,6 +30,8 @@
 #include "search/layout_files.h"
 #include "search/optimizer.h"
 #include "search/random.h"
+#include "search/search_log.h"
+#include "squeeze/problem.h"
 
 namespace tessera {
 
@@ -75,22 +81,53 @@ int evaluateOnce(const Arguments& arguments, const Project& project, const Evalu
   return 0;
 }
 
-/// The squeeze from the greedy start for the time limit; the layout to write and the
-/// computing time of the whole run.
+/// The squeeze for the time limit from the greedy start, or from the layout file's layout
+/// when that is lower; the layout to write and the computing time of the whole run.
 std::pair<Layout, std::string> squeezeAfter(const Project& project, const SearchResult& start,
-                                            const SearchOptions& options, platform::Clock& clock,
+                                            const SearchOptions& options,
+                                            const std::optional<SavedLayout>& saved,
+                                            SqueezeKeeping keeping, platform::Clock& clock,
                                             platform::Console& console) {
   SqueezeOptions squeeze;
   squeeze.seed = options.seed;
   squeeze.threads = options.threads;
   squeeze.timeLimit = *options.timeLimitSeconds;
   const std::int64_t started = clock.counter();
-  Layout layout = squeezeRun(project, start.layout, squeeze, console).layout;
+  SearchLog log(console, options.logFileName);
+  keeping.log = &log;
+  Layout from = start.layout;
+  std::vector<Pose> poses = posesFromLayout(makeProblem(project), start.layout);
+  if (saved) {
+    keeping.savedHeight = saved->height;
+    Layout layout = layoutOfPoses(project, saved->poses);
+    const bool lower = layout.measure.height() < start.layout.measure.height();
+    log.line(std::string("挤压: 排样位姿文件 \"") + kPoseFileName +
+             "\" 中的排样高度=" + formatNumber(layout.measure.height()) +
+             (lower ? ", 低于初始排样: 从它继续挤压。" : ", 不低于初始排样: 从初始排样开始挤压。"));
+    if (lower) {
+      from = std::move(layout);
+      poses = saved->poses;
+    }
+  }
+  Layout layout = squeezeRun(project, from, poses, squeeze, console, keeping).layout;
   const double seconds =
       static_cast<double>(clock.counter() - started) / static_cast<double>(clock.frequency());
   char text[100];
   std::snprintf(text, sizeof text, "%.2f 秒", start.computingSeconds + seconds);
   return {std::move(layout), text};
+}
+
+/// --layout: every final output of the saved layout, without a search (no log, no sequence
+/// file).
+int writeSavedLayout(const Project& project, const SavedLayout& saved,
+                     const std::vector<ExtraLayoutFile>& extras, platform::Console& console) {
+  const Layout layout = layoutOfPoses(project, saved.poses);
+  LayoutSave save;
+  save.kind = LayoutSaveKind::final;
+  save.layout = &layout;
+  save.computingTimeText = "0.00 秒";
+  writeLayoutFiles(project, save, extras, console);
+  return 0;
 }
 
 /// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
@@ -142,6 +179,16 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.squeeze)
     if (const std::string why = squeezeRefusalOf(project, projectPath); !why.empty())
       throw InputError(why, InputError::Channel::StandardError);
+  // The layout file is read and checked before anything is written; a damaged one stays.
+  std::vector<std::string> partFiles;
+  std::optional<SavedLayout> saved;
+  if (arguments.squeeze || arguments.layout) {
+    partFiles = partFilesOf(projectPath);
+    const std::string layoutFile = arguments.layout.value_or(kPoseFileName);
+    std::error_code missing;
+    if (arguments.layout || std::filesystem::exists(layoutFile, missing))
+      saved = readSavedLayout(project, partFiles, layoutFile);
+  }
   // The originals are read only for an export, and before the search, so a bad one stops early.
   std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
@@ -149,7 +196,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
         exportSourcesOf(projectPath, project, platform::availableMemoryBytes().value_or(-1)));
   const std::vector<std::string> inputs = filesTheRunReads(projectPath);
   if (arguments.exportPath) refuseReplacingAnInput(*arguments.exportPath, inputs);
-  options.evaluator = evaluatorFor(options, console);
+  if (!arguments.layout) options.evaluator = evaluatorFor(options, console);
   if (arguments.evaluateOnly)
     return evaluateOnce(arguments, project, options.evaluator, console, sources.get());
   const platform::FolderLock lock(".", runFileName(RunFileRole::lock));
@@ -165,12 +212,23 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.extras = layoutExtrasFor(arguments, atEnd, progress, sources);
   options.observers = {progress.get()};
   options.protectedFiles = filesOfTheRun(arguments, inputs);
+  if (arguments.layout) return writeSavedLayout(project, *saved, options.extras, console);
+  SqueezeKeeping keeping;
+  if (arguments.squeeze) {
+    keeping.poseFileName = kPoseFileName;
+    keeping.partFiles = partFiles;
+    keeping.pauseKey = true;
+    keeping.extras = options.extras;
+    keeping.protectedFiles = options.protectedFiles;
+    keeping.protectedFiles.push_back(options.sequenceFileName);
+    keeping.protectedFiles.push_back(options.logFileName);
+  }
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;
   const SearchResult result = optimize(project, {console, clock, random}, options);
   const auto [layout, computingTimeText] =
-      arguments.squeeze ? squeezeAfter(project, result, options, clock, console)
+      arguments.squeeze ? squeezeAfter(project, result, options, saved, keeping, clock, console)
                         : std::pair(result.layout, result.computingTimeText);
 
   LayoutSave save;

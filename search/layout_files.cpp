@@ -69,7 +69,8 @@ void writeLayoutFiles(const Project& project, const LayoutSave& save,
          writeInterimReport(layout.measure, pauseName(save, RunFileRole::finalReport),
                             save.iteration, save.elapsedSeconds))
       console.line(line);
-    writeSequenceFile(project, *save.archive, pauseName(save, RunFileRole::sequence), *save.best);
+    if (save.archive)
+      writeSequenceFile(project, *save.archive, pauseName(save, RunFileRole::sequence), *save.best);
   }
   writeExtras(project, save, extras, console);
 }

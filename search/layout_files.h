@@ -24,7 +24,8 @@ struct ExtraLayoutFile {
 /// The occasions a layout's files are written on.
 enum class LayoutSaveKind {
   final,     // the final report and the drawing, then the extras under their final names
-  pause,     // under the name given: the drawing, the interim report, the sequence file, extras
+  pause,     // under the name given: the drawing, the interim report, the sequence file (when
+             // there is an archive), extras
   periodic,  // the sequence file only
 };
 

@@ -50,15 +50,8 @@ double secondsBetween(std::int64_t from, std::int64_t to, std::int64_t frequency
 
 }  // namespace
 
-bool pauseCheck(const Project& project, SearchServices services, const SearchOptions& options,
-                int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
-                SearchTiming& timing) {
-  platform::Console& console = services.console;
-  if (!console.keyWaiting()) return true;
-  const std::int64_t pauseStart = services.clock.counter();
-  console.readKey();  // the key that opened the dialogue; its value does not matter
-
-  bool keepRunning = true;
+PauseChoice pauseDialogue(platform::Console& console,
+                          const std::function<std::string(const std::string&)>& clashOf) {
   for (;;) {
     console.line("Press 'a' to output best packing information and continue, ");
     console.line("or 'b' to end computing.");
@@ -75,26 +68,37 @@ bool pauseCheck(const Project& project, SearchServices services, const SearchOpt
           console.line("名称 \"" + baseName + "\" 不可用: 名称中不能有空格。请换一个名称。");
           continue;
         }
-        const std::string clash = clashOf(options, baseName);
+        const std::string clash = clashOf(baseName);
         if (clash.empty()) break;
         console.line("名称 \"" + platform::messageText(baseName) + "\" 不可用: 它会覆盖 \"" +
                      platform::messageText(clash) +
                      "\", 那是项目读取的文件或本次运行的输出。请换一个名称。");
       }
-      if (!baseName.empty()) {
-        const double elapsed =
-            secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
-        writeInterimOutput(project, services, options, baseName, archive, iteration, best, elapsed);
-      }
-      break;
+      return {true, baseName};
     }
-    if (key == 'b' || key == 'B' || key < 0) {  // no more input: nobody can answer, stop
-      keepRunning = false;
-      break;
-    }
+    if (key == 'b' || key == 'B' || key < 0)  // no more input: nobody can answer, stop
+      return {false, {}};
+  }
+}
+
+bool pauseCheck(const Project& project, SearchServices services, const SearchOptions& options,
+                int iteration, const PackingSequence& best, const TypeSequenceArchive& archive,
+                SearchTiming& timing) {
+  platform::Console& console = services.console;
+  if (!console.keyWaiting()) return true;
+  const std::int64_t pauseStart = services.clock.counter();
+  console.readKey();  // the key that opened the dialogue; its value does not matter
+
+  const PauseChoice choice = pauseDialogue(
+      console, [&](const std::string& baseName) { return clashOf(options, baseName); });
+  if (!choice.baseName.empty()) {
+    const double elapsed =
+        secondsBetween(timing.startCount, pauseStart, timing.frequency) - timing.pauseTotal;
+    writeInterimOutput(project, services, options, choice.baseName, archive, iteration, best,
+                       elapsed);
   }
   timing.pauseTotal += secondsBetween(pauseStart, services.clock.counter(), timing.frequency);
-  return keepRunning;
+  return choice.keepRunning;
 }
 
 void writeInterimOutput(const Project& project, SearchServices services,

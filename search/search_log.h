@@ -26,12 +26,12 @@ class SearchLog final : public SearchObserver {
   void stopped(SearchStop stop, double timeLimitSeconds) override;
   void finished(const FinishRecord& record) override;
 
- private:
   /// One line to the console, then to the file. A write that fails (a full disk, a file size
   /// limit) is cut back to the last whole record before it is reported, so the log never
-  /// ends inside a line or a character.
+  /// ends inside a line or a character. Also for the lines of a run's other search.
   void line(const std::string& utf8);
 
+ private:
   platform::Console& console_;
   std::string fileName_;
   int fd_ = -1;
