@@ -171,23 +171,27 @@ std::string pauseClash(const SqueezeKeeping& keeping, const std::string& baseNam
 }
 
 /// The pause of the squeeze, after the key that opened it: saves the best layout so far under
-/// a name (its drawing, interim report, extras and layout file), or ends. False to end.
-bool squeezePause(const Project& project, const SqueezeKeeping& keeping,
-                  const std::vector<Pose>& best, double seconds, platform::Console& console) {
+/// a name (its drawing, interim report, extras and, once the squeeze has a feasible layout,
+/// its layout file; before, the start's), or ends. False to end.
+bool squeezePause(const Project& project, const SqueezeKeeping& keeping, const Layout& start,
+                  const std::vector<Pose>* best, double seconds, platform::Console& console) {
   console.readKey();  // the key that opened the dialogue; its value does not matter
   const PauseChoice choice = pauseDialogue(
       console, [&](const std::string& baseName) { return pauseClash(keeping, baseName); });
   if (choice.baseName.empty()) return choice.keepRunning;
-  const Layout layout = layoutOfPoses(project, best);
+  const Layout layout = best ? layoutOfPoses(project, *best) : start;
   LayoutSave save;
   save.kind = LayoutSaveKind::pause;
   save.layout = &layout;
   save.baseName = choice.baseName;
   save.elapsedSeconds = seconds;
   writeLayoutFiles(project, save, keeping.extras, console);
+  if (!best) return choice.keepRunning;
+  const std::string name = choice.baseName + kPoseFilePauseSuffix;
+  const SqueezeProblem problem = makeProblem(project);
   try {
-    writePoseFile(choice.baseName + kPoseFilePauseSuffix,
-                  poseFileOf(project, keeping.partFiles, best, layout.measure.height()));
+    writePoseFile(name,
+                  poseFileOf(project, keeping.partFiles, *best, packingHeight(problem, *best)));
   } catch (const InputError& error) {
     console.line(std::string("警告: ") + error.what() + "; 挤压继续。");
   }
@@ -327,8 +331,7 @@ SqueezeRunResult squeezeRun(const Project& project, const Layout& start,
             else
               console.line(squeezeLine(progress));
           });
-      if (squeezed.feasible &&
-          (!best || squeezed.progress.height < best->progress.height || !best->feasible))
+      if (squeezed.feasible && (!best || squeezed.progress.height < best->progress.height))
         best = squeezed;
       addCounts(result.progress, squeezed.progress);
       secondsBefore += squeezed.progress.seconds;
@@ -337,7 +340,8 @@ SqueezeRunResult squeezeRun(const Project& project, const Layout& start,
       // layout so far for the time that is left.
       const std::vector<Pose>& sofar = best ? best->poses : startPoses;
       notice.reset();
-      const bool goOn = squeezePause(project, keeping, sofar, secondsBefore, console);
+      const bool goOn = squeezePause(project, keeping, start, best ? &best->poses : nullptr,
+                                     secondsBefore, console);
       notice.emplace(
           "收到中断 (Ctrl-C): 挤压将停止, 并写出已找到的最好排样。再按一次 Ctrl-C 将立即退出。");
       if (options.timeLimit > 0.0) options.timeLimit -= squeezed.progress.seconds;

@@ -93,8 +93,7 @@ int count(PoseLines& lines, std::string_view label, const std::string& what) {
   return static_cast<int>(n);
 }
 
-PoseRecord partLine(PoseLines& lines, int expectedId) {
-  const std::string text = lines.next();
+PoseRecord partLine(const PoseLines& lines, const std::string& text, int expectedId) {
   const auto refuse = [&](const std::string& why) {
     return lines.error(lines.line(), std::string(kPartForm) + ", 读到 \"" +
                                          platform::messageText(text) + "\"" + why);
@@ -165,10 +164,11 @@ PoseFile readPoseFile(std::istream& in, const std::string& path) {
   file.RN = count(lines, "RN=", "RN");
   file.orientationCount = count(lines, "Orientation Count=", "姿态数");
   file.height = lines.header("Packing Height=", finiteNumber, "排样高度");
-  for (int id = 0; id < file.partCount; ++id) file.poses.push_back(partLine(lines, id));
-  if (const std::string end = lines.next(); end != kEndMarker)
-    throw lines.error(lines.line(),
-                      "零件行之后应为 \"#FileEnd\", 读到 \"" + platform::messageText(end) + "\"");
+  for (std::string text = lines.next(); text != kEndMarker; text = lines.next())
+    file.poses.push_back(partLine(lines, text, static_cast<int>(file.poses.size())));
+  if (file.poses.size() != static_cast<std::size_t>(file.partCount))
+    throw lines.error(kPartCountLine, "零件数 " + std::to_string(file.partCount) + ", 文件中却有 " +
+                                          std::to_string(file.poses.size()) + " 个零件行");
   return file;
 }
 

@@ -53,8 +53,8 @@ void writePoseFile(const std::string& path, const PoseFile& file);
 /// Reads what writePoseFile writes (lines end in LF or CR LF; what follows "#FileEnd" is not
 /// read). Throws InputError naming path and line for a wrong first line, a header line without
 /// its label or whole number, a count below 0, a height or coordinate that is no finite
-/// number, a part line of another form or whose id is not the next one, and a file that ends
-/// before "#FileEnd".
+/// number, a part line of another form or whose id is not the next one, a part count other
+/// than the number of part lines, and a file that ends before "#FileEnd".
 PoseFile readPoseFile(std::istream& in, const std::string& path);
 
 /// Opens and reads path (see above); a file that cannot be opened is refused as such.

@@ -2,18 +2,25 @@
 #include "app/squeeze_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
+#include "formats/pose_file.h"
 #include "placement/prepared_solid.h"
 #include "platform/console.h"
 #include "platform/interrupt.h"
+#include "squeeze/layout_check.h"
 #include "support/outputs.h"
 #include "support/project.h"
+#include "support/pty_child.h"
 #include "support/run_folder.h"
 #include "support/solids.h"
 #include "support/squeeze_problems.h"
@@ -171,6 +178,194 @@ TEST(SqueezeRun, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
     EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     EXPECT_EQ(project.entries(), files) << message;
   }
+}
+
+TEST(SqueezeRun, TheLayoutFileKeepsTheBestResumesFromItAndWritesItsOutputsAgain) {
+  test::ScratchFolder scratch;
+  const std::filesystem::path folder = scratch.path("");
+  std::filesystem::copy(kQuick, folder);
+  const test::RunResult first = test::runTessera(
+      folder, "project.txt --squeeze --time-limit 2 --threads 2 --export first.obj");
+  ASSERT_EQ(first.status, 0) << first.err;
+  const std::string saved = test::readBytes(scratch.path(kPoseFileName));
+  const double height = reportedHeight(saved, "Packing Height=");
+  EXPECT_NEAR(height,
+              reportedHeight(test::readBytes(scratch.path("report.txt")), "Packing Height:"), 1e-4)
+      << saved;
+  // The squeeze's lines are in the log.
+  EXPECT_NE(test::readBytes(scratch.path("report2.txt")).find("\xBC\xB7\xD1\xB9"),
+            std::string::npos);  // 挤压 in GBK
+
+  // --layout writes the same layout again, byte for byte, and searches nothing.
+  const std::string drawing = test::readBytes(scratch.path("Layout_zodedez.dxf"));
+  const std::string log = test::readBytes(scratch.path("report2.txt"));
+  std::filesystem::remove(folder / "Layout_zodedez.dxf");
+  const test::RunResult again = test::runTessera(
+      folder, std::string("project.txt --layout ") + kPoseFileName + " --export again.obj");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(test::readBytes(scratch.path("Layout_zodedez.dxf")), drawing);
+  EXPECT_EQ(test::readBytes(scratch.path("again.obj")), test::readBytes(scratch.path("first.obj")));
+  EXPECT_EQ(test::readBytes(scratch.path("report2.txt")), log);
+  EXPECT_EQ(test::readBytes(scratch.path(kPoseFileName)), saved);
+
+  // A second run starts from the file, so it never ends higher.
+  const test::RunResult second =
+      test::runTessera(folder, "project.txt --squeeze --time-limit 1 --threads 2 --seed 5");
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_NE(second.out.find("低于初始排样: 从它继续挤压"), std::string::npos) << second.out;
+  EXPECT_LE(reportedHeight(test::readBytes(scratch.path("report.txt")), "Packing Height:"), height);
+  EXPECT_LE(reportedHeight(test::readBytes(scratch.path(kPoseFileName)), "Packing Height="),
+            height);
+}
+
+/// The layout file of a squeezed layout of the quick example, which the exact check accepts.
+std::string squeezedLayoutFile() {
+  const test::LoadedExample quick = test::loadExample(kQuick);
+  SqueezeOptions options;
+  options.moveBudget = 3000;
+  platform::BufferConsole console;
+  const std::vector<Pose> poses = squeezeRun(quick.project, quick.layout, options, console).poses;
+  EXPECT_TRUE(checkLayout(quick.problem, poses).feasible());
+  std::ostringstream out;
+  writePoseFile(out, poseFileOf(quick.project, partFilesOf(kQuick + "/project.txt"), poses,
+                                packingHeight(quick.problem, poses)));
+  return out.str();
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+/// The fields of a part line, and a line of fields.
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+  return fields;
+}
+std::string lineOfFields(const std::vector<std::string>& fields) {
+  std::string line;
+  for (const std::string& field : fields) line += (line.empty() ? "" : ",") + field;
+  return line;
+}
+
+/// text with line n (1-based) replaced by lineOfFields(change(its fields)).
+template <typename Change>
+std::string withLine(const std::string& text, int n, Change change) {
+  std::vector<std::string> lines = test::linesOf(text);
+  std::vector<std::string> fields = fieldsOf(lines[static_cast<std::size_t>(n - 1)]);
+  change(fields);
+  lines[static_cast<std::size_t>(n - 1)] = lineOfFields(fields);
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+TEST(SqueezeRun, ALayoutFileThatDoesNotFitTheProjectIsRefusedAndLeftAsItIs) {
+  const std::string good = squeezedLayoutFile();
+  const std::vector<std::string> lines = test::linesOf(good);
+  // Parts 0 and j are of one type: part j in part 0's pose overlaps it.
+  int j = 1;
+  while (fieldsOf(lines[static_cast<std::size_t>(5 + j)])[1] != fieldsOf(lines[5])[1]) ++j;
+  const struct {
+    std::string text;
+    std::string where;
+    std::string what;
+  } cases[] = {
+      {replaced(replaced(good, "Part Count=7", "Part Count=6"), lines[11] + "\n", ""), "第2行",
+       "零件数 6 与项目的 7 个零件不符"},
+      {replaced(good, "RN=2", "RN=3"), "第3行", "RN=3 与项目的 RN=2 不符"},
+      {replaced(good, "Orientation Count=24", "Orientation Count=8"), "第4行", "姿态数 8"},
+      {withLine(good, 7,
+                [](auto& f) { f[1] = f[1] == "\"ramp.txt\"" ? "\"slab.txt\"" : "\"ramp.txt\""; }),
+       "第7行", "零件 1 的零件文件"},
+      {withLine(good, 11, [](auto& f) { f[2] = "24"; }), "第11行", "姿态序号 24 不在 0 到 23 之间"},
+      {withLine(good, 12, [](auto& f) { f[3] = "-500"; }), "第12行", "不完全在容器之内"},
+      {withLine(good, 6 + j,
+                [&](auto& f) {
+                  std::vector<std::string> zero = fieldsOf(lines[5]);
+                  zero[0] = f[0];
+                  f = zero;
+                }),
+       "第" + std::to_string(6 + j) + "行", "零件 0 与零件 " + std::to_string(j) + " 相交"},
+      {withLine(good, 5, [](auto& f) { f[0] = "Packing Height=3"; }), "第5行",
+       "不是零件位姿给出的高度"},
+      {good.substr(0, good.find("#FileEnd")), "第13行", "缺少 \"#FileEnd\""},
+  };
+  for (const auto& c : cases) {
+    for (const char* run : {"--squeeze --time-limit 5", "--layout ID_Pose_LayoutForPack.txt"}) {
+      test::ScratchFolder scratch;
+      std::filesystem::copy(kQuick, scratch.path(""));
+      test::writeBytes(scratch.path(kPoseFileName), c.text);
+      const std::map<std::string, std::string> before = test::filesIn(scratch.path(""));
+      const test::RunResult result =
+          test::runTessera(scratch.path(""), std::string("project.txt ") + run);
+      EXPECT_EQ(result.status, 1) << run << "\n" << c.text;
+      const std::string message = result.out + result.err;
+      EXPECT_NE(message.find(std::string(kPoseFileName) + "\"" + c.where), std::string::npos)
+          << run << ": " << message;
+      EXPECT_NE(message.find(c.what), std::string::npos) << run << ": " << message;
+      EXPECT_EQ(test::filesIn(scratch.path("")), before) << run << ": " << c.what;
+    }
+  }
+  // The options of a search do not go with --layout; a missing file is refused as such.
+  test::ScratchFolder scratch;
+  std::filesystem::copy(kQuick, scratch.path(""));
+  const std::map<std::string, std::string> before = test::filesIn(scratch.path(""));
+  for (const auto& [given, message] :
+       {std::pair<std::string, std::string>{"--layout x.txt --squeeze --time-limit 2",
+                                            "--layout cannot be combined with --squeeze"},
+        {"--layout x.txt --iterations 3", "--layout cannot be combined with --iterations"},
+        {"--layout x.txt", "x.txt\"读取失败"}}) {
+    const test::RunResult result = test::runTessera(scratch.path(""), "project.txt " + given);
+    EXPECT_EQ(result.status, 1) << given;
+    EXPECT_NE((result.out + result.err).find(message), std::string::npos)
+        << given << ": " << result.out << result.err;
+  }
+  EXPECT_EQ(test::filesIn(scratch.path("")), before);
+}
+
+TEST(SqueezeRun, AKeyPausesTheSqueezeSavesTheBestLayoutUnderANameAndEndsIt) {
+  test::ScratchFolder scratch;
+  const std::string folder = scratch.path("");
+  std::filesystem::copy(kQuick, folder);
+  test::PtyChild child([&] {
+    if (chdir(folder.c_str()) != 0) _exit(3);
+    execl(TESSERA_EXE, TESSERA_EXE, "project.txt", "--squeeze", "--time-limit", "600", "--threads",
+          "2", "--no-picture", static_cast<char*>(nullptr));
+    _exit(4);
+  });
+  using std::chrono::seconds;
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.waitFor("Press any key to continue", seconds(60)));
+  ASSERT_TRUE(child.send(" "));
+  ASSERT_TRUE(child.waitFor("挤压: 排样高度=", seconds(120))) << child.output();
+  ASSERT_TRUE(child.send("k"));
+  ASSERT_TRUE(child.waitFor("or 'b' to end computing.", seconds(60))) << child.output();
+  ASSERT_TRUE(child.send("a"));
+  ASSERT_TRUE(child.waitFor("NOT including suffix names", seconds(60)));
+  ASSERT_TRUE(child.send("mid\n"));
+  ASSERT_TRUE(child.waitFor("Computing time:", seconds(60))) << child.output();
+  ASSERT_TRUE(child.waitForRawMode());
+  // Saved, the squeeze goes on; the next key ends it and the run writes its outputs.
+  const std::size_t seen = child.output().size();
+  ASSERT_TRUE(child.send("k"));
+  ASSERT_TRUE(child.waitFor("or 'b' to end computing.", seconds(60), seen)) << child.output();
+  ASSERT_TRUE(child.send("b"));
+  ASSERT_TRUE(child.waitFor("Press any key to continue", seconds(60), seen)) << child.output();
+  ASSERT_TRUE(child.send(" "));
+  const int status = child.finish();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << child.output();
+  for (const char* name : {"mid.dxf", "mid.txt", "mid_ID_Pose_LayoutForPack.txt", "report.txt",
+                           "ID_Pose_LayoutForPack.txt"})
+    EXPECT_TRUE(std::filesystem::exists(scratch.path(name))) << name << "\n" << child.output();
+  // The layout saved in the pause is one a later run accepts and writes out.
+  const test::RunResult again =
+      test::runTessera(folder, "project.txt --layout mid_ID_Pose_LayoutForPack.txt --no-picture");
+  EXPECT_EQ(again.status, 0) << again.out << again.err;
 }
 
 }  // namespace
