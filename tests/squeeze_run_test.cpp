@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "formats/pose_file.h"
 #include "placement/prepared_solid.h"
@@ -342,6 +343,13 @@ TEST(SqueezeRun, AKeyPausesTheSqueezeSavesTheBestLayoutUnderANameAndEndsIt) {
   ASSERT_TRUE(child.waitFor("Press any key to continue", seconds(60)));
   ASSERT_TRUE(child.send(" "));
   ASSERT_TRUE(child.waitFor("挤压: 排样高度=", seconds(120))) << child.output();
+  // The first lower layout is saved while the squeeze goes on.
+  const std::string saved = scratch.path(kPoseFileName);
+  for (int wait = 0; wait < 600 && !std::filesystem::exists(saved); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::string shown = child.output().substr(child.output().find("挤压: 排样高度="));
+  EXPECT_LE(reportedHeight(test::readBytes(saved), "Packing Height="),
+            reportedHeight(shown, "排样高度=") + 1e-6);
   ASSERT_TRUE(child.send("k"));
   ASSERT_TRUE(child.waitFor("or 'b' to end computing.", seconds(60))) << child.output();
   ASSERT_TRUE(child.send("a"));
