@@ -92,40 +92,39 @@ PlacementRule parsePlacementRule(const std::string& value) {
   refuse("--placement expects lowest-point or lowest-top, got \"" + value + "\"");
 }
 
+/// The annealing's options, each with whether it was given.
+std::vector<std::pair<bool, const char*>> annealingOptionsOf(const Arguments& parsed) {
+  return {{parsed.evaluateOnly, "--evaluate-only"},
+          {parsed.iterations.has_value(), "--iterations"},
+          {parsed.chains.has_value(), "--chains"},
+          {parsed.exchangeEvery.has_value(), "--exchange-every"},
+          {parsed.startTemperature.has_value(), "--start-temperature"},
+          {parsed.schedule.has_value(), "--schedule"},
+          {parsed.maxSwaps.has_value(), "--max-swaps"}};
+}
+
+/// Refuses the first of options given with option.
+void refuseAnyWith(const char* option, const std::vector<std::pair<bool, const char*>>& options) {
+  for (const auto& [given, name] : options)
+    if (given) refuse(std::string(option) + " cannot be combined with " + name);
+}
+
 /// --squeeze runs until its time limit and does not anneal: the options of the annealing, and
 /// those it does not honour yet, are refused rather than silently ignored.
 void refuseWithSqueeze(const Arguments& parsed) {
   if (!parsed.timeLimit) refuse("--squeeze needs --time-limit SECONDS");
-  const std::pair<bool, const char*> unsupported[] = {
-      {parsed.evaluateOnly, "--evaluate-only"},
-      {parsed.iterations.has_value(), "--iterations"},
-      {parsed.chains.has_value(), "--chains"},
-      {parsed.exchangeEvery.has_value(), "--exchange-every"},
-      {parsed.startTemperature.has_value(), "--start-temperature"},
-      {parsed.schedule.has_value(), "--schedule"},
-      {parsed.maxSwaps.has_value(), "--max-swaps"},
-  };
-  for (const auto& [given, name] : unsupported)
-    if (given) refuse(std::string("--squeeze cannot be combined with ") + name);
+  refuseAnyWith("--squeeze", annealingOptionsOf(parsed));
 }
 
 /// --layout writes out a saved layout: the options of a search are refused, not ignored.
 void refuseWithLayout(const Arguments& parsed) {
-  const std::pair<bool, const char*> searching[] = {
+  std::vector<std::pair<bool, const char*>> searching = {
       {parsed.squeeze, "--squeeze"},
-      {parsed.evaluateOnly, "--evaluate-only"},
-      {parsed.iterations.has_value(), "--iterations"},
       {parsed.timeLimit.has_value(), "--time-limit"},
       {parsed.seed.has_value(), "--seed"},
-      {parsed.chains.has_value(), "--chains"},
-      {parsed.exchangeEvery.has_value(), "--exchange-every"},
-      {parsed.startTemperature.has_value(), "--start-temperature"},
-      {parsed.schedule.has_value(), "--schedule"},
-      {parsed.maxSwaps.has_value(), "--max-swaps"},
-      {parsed.placementRule.has_value(), "--placement"},
-  };
-  for (const auto& [given, name] : searching)
-    if (given) refuse(std::string("--layout cannot be combined with ") + name);
+      {parsed.placementRule.has_value(), "--placement"}};
+  for (const auto& option : annealingOptionsOf(parsed)) searching.push_back(option);
+  refuseAnyWith("--layout", searching);
 }
 
 }  // namespace
