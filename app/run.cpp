@@ -16,6 +16,7 @@
 #include "formats/number_format.h"
 #include "formats/pose_file.h"
 #include "formats/project_loader.h"
+#include "formats/same_file.h"
 #include "mesh/layout_export.h"
 #include "mesh/mesh_manifest.h"
 #include "model/input_error.h"
@@ -189,6 +190,13 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     if (arguments.layout || std::filesystem::exists(layoutFile, missing))
       saved = readSavedLayout(project, partFiles, layoutFile);
   }
+  if (arguments.layout)
+    for (const std::string& output : filesOfTheRun(arguments, {}))
+      if (sameFile(*arguments.layout, output))
+        throw InputError("排样位姿文件\"" + platform::messageText(*arguments.layout) +
+                             "\"就是本次运行的输出 \"" + platform::messageText(output) +
+                             "\", 写出会覆盖它; 请先给它换一个名字。",
+                         InputError::Channel::StandardError);
   // The originals are read only for an export, and before the search, so a bad one stops early.
   std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)

@@ -311,15 +311,18 @@ TEST(SqueezeRun, ALayoutFileThatDoesNotFitTheProjectIsRefusedAndLeftAsItIs) {
       EXPECT_EQ(test::filesIn(scratch.path("")), before) << run << ": " << c.what;
     }
   }
-  // The options of a search do not go with --layout; a missing file is refused as such.
+  // The options of a search do not go with --layout; a missing file is refused as such, and
+  // so is a layout file under the name of an output, which the outputs would replace.
   test::ScratchFolder scratch;
   std::filesystem::copy(kQuick, scratch.path(""));
+  test::writeBytes(scratch.path("report.txt"), good);  // a saved layout under an output's name
   const std::map<std::string, std::string> before = test::filesIn(scratch.path(""));
   for (const auto& [given, message] :
        {std::pair<std::string, std::string>{"--layout x.txt --squeeze --time-limit 2",
                                             "--layout cannot be combined with --squeeze"},
         {"--layout x.txt --iterations 3", "--layout cannot be combined with --iterations"},
-        {"--layout x.txt", "x.txt\"读取失败"}}) {
+        {"--layout x.txt", "x.txt\"读取失败"},
+        {"--layout report.txt", "就是本次运行的输出 \"report.txt\""}}) {
     const test::RunResult result = test::runTessera(scratch.path(""), "project.txt " + given);
     EXPECT_EQ(result.status, 1) << given;
     EXPECT_NE((result.out + result.err).find(message), std::string::npos)
