@@ -63,7 +63,7 @@ class PoseKeeper {
       due = std::move(pending_);
       pending_.reset();
     }
-    return save(*due);
+    return save(std::move(*due));
   }
 
   /// Saves the waiting layout now (at the end of the squeeze); the message of a failure.
@@ -74,19 +74,22 @@ class PoseKeeper {
       due = std::move(pending_);
       pending_.reset();
     }
-    return due ? save(*due) : std::string();
+    return due ? save(std::move(*due)) : std::string();
   }
 
  private:
-  std::string save(const SavedLayout& layout) {
+  /// Writes layout when the exact check accepts it and it is lower than the file's; one that
+  /// fails waits again, unless a newer one does.
+  std::string save(SavedLayout layout) {
     const SteadyClock::time_point started = SteadyClock::now();
     std::string failure;
+    bool written = false;
     const LayoutCheck check = checkLayout(problem_, layout.poses);
     if (check.feasible() && check.height < saved_) {
       try {
         writePoseFile(keeping_.poseFileName,
                       poseFileOf(project_, keeping_.partFiles, layout.poses, check.height));
-        saved_ = check.height;
+        written = true;
       } catch (const InputError& error) {
         failure = std::string("警告: ") + error.what() + "; 原文件保持不变, 稍后再试。";
       }
@@ -95,6 +98,9 @@ class PoseKeeper {
     double wait = keeping_.saveEverySeconds;
     if (keeping_.saveTimeShare > 0.0 && took / keeping_.saveTimeShare > wait)
       wait = took / keeping_.saveTimeShare;
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (written) saved_ = check.height;
+    if (!failure.empty() && !pending_) pending_ = std::move(layout);
     next_ = SteadyClock::now() +
             std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(wait));
     return failure;
@@ -105,7 +111,7 @@ class PoseKeeper {
   const SqueezeKeeping& keeping_;
   std::mutex mutex_;
   std::optional<SavedLayout> pending_;
-  double saved_;
+  double saved_;                    // written under mutex_, by the saving thread only
   SteadyClock::time_point next_{};  // no save before this
 };
 
