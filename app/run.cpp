@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -13,10 +12,7 @@
 #include "app/layout_extras.h"
 #include "app/run_checks.h"
 #include "app/squeeze_run.h"
-#include "formats/number_format.h"
-#include "formats/pose_file.h"
 #include "formats/project_loader.h"
-#include "formats/same_file.h"
 #include "mesh/layout_export.h"
 #include "mesh/mesh_manifest.h"
 #include "model/input_error.h"
@@ -31,8 +27,6 @@
 #include "search/layout_files.h"
 #include "search/optimizer.h"
 #include "search/random.h"
-#include "search/search_log.h"
-#include "squeeze/problem.h"
 
 namespace tessera {
 
@@ -87,30 +81,16 @@ int evaluateOnce(const Arguments& arguments, const Project& project, const Evalu
 std::pair<Layout, std::string> squeezeAfter(const Project& project, const SearchResult& start,
                                             const SearchOptions& options,
                                             const std::optional<SavedLayout>& saved,
-                                            SqueezeKeeping keeping, platform::Clock& clock,
+                                            const SqueezeKeeping& keeping, platform::Clock& clock,
                                             platform::Console& console) {
   SqueezeOptions squeeze;
   squeeze.seed = options.seed;
   squeeze.threads = options.threads;
   squeeze.timeLimit = *options.timeLimitSeconds;
   const std::int64_t started = clock.counter();
-  SearchLog log(console, options.logFileName);
-  keeping.log = &log;
-  Layout from = start.layout;
-  std::vector<Pose> poses = posesFromLayout(makeProblem(project), start.layout);
-  if (saved) {
-    keeping.savedHeight = saved->height;
-    Layout layout = layoutOfPoses(project, saved->poses);
-    const bool lower = layout.measure.height() < start.layout.measure.height();
-    log.line(std::string("挤压: 排样位姿文件 \"") + kPoseFileName +
-             "\" 中的排样高度=" + formatNumber(layout.measure.height()) +
-             (lower ? ", 低于初始排样: 从它继续挤压。" : ", 不低于初始排样: 从初始排样开始挤压。"));
-    if (lower) {
-      from = std::move(layout);
-      poses = saved->poses;
-    }
-  }
-  Layout layout = squeezeRun(project, from, poses, squeeze, console, keeping).layout;
+  Layout layout =
+      squeezeFromStart(project, start.layout, saved, squeeze, keeping, options.logFileName, console)
+          .layout;
   const double seconds =
       static_cast<double>(clock.counter() - started) / static_cast<double>(clock.frequency());
   char text[100];
@@ -181,22 +161,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
     if (const std::string why = squeezeRefusalOf(project, projectPath); !why.empty())
       throw InputError(why, InputError::Channel::StandardError);
   // The layout file is read and checked before anything is written; a damaged one stays.
-  std::vector<std::string> partFiles;
-  std::optional<SavedLayout> saved;
-  if (arguments.squeeze || arguments.layout) {
-    partFiles = partFilesOf(projectPath);
-    const std::string layoutFile = arguments.layout.value_or(kPoseFileName);
-    std::error_code missing;
-    if (arguments.layout || std::filesystem::exists(layoutFile, missing))
-      saved = readSavedLayout(project, partFiles, layoutFile);
-  }
-  if (arguments.layout)
-    for (const std::string& output : filesOfTheRun(arguments, {}))
-      if (sameFile(*arguments.layout, output))
-        throw InputError("排样位姿文件\"" + platform::messageText(*arguments.layout) +
-                             "\"就是本次运行的输出 \"" + platform::messageText(output) +
-                             "\", 写出会覆盖它; 请先给它换一个名字。",
-                         InputError::Channel::StandardError);
+  const std::optional<SavedLayout> saved = layoutFileOfRun(arguments, project, projectPath);
   // The originals are read only for an export, and before the search, so a bad one stops early.
   std::shared_ptr<const ExportSources> sources;
   if (arguments.exportPath)
@@ -221,16 +186,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.observers = {progress.get()};
   options.protectedFiles = filesOfTheRun(arguments, inputs);
   if (arguments.layout) return writeSavedLayout(project, *saved, options.extras, console);
-  SqueezeKeeping keeping;
-  if (arguments.squeeze) {
-    keeping.poseFileName = kPoseFileName;
-    keeping.partFiles = partFiles;
-    keeping.pauseKey = true;
-    keeping.extras = options.extras;
-    keeping.protectedFiles = options.protectedFiles;
-    keeping.protectedFiles.push_back(options.sequenceFileName);
-    keeping.protectedFiles.push_back(options.logFileName);
-  }
+  const SqueezeKeeping keeping =
+      arguments.squeeze ? keepingOfRun(options, projectPath) : SqueezeKeeping{};
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;

@@ -3,12 +3,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <utility>
 
+#include "app/run_checks.h"
 #include "formats/number_format.h"
 #include "formats/project_loader.h"
 #include "formats/run_files.h"
@@ -376,6 +378,53 @@ SqueezeRunResult squeezeRun(const Project& project, const Layout& start,
     keeping.log->line(text);
   }
   return result;
+}
+
+std::optional<SavedLayout> layoutFileOfRun(const Arguments& arguments, const Project& project,
+                                           const std::string& projectPath) {
+  if (arguments.layout)
+    for (const std::string& output : filesOfTheRun(arguments, {}))
+      if (sameFile(*arguments.layout, output))
+        throw InputError("排样位姿文件\"" + platform::messageText(*arguments.layout) +
+                             "\"就是本次运行的输出 \"" + platform::messageText(output) +
+                             "\", 写出会覆盖它; 请先给它换一个名字。",
+                         InputError::Channel::StandardError);
+  std::error_code missing;
+  if (!arguments.layout && !(arguments.squeeze && std::filesystem::exists(kPoseFileName, missing)))
+    return std::nullopt;
+  return readSavedLayout(project, partFilesOf(projectPath),
+                         arguments.layout.value_or(kPoseFileName));
+}
+
+SqueezeKeeping keepingOfRun(const SearchOptions& options, const std::string& projectPath) {
+  SqueezeKeeping keeping;
+  keeping.poseFileName = kPoseFileName;
+  keeping.partFiles = partFilesOf(projectPath);
+  keeping.pauseKey = true;
+  keeping.extras = options.extras;
+  keeping.protectedFiles = options.protectedFiles;
+  keeping.protectedFiles.push_back(options.sequenceFileName);
+  keeping.protectedFiles.push_back(options.logFileName);
+  return keeping;
+}
+
+SqueezeRunResult squeezeFromStart(const Project& project, const Layout& greedy,
+                                  const std::optional<SavedLayout>& saved,
+                                  const SqueezeOptions& options, SqueezeKeeping keeping,
+                                  const std::string& logFileName, platform::Console& console) {
+  SearchLog log(console, logFileName);
+  keeping.log = &log;
+  if (saved) {
+    keeping.savedHeight = saved->height;
+    Layout layout = layoutOfPoses(project, saved->poses);
+    const bool lower = layout.measure.height() < greedy.measure.height();
+    log.line(std::string("挤压: 排样位姿文件 \"") + kPoseFileName +
+             "\" 中的排样高度=" + formatNumber(layout.measure.height()) +
+             (lower ? ", 低于初始排样: 从它继续挤压。" : ", 不低于初始排样: 从初始排样开始挤压。"));
+    if (lower) return squeezeRun(project, layout, saved->poses, options, console, keeping);
+  }
+  return squeezeRun(project, greedy, posesFromLayout(makeProblem(project), greedy), options,
+                    console, keeping);
 }
 
 }  // namespace tessera

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/arguments.h"
 #include "formats/pose_file.h"
 #include "model/layout.h"
 #include "model/project.h"
 #include "platform/console.h"
 #include "search/layout_files.h"
+#include "search/optimizer.h"
 #include "search/search_log.h"
 #include "squeeze/squeeze.h"
 
@@ -63,6 +66,16 @@ struct SqueezeKeeping {
   std::vector<std::string> protectedFiles;  // a pause's name must not replace these
 };
 
+/// The layout file of a run, read and checked (readSavedLayout) before anything is written:
+/// with --layout its FILE, which must not be one of the run's outputs; with --squeeze the
+/// project folder's kPoseFileName when there is one; else none. Throws InputError.
+std::optional<SavedLayout> layoutFileOfRun(const Arguments& arguments, const Project& project,
+                                           const std::string& projectPath);
+
+/// How a --squeeze run keeps what it finds: the layout file, the pause with the search's
+/// extras, and its names refused as the search refuses them.
+SqueezeKeeping keepingOfRun(const SearchOptions& options, const std::string& projectPath);
+
 struct SqueezeRunResult {
   Layout layout;            // the squeezed layout, or the start when the squeeze found none lower
   std::vector<Pose> poses;  // the poses of layout
@@ -83,5 +96,12 @@ SqueezeRunResult squeezeRun(const Project& project, const Layout& start, Squeeze
 SqueezeRunResult squeezeRun(const Project& project, const Layout& start,
                             const std::vector<Pose>& startPoses, SqueezeOptions options,
                             platform::Console& console, const SqueezeKeeping& keeping);
+
+/// The squeeze of a run: from greedy, or from saved when that is lower (the log says which),
+/// keeping what it finds as keeping says, its lines in the log logFileName too.
+SqueezeRunResult squeezeFromStart(const Project& project, const Layout& greedy,
+                                  const std::optional<SavedLayout>& saved,
+                                  const SqueezeOptions& options, SqueezeKeeping keeping,
+                                  const std::string& logFileName, platform::Console& console);
 
 }  // namespace tessera
