@@ -92,12 +92,10 @@ PlacementRule parsePlacementRule(const std::string& value) {
   refuse("--placement expects lowest-point or lowest-top, got \"" + value + "\"");
 }
 
-/// The annealing's options, each with whether it was given.
+/// The annealing's own options, each with whether it was given.
 std::vector<std::pair<bool, const char*>> annealingOptionsOf(const Arguments& parsed) {
   return {{parsed.evaluateOnly, "--evaluate-only"},
           {parsed.iterations.has_value(), "--iterations"},
-          {parsed.chains.has_value(), "--chains"},
-          {parsed.exchangeEvery.has_value(), "--exchange-every"},
           {parsed.startTemperature.has_value(), "--start-temperature"},
           {parsed.schedule.has_value(), "--schedule"},
           {parsed.maxSwaps.has_value(), "--max-swaps"}};
@@ -109,8 +107,8 @@ void refuseAnyWith(const char* option, const std::vector<std::pair<bool, const c
     if (given) refuse(std::string(option) + " cannot be combined with " + name);
 }
 
-/// --squeeze runs until its time limit and does not anneal: the options of the annealing, and
-/// those it does not honour yet, are refused rather than silently ignored.
+/// --squeeze runs until its time limit and does not anneal: the options of the annealing are
+/// refused rather than silently ignored. --chains and --exchange-every set its paths.
 void refuseWithSqueeze(const Arguments& parsed) {
   if (!parsed.timeLimit) refuse("--squeeze needs --time-limit SECONDS");
   refuseAnyWith("--squeeze", annealingOptionsOf(parsed));
@@ -122,7 +120,9 @@ void refuseWithLayout(const Arguments& parsed) {
       {parsed.squeeze, "--squeeze"},
       {parsed.timeLimit.has_value(), "--time-limit"},
       {parsed.seed.has_value(), "--seed"},
-      {parsed.placementRule.has_value(), "--placement"}};
+      {parsed.placementRule.has_value(), "--placement"},
+      {parsed.chains.has_value(), "--chains"},
+      {parsed.exchangeEvery.has_value(), "--exchange-every"}};
   for (const auto& option : annealingOptionsOf(parsed)) searching.push_back(option);
   refuseAnyWith("--layout", searching);
 }
@@ -197,7 +197,9 @@ Arguments parseArguments(const std::vector<std::string>& args,
   }
   if (parsed.exportContainer && !parsed.exportPath) refuse("--export-container needs --export");
   if (parsed.exportShapes && !parsed.exportPath) refuse("--export-shapes needs --export");
-  if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
+  // The squeeze runs several paths unless told otherwise, the annealing one chain.
+  const int chains = parsed.chains.value_or(parsed.squeeze ? SqueezeOptions{}.workers : 1);
+  if (parsed.exchangeEvery && chains < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
   if (parsed.layout) refuseWithLayout(parsed);
   if (parsed.squeeze) refuseWithSqueeze(parsed);
@@ -206,18 +208,34 @@ Arguments parseArguments(const std::vector<std::string>& args,
 
 SearchOptions searchOptionsOf(const Arguments& arguments) {
   SearchOptions options;
-  options.chains = arguments.chains.value_or(1);
+  // With --squeeze, --chains and --exchange-every are the squeeze's (squeezeOptionsOf): its
+  // start is the single search's.
+  const std::optional<int> chains = arguments.squeeze ? std::nullopt : arguments.chains;
+  const std::optional<int> every = arguments.squeeze ? std::nullopt : arguments.exchangeEvery;
+  options.chains = chains.value_or(1);
   const AnnealingDefaults& defaults =
       options.chains >= 2 ? kSeveralChainsDefaults : kSingleChainDefaults;
   options.iterations = arguments.iterations;
   options.startTemperature = arguments.startTemperature.value_or(defaults.startTemperature);
   options.schedule = arguments.schedule.value_or(defaults.schedule);
   options.maxSwaps = arguments.maxSwaps.value_or(defaults.maxSwaps);
-  options.exchangeEvery = arguments.exchangeEvery.value_or(defaults.exchangeEvery);
+  options.exchangeEvery = every.value_or(defaults.exchangeEvery);
   options.placementRule = arguments.placementRule.value_or(defaults.placementRule);
   options.timeLimitSeconds = arguments.timeLimit;
   options.threads = arguments.threads.value_or(defaultThreadCount());
   options.seed = arguments.seed.value_or(Random::kDefaultSeed);
+  return options;
+}
+
+SqueezeOptions squeezeOptionsOf(const Arguments& arguments) {
+  const SearchOptions search = searchOptionsOf(arguments);
+  SqueezeOptions options;
+  options.seed = search.seed;
+  options.threads = search.threads;
+  options.timeLimit = search.timeLimitSeconds.value_or(0.0);
+  options.workers = arguments.chains.value_or(options.workers);
+  if (arguments.exchangeEvery)
+    options.exchangeEvery = static_cast<std::uint64_t>(*arguments.exchangeEvery);
   return options;
 }
 
@@ -228,6 +246,7 @@ static_assert(kSingleChainDefaults.maxSwaps == 0);
 
 std::string usageText() {
   const AnnealingDefaults& several = kSeveralChainsDefaults;
+  const SqueezeOptions squeezeDefaults;
   const auto name = [](RunFileRole role) { return runFileName(role); };
   std::ostringstream out;
   out << "Usage: tessera [PROJECT] [--iterations N] [--threads N] [--evaluate-only] "
@@ -288,6 +307,7 @@ std::string usageText() {
          "  --exchange-every E  iterations of each chain between exchanges (E >= 1; "
       << several.exchangeEvery
       << ").\n"
+         "                   With --squeeze, both set the squeeze's paths instead (below).\n"
          "  --max-swaps M    a neighbour is made by 1 to M random swaps, fewer more likely\n"
          "                   (M >= 1; the default is the number of parts).\n"
          "  --placement RULE  how each part's orientation is chosen, each at its lowest free\n"
@@ -300,6 +320,14 @@ std::string usageText() {
          "                   counts only when the exact tests find no overlap. Needs\n"
          "                   --time-limit; honours --seed, --threads, --placement (of the start)\n"
          "                   and the outputs' options; not with the annealing's options.\n"
+         "                   --chains K: K paths are searched side by side (default "
+      << squeezeDefaults.workers
+      << "), on one\n"
+         "                   machine; every E moves of each (--exchange-every E, default "
+      << squeezeDefaults.exchangeEvery
+      << ")\n"
+         "                   the paths above the lowest layout take it over. What the paths\n"
+         "                   find depends on the seed, K, E and the time, never on --threads.\n"
          "                   Ctrl-C stops it and writes the best layout found; a key pauses\n"
          "                   it as it pauses the annealing. Each lower layout is kept in\n"
          "                   "

@@ -9,6 +9,7 @@
 #include "placement/placement_rule.h"
 #include "search/cooling.h"
 #include "search/optimizer.h"
+#include "squeeze/squeeze.h"
 
 namespace tessera {
 
@@ -27,8 +28,8 @@ struct Arguments {
   std::optional<double> timeLimit;  // seconds of computing time, positive
   std::optional<double> startTemperature;  // positive
   std::optional<CoolingSchedule> schedule;
-  std::optional<int> chains;         // annealing chains side by side, at least 1
-  std::optional<int> exchangeEvery;  // iterations of each chain between exchanges, at least 1
+  std::optional<int> chains;         // annealing chains (squeeze paths) side by side, at least 1
+  std::optional<int> exchangeEvery;  // iterations (squeeze moves) of each between exchanges
   std::optional<int> maxSwaps;       // most swaps that make one neighbour, at least 1
   std::optional<PlacementRule> placementRule;
   bool squeeze = false;  // after the greedy start, the overlap repair until the time limit
@@ -46,6 +47,11 @@ Arguments parseArguments(const std::vector<std::string>& args,
 /// a single chain (kSingleChainDefaults) or, with --chains of 2 or more, of several chains
 /// (kSeveralChainsDefaults); all cores when --threads is not given.
 SearchOptions searchOptionsOf(const Arguments& arguments);
+
+/// The squeeze's settings of a --squeeze run: seed, threads and time limit as
+/// searchOptionsOf resolves them, --chains paths side by side that exchange the best layout
+/// every --exchange-every moves of each, the squeeze's own defaults when not given.
+SqueezeOptions squeezeOptionsOf(const Arguments& arguments);
 
 /// The text of `tessera --help`, which states the same defaults.
 std::string usageText();

@@ -79,14 +79,11 @@ int evaluateOnce(const Arguments& arguments, const Project& project, const Evalu
 /// The squeeze for the time limit from the greedy start, or from the layout file's layout
 /// when that is lower; the layout to write and the computing time of the whole run.
 std::pair<Layout, std::string> squeezeAfter(const Project& project, const SearchResult& start,
+                                            const SqueezeOptions& squeeze,
                                             const SearchOptions& options,
                                             const std::optional<SavedLayout>& saved,
                                             const SqueezeKeeping& keeping, platform::Clock& clock,
                                             platform::Console& console) {
-  SqueezeOptions squeeze;
-  squeeze.seed = options.seed;
-  squeeze.threads = options.threads;
-  squeeze.timeLimit = *options.timeLimitSeconds;
   const std::int64_t started = clock.counter();
   Layout layout =
       squeezeFromStart(project, start.layout, saved, squeeze, keeping, options.logFileName, console)
@@ -193,7 +190,8 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (arguments.squeeze) options.iterations = 0;
   const SearchResult result = optimize(project, {console, clock, random}, options);
   const auto [layout, computingTimeText] =
-      arguments.squeeze ? squeezeAfter(project, result, options, saved, keeping, clock, console)
+      arguments.squeeze ? squeezeAfter(project, result, squeezeOptionsOf(arguments), options, saved,
+                                       keeping, clock, console)
                         : std::pair(result.layout, result.computingTimeText);
 
   LayoutSave save;

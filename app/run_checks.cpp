@@ -84,13 +84,20 @@ void checkProject(Project& project, const std::string& projectPath, int threads,
 
 int layoutCopies(const Arguments& arguments, const ChainTransport* transport) {
   const int chains = arguments.chains.value_or(1);
-  if (chains < 2 || arguments.evaluateOnly) return 1;
+  // The squeeze starts from a single search; its --chains are paths, not annealing chains.
+  if (chains < 2 || arguments.evaluateOnly || arguments.squeeze) return 1;
   const int processes = transport ? transport->processes() : 1;
   return 1 + chainsInProcess(chains, processes, 0);
 }
 
 void checkProcesses(const Arguments& arguments, const ChainTransport* transport) {
   if (!transport) return;
+  // The squeeze's paths all run in one process; only the annealing's chains spread over MPI.
+  if (arguments.squeeze)
+    throw InputError("MPI 启动了 " + std::to_string(transport->processes()) +
+                         " 个进程, 但 --squeeze 只在一个进程中运行: 请不用 mpirun 启动它; "
+                         "要在这台机器上并行搜索多条路径, 请用 --chains K (配合 --threads)。",
+                     InputError::Channel::StandardError);
   const int chains = arguments.chains.value_or(1);
   if (transport->processes() > chains)
     throw InputError("MPI 启动了 " + std::to_string(transport->processes()) + " 个进程, 但只有 " +

@@ -206,6 +206,13 @@ bool squeezePause(const Project& project, const SqueezeKeeping& keeping, const L
   return choice.keepRunning;
 }
 
+/// How many paths the squeeze searches and how often they exchange the best layout.
+std::string pathsLine(const SqueezeOptions& options) {
+  if (options.workers < 2) return "挤压: 1 条路径。";
+  return "挤压: " + std::to_string(options.workers) + " 条路径并行, 每条每 " +
+         std::to_string(options.exchangeEvery) + " 次移动交换一次最好排样。";
+}
+
 void addCounts(SqueezeProgress& total, const SqueezeProgress& part) {
   total.moves += part.moves;
   total.evaluations += part.evaluations;
@@ -414,6 +421,7 @@ SqueezeRunResult squeezeFromStart(const Project& project, const Layout& greedy,
                                   const std::string& logFileName, platform::Console& console) {
   SearchLog log(console, logFileName);
   keeping.log = &log;
+  log.line(pathsLine(options));
   if (saved) {
     keeping.savedHeight = saved->height;
     Layout layout = layoutOfPoses(project, saved->poses);
