@@ -116,5 +116,52 @@ TEST(ControlArguments, SeveralChainsTakeTheirOwnDefaultsUnlessGiven) {
               std::string("--max-swaps expects a whole number of at least 1, got \"") + bad + "\"");
 }
 
+TEST(ControlArguments, WithSqueezeChainsAndExchangesSetItsPathsAndLeaveTheStartAlone) {
+  // Not given: the squeeze's 2 paths exchanging every 2000 moves of each.
+  const SqueezeOptions plain =
+      squeezeOptionsOf(parse({"--squeeze", "--time-limit", "5", "--seed", "9", "--threads", "3"}));
+  EXPECT_EQ(plain.workers, 2);
+  EXPECT_EQ(plain.exchangeEvery, 2000u);
+  EXPECT_EQ(plain.seed, 9u);
+  EXPECT_EQ(plain.threads, 3);
+  EXPECT_EQ(plain.timeLimit, 5.0);
+  const Arguments given = parse(
+      {"--squeeze", "--chains=3", "--time-limit", "5", "--exchange-every", "7", "--threads", "2"});
+  const SqueezeOptions three = squeezeOptionsOf(given);
+  EXPECT_EQ(three.workers, 3);
+  EXPECT_EQ(three.exchangeEvery, 7u);
+  // The start is the single search's, whatever --chains says: one chain, its placement rule.
+  const SearchOptions start = searchOptionsOf(given);
+  EXPECT_EQ(start.chains, 1);
+  EXPECT_EQ(start.placementRule, PlacementRule::lowestPoint);
+  EXPECT_EQ(start.maxSwaps, 0);
+  // The squeeze has 2 paths by default, so --exchange-every alone has something to exchange.
+  EXPECT_EQ(squeezeOptionsOf(parse({"--squeeze", "--time-limit", "5", "--exchange-every", "40"}))
+                .exchangeEvery,
+            40u);
+  EXPECT_EQ(squeezeOptionsOf(parse({"--squeeze", "--time-limit", "5", "--chains", "1"})).workers,
+            1);
+
+  const std::vector<std::string> squeeze = {"--squeeze", "--time-limit", "5"};
+  const auto with = [&](std::vector<std::string> more) {
+    more.insert(more.begin(), squeeze.begin(), squeeze.end());
+    return refusal(more);
+  };
+  for (const char* bad : {"0", "-1", "2.5", "x"})
+    EXPECT_EQ(with({"--chains", bad}),
+              std::string("--chains expects a whole number of at least 1, got \"") + bad + "\"");
+  EXPECT_EQ(with({"--exchange-every", "0"}),
+            "--exchange-every expects a whole number of at least 1, got \"0\"");
+  EXPECT_EQ(with({"--chains", "1", "--exchange-every", "5"}),
+            "--exchange-every needs --chains with at least 2 chains");
+  EXPECT_EQ(with({"--chains", "2", "--max-swaps", "3"}),
+            "--squeeze cannot be combined with --max-swaps");
+  // Without --squeeze, --exchange-every still needs several annealing chains.
+  EXPECT_EQ(refusal({"--exchange-every", "5"}),
+            "--exchange-every needs --chains with at least 2 chains");
+  EXPECT_EQ(refusal({"--layout", "f.txt", "--chains", "2"}),
+            "--layout cannot be combined with --chains");
+}
+
 }  // namespace
 }  // namespace tessera

@@ -79,6 +79,20 @@ TEST(MpiChains, MoreProcessesThanChainsAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(folder.entries(), before);
 }
 
+TEST(MpiChains, TheSqueezeUnderSeveralProcessesIsRefusedAndNamesChainsOnOneMachine) {
+  test::ScratchFolder folder;
+  test::copyData("search/tiny", folder.path(""));
+  const std::vector<std::string> before = folder.entries();
+  for (const char* chains : {"", " --chains 2"}) {
+    const MpiRun refused =
+        run(folder.path(""), 2, std::string("project.txt --squeeze --time-limit 1") + chains);
+    EXPECT_EQ(refused.status, 1) << chains;
+    EXPECT_NE(refused.err.find("--squeeze 只在一个进程中运行"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--chains K"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(folder.entries(), before);
+}
+
 #endif
 
 }  // namespace

@@ -109,6 +109,60 @@ TEST(SqueezeRun, QuickExampleRunWritesEveryOutputFromALayoutNoHigherThanTheGreed
   for (const char* name : {"report2.txt", "Layout_zodedez.dxf", "Layout_zodedez.png",
                            "Layout_zodedez.html", "ID_Type_SequenceForPack.txt", "layout.obj"})
     EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+  EXPECT_NE(run.out.find("挤压: 2 条路径并行, 每条每 2000 次移动交换一次最好排样。"),
+            std::string::npos)
+      << run.out;
+}
+
+/// The layout file's text of poses of the quick example: equal texts, equal poses bit for bit.
+std::string poseText(const test::LoadedExample& quick, const std::vector<Pose>& poses) {
+  std::ostringstream out;
+  writePoseFile(out, poseFileOf(quick.project, partFilesOf(kQuick + "/project.txt"), poses,
+                                packingHeight(quick.problem, poses)));
+  return out.str();
+}
+
+/// The squeeze of the quick example with the command line's squeeze options, under a move
+/// budget instead of its time limit.
+std::string squeezedUnder(const test::LoadedExample& quick, std::vector<std::string> arguments,
+                          int threads) {
+  arguments.insert(arguments.end(),
+                   {"--squeeze", "--time-limit", "1", "--threads", std::to_string(threads)});
+  SqueezeOptions options = squeezeOptionsOf(parseArguments(arguments, "/"));
+  options.timeLimit = 0.0;
+  options.moveBudget = 1500;
+  platform::BufferConsole console;
+  const SqueezeRunResult run = squeezeRun(quick.project, quick.layout, options, console);
+  EXPECT_TRUE(run.squeezed);
+  return poseText(quick, run.poses);
+}
+
+TEST(SqueezeRun, ChainsSetTheSqueezesPathsEachCountTheSameLayoutOnOneTwoAndFourThreads) {
+  const test::LoadedExample quick = test::loadExample(kQuick);
+  const std::vector<std::string> one = {"--chains", "1"};
+  const std::vector<std::string> three = {"--chains", "3", "--exchange-every", "100"};
+  const std::string single = squeezedUnder(quick, one, 1);
+  const std::string several = squeezedUnder(quick, three, 1);
+  EXPECT_NE(single, several);
+  EXPECT_NE(several, squeezedUnder(quick, {"--chains", "3"}, 1));  // other exchanges
+  for (const int threads : {2, 4}) {
+    EXPECT_EQ(squeezedUnder(quick, one, threads), single) << threads << " threads";
+    EXPECT_EQ(squeezedUnder(quick, three, threads), several) << threads << " threads";
+  }
+
+  // The run takes them from its command line, says so, and writes a squeezed layout.
+  test::ScratchFolder scratch;
+  std::filesystem::copy(kQuick, scratch.path(""));
+  const test::RunResult run =
+      test::runTessera(scratch.path(""),
+                       "project.txt --squeeze --time-limit 1 --chains 3 --exchange-every 300 "
+                       "--threads 2 --no-picture");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("挤压: 3 条路径并行, 每条每 300 次移动交换一次最好排样。"),
+            std::string::npos)
+      << run.out;
+  EXPECT_LE(reportedHeight(test::readBytes(scratch.path("report.txt")), "Packing Height:"),
+            reportedHeight(run.out, "初始排样序列:排样高度="));
 }
 
 /// The tiny project under tests/data with one of its files replaced.
@@ -149,7 +203,9 @@ TEST(SqueezeRun, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
       {"--squeeze --time-limit 0", "--time-limit expects a positive number of seconds"},
       {"--squeeze --time-limit -3", "--time-limit expects a positive number of seconds"},
       {"--squeeze --time-limit soon", "--time-limit expects a positive number of seconds"},
-      {"--squeeze --time-limit 2 --chains 2", "--squeeze cannot be combined with --chains"},
+      {"--squeeze --time-limit 2 --chains 0", "--chains expects a whole number of at least 1"},
+      {"--squeeze --time-limit 2 --chains 1 --exchange-every 9",
+       "--exchange-every needs --chains with at least 2 chains"},
       {"--squeeze --time-limit 2 --iterations 9", "--squeeze cannot be combined with --iterations"},
       {"--evaluate-only --squeeze --time-limit 2",
        "--squeeze cannot be combined with --evaluate-only"},
