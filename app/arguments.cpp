@@ -151,6 +151,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
       parsed.maxSwaps = parseAtLeastOne("--max-swaps", *swaps);
     } else if (const auto name = valueOf("--placement")) {
       parsed.placementRule = parsePlacementRule(*name);
+    } else if (const auto height = valueOf("--max-height")) {
+      parsed.maxHeight = parsePositive("--max-height", *height, "");
     } else if (arg == "--squeeze") {
       parsed.squeeze = true;
     } else if (arg == "--evaluate-only") {
@@ -178,6 +180,9 @@ Arguments parseArguments(const std::vector<std::string>& args,
   if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
   if (parsed.squeeze) refuseWithSqueeze(parsed);
+  if (parsed.maxHeight && parsed.squeeze) refuse("--max-height cannot be combined with --squeeze");
+  if (parsed.maxHeight && parsed.evaluateOnly)
+    refuse("--max-height cannot be combined with --evaluate-only");
   return parsed;
 }
 
@@ -215,7 +220,7 @@ std::string usageText() {
          "               [--schedule linear|geometric|constant]\n"
          "               [--chains K [--exchange-every E]] [--max-swaps M]\n"
          "               [--placement lowest-point|lowest-top]\n"
-         "               [--squeeze --time-limit SECONDS]\n"
+         "               [--squeeze --time-limit SECONDS] [--max-height H]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -278,6 +283,16 @@ std::string usageText() {
          "                   --time-limit; honours --seed, --threads, --placement (of the start)\n"
          "                   and the outputs' options; not with the annealing's options.\n"
          "                   Ctrl-C stops it and writes the best layout found.\n"
+         "  --max-height H   pack the parts into as few builds of height H (the container cut\n"
+         "                   to H over its floor; a box container only) as the search finds:\n"
+         "                   a layout fills build 1, the parts that find no place there go on\n"
+         "                   into build 2, and so on; fewer builds win, then a lower last one.\n"
+         "                   Each build writes its own report, drawing, picture, page and\n"
+         "                   export, named NAME_buildK (report_build1.txt, ...); report.txt\n"
+         "                   sums up the job. Works with --chains; not with --squeeze or\n"
+         "                   --evaluate-only. A part taller than H in every orientation is\n"
+         "                   refused. Part types marked as fillers get as many copies as fit\n"
+         "                   below each build's height, and below H in the last build.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -32,6 +32,7 @@ struct Arguments {
   std::optional<int> maxSwaps;       // most swaps that make one neighbour, at least 1
   std::optional<PlacementRule> placementRule;
   bool squeeze = false;  // after the greedy start, the overlap repair until the time limit
+  std::optional<double> maxHeight;  // several builds of this height, positive
   bool help = false;
 };
 

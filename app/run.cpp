@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/builds.h"
 #include "app/layout_extras.h"
 #include "app/run_checks.h"
 #include "app/squeeze_run.h"
@@ -96,16 +98,35 @@ std::pair<Layout, std::string> squeezeAfter(const Project& project, const Search
 /// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
 int serveChains(const Arguments& arguments, ChainTransport& transport) {
   Project project;
-  loadProject(project, platform::enterProjectFolder(arguments.project.value_or("")));
+  const std::string projectPath = platform::enterProjectFolder(arguments.project.value_or(""));
+  loadProject(project, projectPath);
   buildOrientations(project);
-  const SearchOptions options = searchOptionsOf(arguments);
+  SearchOptions options = searchOptionsOf(arguments);
   ChainSet::Settings settings;
   settings.threads = options.threads;
   settings.makeEvaluator = [rule = options.placementRule](int threads) {
     return fastEvaluator(threads, rule);
   };
   settings.transport = &transport;
+  if (isJob(arguments, project)) {
+    const JobPlan job = planJob(arguments, project, projectPath, nullptr, nullptr);
+    options.chainEvaluator = settings.makeEvaluator;
+    useJobEvaluators(job, options);
+    settings.makeEvaluator = options.chainEvaluator;
+    ChainSet::serve(job.searchProject, settings);
+    return 0;
+  }
   ChainSet::serve(project, settings);
+  return 0;
+}
+
+/// A job's search and its builds' files.
+int searchJob(const JobPlan& job, SearchOptions options, SearchServices services) {
+  const Evaluator base = options.evaluator;
+  useJobEvaluators(job, options);
+  const SearchResult result = optimize(job.searchProject, services, options);
+  writeJobFiles(job, result.best, base, result.computingTimeText, options.extras, services.console);
+  services.console.waitForKey();
   return 0;
 }
 
@@ -152,6 +173,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   options.evaluator = evaluatorFor(options, console);
   if (arguments.evaluateOnly)
     return evaluateOnce(arguments, project, options.evaluator, console, sources.get());
+  std::optional<JobPlan> job;
+  if (isJob(arguments, project))
+    job = planJob(arguments, project, projectPath, &options.evaluator, &console);
   const platform::FolderLock lock(".", runFileName(RunFileRole::lock));
   refuseWhenBusy(lock);
   const FinalExtras atEnd = checkOutputs(arguments, console);
@@ -168,6 +192,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;
+  if (job) return searchJob(*job, options, {console, clock, random});
   const SearchResult result = optimize(project, {console, clock, random}, options);
   const auto [layout, computingTimeText] =
       arguments.squeeze ? squeezeAfter(project, result, options, clock, console)

@@ -16,6 +16,7 @@ namespace tessera {
 struct PartType {
   std::string name;
   int typeIndex = 0;
+  bool filler = false;  // a filler: as many copies as fit, after the other parts
 };
 
 /// What a project file describes, as loading leaves it. Every evaluation, search and writer
