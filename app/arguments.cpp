@@ -180,7 +180,6 @@ Arguments parseArguments(const std::vector<std::string>& args,
   if (parsed.exchangeEvery && parsed.chains.value_or(1) < 2)
     refuse("--exchange-every needs --chains with at least 2 chains");
   if (parsed.squeeze) refuseWithSqueeze(parsed);
-  if (parsed.maxHeight && parsed.squeeze) refuse("--max-height cannot be combined with --squeeze");
   if (parsed.maxHeight && parsed.evaluateOnly)
     refuse("--max-height cannot be combined with --evaluate-only");
   return parsed;
@@ -289,7 +288,8 @@ std::string usageText() {
          "                   into build 2, and so on; fewer builds win, then a lower last one.\n"
          "                   Each build writes its own report, drawing, picture, page and\n"
          "                   export, named NAME_buildK (report_build1.txt, ...); report.txt\n"
-         "                   sums up the job. Works with --chains; not with --squeeze or\n"
+         "                   sums up the job. Works with --chains, and with --squeeze, which\n"
+         "                   squeezes each build for its share of the time limit; not with\n"
          "                   --evaluate-only. A part taller than H in every orientation is\n"
          "                   refused. Part types marked as fillers get as many copies as fit\n"
          "                   below each build's height, and below H in the last build.\n"

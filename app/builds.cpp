@@ -65,17 +65,27 @@ double placedHeight(const Layout& layout, const Polyhedron& container) {
   return top - container.boxMin.z;
 }
 
-/// The builds of a sequence, each with its fillers: every build's up to its own height, the
-/// last one's up to the build height when there is one. maxCopies bounds each filling.
+std::string fillerLine(const Project& project, int type, int copies) {
+  return "Filler " + platform::messageText(project.partTypes[static_cast<std::size_t>(type)].name) +
+         ": " + std::to_string(copies) + " copies";
+}
+
+std::string buildLine(int k, const LayoutMeasure& m) {
+  return "Build " + std::to_string(k) + ": Parts:" + std::to_string(m.placedCount) +
+         " Packing Height:" + reportedHeight(m) + " Packing Density:" + reportedDensity(m);
+}
+
+}  // namespace
+
 std::vector<BuildLayout> jobLayout(const JobPlan& plan, const PackingSequence& sequence,
-                                   const Evaluator& evaluator, int maxCopies = 1000000) {
+                                   const Evaluator& base, int maxCopies) {
   const Project& job = plan.searchProject;
   std::vector<BuildLayout> builds;
   if (plan.buildHeight) {
-    for (const Build& build : layoutBuilds(job, plan.buildContainer, sequence, evaluator))
+    for (const Build& build : layoutBuilds(job, plan.buildContainer, sequence, base))
       builds.push_back(buildLayoutOf(job, plan.buildContainer, build));
   } else {
-    const Layout layout = evaluator(job, sequence);
+    const Layout layout = base(job, sequence);
     Build all;
     for (const int id : sequence.items) {
       all.jobIds.push_back(id);
@@ -89,22 +99,10 @@ std::vector<BuildLayout> jobLayout(const JobPlan& plan, const PackingSequence& s
     const double limit = last && plan.buildHeight
                              ? *plan.buildHeight
                              : placedHeight(build.layout, build.project.container);
-    for (const int type : plan.fillerTypes) fillBuild(build, type, limit, evaluator, maxCopies);
+    for (const int type : plan.fillerTypes) fillBuild(build, type, limit, base, maxCopies);
   }
   return builds;
 }
-
-std::string fillerLine(const Project& project, int type, int copies) {
-  return "Filler " + platform::messageText(project.partTypes[static_cast<std::size_t>(type)].name) +
-         ": " + std::to_string(copies) + " copies";
-}
-
-std::string buildLine(int k, const LayoutMeasure& m) {
-  return "Build " + std::to_string(k) + ": Parts:" + std::to_string(m.placedCount) +
-         " Packing Height:" + reportedHeight(m) + " Packing Density:" + reportedDensity(m);
-}
-
-}  // namespace
 
 bool isJob(const Arguments& arguments, const Project& project) {
   if (arguments.maxHeight) return true;
@@ -174,10 +172,9 @@ void useJobEvaluators(const JobPlan& plan, SearchOptions& options) {
   };
 }
 
-void writeJobFiles(const JobPlan& plan, const PackingSequence& best, const Evaluator& base,
+void writeJobFiles(const JobPlan& plan, const std::vector<BuildLayout>& builds,
                    const std::string& computingTimeText, const std::vector<ExtraLayoutFile>& extras,
                    platform::Console& console) {
-  const std::vector<BuildLayout> builds = jobLayout(plan, best, base);
   std::vector<int> copies(plan.searchProject.partTypes.size(), 0);
   std::vector<std::string> summary;
   double totalVolume = 0.0;

@@ -9,6 +9,7 @@
 #include "model/polyhedron.h"
 #include "model/project.h"
 #include "platform/console.h"
+#include "search/builds.h"
 #include "search/layout_files.h"
 #include "search/optimizer.h"
 
@@ -42,9 +43,16 @@ Evaluator jobEvaluator(const JobPlan& plan, Evaluator base);
 /// The search's evaluator and its chains' evaluators as jobEvaluator makes them.
 void useJobEvaluators(const JobPlan& plan, SearchOptions& options);
 
-/// Lays out the best sequence again, fills, writes every build's files and the job's report
-/// (report.txt) and shows the summary on the console.
-void writeJobFiles(const JobPlan& plan, const PackingSequence& best, const Evaluator& base,
+/// The builds of a sequence of searchProject as base lays them out, each filled: every
+/// build up to its own parts' height, the last one up to the build height when there is one.
+/// Without a build height: one build in the project's container. maxCopies bounds each
+/// filling.
+std::vector<BuildLayout> jobLayout(const JobPlan& plan, const PackingSequence& sequence,
+                                   const Evaluator& base, int maxCopies = 1000000);
+
+/// Writes every build's files (with a build height: named by buildFileName, else under the
+/// run's own names) and the job's report (report.txt) and shows the summary on the console.
+void writeJobFiles(const JobPlan& plan, const std::vector<BuildLayout>& builds,
                    const std::string& computingTimeText, const std::vector<ExtraLayoutFile>& extras,
                    platform::Console& console);
 

@@ -120,12 +120,31 @@ int serveChains(const Arguments& arguments, ChainTransport& transport) {
   return 0;
 }
 
-/// A job's search and its builds' files.
-int searchJob(const JobPlan& job, SearchOptions options, SearchServices services) {
+/// A job's search, with --squeeze each build squeezed for its share of the time limit, and
+/// its builds' files.
+int searchJob(const JobPlan& job, const Arguments& arguments, SearchOptions options,
+              SearchServices services) {
   const Evaluator base = options.evaluator;
   useJobEvaluators(job, options);
   const SearchResult result = optimize(job.searchProject, services, options);
-  writeJobFiles(job, result.best, base, result.computingTimeText, options.extras, services.console);
+  std::vector<BuildLayout> builds = jobLayout(job, result.best, base);
+  std::string computingTimeText = result.computingTimeText;
+  if (arguments.squeeze) {
+    options.timeLimitSeconds = *options.timeLimitSeconds / static_cast<double>(builds.size());
+    const std::int64_t started = services.clock.counter();
+    for (BuildLayout& build : builds) {
+      SearchResult start;
+      start.layout = build.layout;
+      build.layout =
+          squeezeAfter(build.project, start, options, services.clock, services.console).first;
+    }
+    const double seconds = static_cast<double>(services.clock.counter() - started) /
+                           static_cast<double>(services.clock.frequency());
+    char text[100];
+    std::snprintf(text, sizeof text, "%.2f 秒", result.computingSeconds + seconds);
+    computingTimeText = text;
+  }
+  writeJobFiles(job, builds, computingTimeText, options.extras, services.console);
   services.console.waitForKey();
   return 0;
 }
@@ -192,7 +211,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;
-  if (job) return searchJob(*job, options, {console, clock, random});
+  if (job) return searchJob(*job, arguments, options, {console, clock, random});
   const SearchResult result = optimize(project, {console, clock, random}, options);
   const auto [layout, computingTimeText] =
       arguments.squeeze ? squeezeAfter(project, result, options, clock, console)

@@ -10,9 +10,12 @@
 #include <set>
 #include <string>
 
+#include "app/builds.h"
+#include "model/input_error.h"
 #include "placement/evaluation.h"
 #include "placement/fast_evaluation.h"
 #include "placement/invariants.h"
+#include "platform/console.h"
 #include "support/packing.h"
 #include "support/project.h"
 #include "support/run_folder.h"
@@ -125,6 +128,60 @@ TEST(Builds, FillerCopiesFillBelowTheLimitWithoutOverlapAndLeaveThePartsWhereThe
   EXPECT_EQ(none.layout.measure.placedCount, 5);
 }
 
+/// The big cubes and a filler type of the given side in a project built in code.
+Project withFiller(int big, double side) {
+  std::vector<Polyhedron> parts;
+  for (int i = 0; i < big; ++i) parts.push_back(cubeOf(3.5, "big"));
+  parts.push_back(cubeOf(side, "fill"));
+  Project project =
+      test::makeProject(test::box({0, 0, 0}, {10, 10, 10}, "container"), parts, 1.0, 1);
+  project.partTypes[1].filler = true;
+  return project;
+}
+
+TEST(Builds, AJobWithAFillerReportsItsCopiesPerBuildAndRefusesAFillerWithNoRoom) {
+  const Evaluator evaluator = reference();
+  platform::BufferConsole console;
+  test::ScratchFolder scratch;
+  test::WorkingDirectory inside(scratch.path(""));
+  Arguments arguments;
+  arguments.maxHeight = 5.0;
+  const JobPlan plan = planJob(arguments, withFiller(5, 1.5), "p.txt", &evaluator, &console);
+  EXPECT_EQ(plan.searchProject.parts.count(), 5);
+  EXPECT_EQ(plan.fillerTypes, std::vector<int>({1}));
+  writeJobFiles(plan, jobLayout(plan, test::identitySequence(5), evaluator), "0.00 秒", {},
+                console);
+  // Build 1 holds a layer of four big cubes and copies beside them; build 2 one big cube and
+  // copies up to the build height.
+  const std::regex copies("Filler fill: ([0-9]+) copies");
+  std::smatch match;
+  int total = 0;
+  for (const char* name : {"report_build1.txt", "report_build2.txt"}) {
+    const std::string report = test::readBytes(scratch.path(name));
+    ASSERT_TRUE(std::regex_search(report, match, copies)) << name << ": " << report;
+    EXPECT_GT(std::stoi(match[1]), 0) << name;
+    total += std::stoi(match[1]);
+  }
+  const std::string job = test::readBytes(scratch.path("report.txt"));
+  EXPECT_NE(job.find("Filler fill: " + std::to_string(total) + " copies\n"), std::string::npos)
+      << job;
+  EXPECT_NE(job.find("Builds:2 Parts:" + std::to_string(5 + total) + "\n"), std::string::npos)
+      << job;
+
+  // A cube as large as the big ones finds no room beside a layer of four below its height;
+  // nothing is written.
+  const Project noRoom = withFiller(4, 3.5);
+  const std::vector<std::string> before = scratch.entries();
+  try {
+    planJob(Arguments{}, noRoom, "p.txt", &evaluator, &console);
+    ADD_FAILURE() << "a filler without room was accepted";
+  } catch (const InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("填充零件\"fill\"没有空间"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_EQ(scratch.entries(), before);
+}
+
 // --- the run ---------------------------------------------------------------------------------
 
 struct CubeFolder {
@@ -185,12 +242,28 @@ TEST(Builds, ARunOfThreeBuildsWritesThreeCompleteSetsOfOutputsAndAJobSummary) {
   EXPECT_FALSE(std::filesystem::exists(folder.scratch.path("job.obj")));
 }
 
+TEST(Builds, SqueezeSqueezesEveryBuildAndKeepsEachOfItsParts) {
+  const CubeFolder folder(12);
+  const test::RunResult run = test::runTessera(
+      folder.scratch.path(""), "project.txt --threads 1 --max-height 5 --squeeze --time-limit 1");
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (int k = 1; k <= 3; ++k) {
+    const std::string b = "_build" + std::to_string(k);
+    const std::string report = test::readBytes(folder.scratch.path("report" + b + ".txt"));
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(report, match, std::regex("Packing Height:([0-9.]+)")));
+    EXPECT_LE(std::stod(match[1]), 5.0) << report;
+    EXPECT_TRUE(std::filesystem::exists(folder.scratch.path("Layout_zodedez" + b + ".dxf")));
+  }
+  const std::string report = test::readBytes(folder.scratch.path("report.txt"));
+  EXPECT_NE(report.find("Builds:3 Parts:12\n"), std::string::npos) << report;
+}
+
 TEST(Builds, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
   const std::pair<std::string, std::string> cases[] = {
       {"--iterations 1 --max-height 4", "放不进高度为 4 的构建"},
       {"--iterations 1 --max-height 0", "--max-height expects a positive number"},
       {"--iterations 1 --max-height tall", "--max-height expects a positive number"},
-      {"--max-height 5 --squeeze --time-limit 2", "--max-height cannot be combined with --squeeze"},
       {"--max-height 5 --evaluate-only", "--max-height cannot be combined with --evaluate-only"}};
   const CubeFolder folder(3);
   const std::set<std::string> before = folder.entries();
