@@ -8,7 +8,6 @@
 #include "formats/run_files.h"
 #include "model/input_error.h"
 #include "model/solid_checks.h"
-#include "placement/evaluation.h"
 #include "platform/encoding.h"
 #include "search/builds.h"
 
@@ -37,7 +36,8 @@ double leastHeight(const Project& project, int s) {
 }
 
 /// Every part file of the search's project must find a place alone in an empty build.
-void refuseTallParts(const JobPlan& plan, const std::string& projectPath) {
+void refuseTallParts(const JobPlan& plan, const std::string& projectPath,
+                     const Evaluator& evaluator) {
   const Project& job = plan.searchProject;
   std::vector<bool> tried(job.sources.size(), false);
   for (int id = 0; id < job.parts.count(); ++id) {
@@ -47,7 +47,7 @@ void refuseTallParts(const JobPlan& plan, const std::string& projectPath) {
     const Project alone = projectOfParts(job, plan.buildContainer, {id});
     PackingSequence first;
     first.items = {0};
-    if (evaluate(alone, first).parts[0].placed) continue;
+    if (evaluator(alone, first).parts[0].placed) continue;
     throw InputError(
         projectNamed(projectPath) + ": 零件\"" + platform::messageText(job.parts[id].name) +
             "\"放不进高度为 " + formatNumber(*plan.buildHeight) +
@@ -135,7 +135,7 @@ JobPlan planJob(const Arguments& arguments, const Project& project, const std::s
       plan.buildHeight = e.z;
     }
     plan.buildContainer = containerOfHeight(c, *plan.buildHeight);
-    refuseTallParts(plan, projectPath);
+    if (evaluator) refuseTallParts(plan, projectPath, *evaluator);
   }
   if (plan.fillerTypes.empty()) return plan;
   if (plan.searchProject.parts.count() == 0)

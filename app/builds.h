@@ -30,9 +30,9 @@ struct JobPlan {
 bool isJob(const Arguments& arguments, const Project& project);
 
 /// The plan of a job whose project passed the run's checks. Refuses (InputError naming the
-/// project, status 1) a container that is not a box with --max-height, a build height below
-/// some part's least height, a project of fillers only and, when evaluator is given,
-/// fillers for which the start layout (the identity sequence) leaves no room. A build
+/// project, status 1) a container that is not a box with --max-height, a project of fillers
+/// only and, when evaluator is given, a part that the evaluator places in no empty build
+/// and fillers for which the start layout (the identity sequence) leaves no room. A build
 /// height above the container's is lowered to it, with a note on console when given.
 JobPlan planJob(const Arguments& arguments, const Project& project, const std::string& projectPath,
                 const Evaluator* evaluator, platform::Console* console);
