@@ -23,7 +23,7 @@ constexpr const char* kUsage =
                  [--hull | --wrap] [--spacing D] [--detail N]
   tessera-import --project PROJECT.txt --container L W H [--pbsl X] [--rn N]
                  [--scale S] [--unit mm|cm|m|in] [--hull | --wrap] [--spacing D]
-                 [--detail N] [--margin M] MESH[:COPIES] ...
+                 [--detail N] [--margin M] MESH[:COPIES][:RULE][:fill] ...
 
 Reads a mesh (binary or ASCII STL, OBJ, OFF, ASCII or binary PLY, 3MF) and writes it as a
 polyhedron file. A 3MF file gives every item of its build where the build places it, in
@@ -52,6 +52,11 @@ container.txt (the box from 0,0,0 to L,W,H) and the project file itself.
   --margin M        keep every mesh at least M from the container's walls and floor
   MESH:COPIES       a mesh and its number of copies (default 1); each item of a 3MF
                     plate becomes a part type, named after its object
+  MESH:...:RULE     how its parts may turn, within the orientations of RN: all (default),
+                    upright (only about the vertical axis), none (as the mesh lies),
+                    down=S or up=S (keep side S of the mesh's box down or up; S one of
+                    +x -x +y -y +z -z)
+  MESH:...:fill     a filler: as many copies as fit, after the other parts
 
 Exit status: 0 on success, 1 on bad input.
 )";
