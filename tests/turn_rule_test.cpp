@@ -12,6 +12,12 @@
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
 #include "model/input_error.h"
+#include "model/solid_checks.h"
+#include "squeeze/problem.h"
+#include "support/packing.h"
+#include "support/project.h"
+#include "support/run_folder.h"
+#include "support/solids.h"
 
 namespace tessera {
 namespace {
@@ -53,6 +59,34 @@ TEST(TurnRule, TextReadsBackAndUnknownFormsAreRefused) {
     EXPECT_EQ(turnRuleText(*parseTurnRule(text)), text);
   for (const char* text : {"", "Upright", "down", "down=x", "down=+w", "up=-", "sideways"})
     EXPECT_FALSE(parseTurnRule(text)) << text;
+}
+
+TEST(ProjectTurns, RulesReachTheFitCheckAndTheSqueeze) {
+  // A post 1 x 1 x 6 in a container 8 x 8 x 3: it fits only lying down.
+  Project project =
+      test::makeProject(test::box({0, 0, 0}, {8, 8, 3}, "container"),
+                        {test::box({0, 0, 0}, {1, 1, 6}, "post"), test::cube(1)}, 1.0, 2);
+  EXPECT_EQ(partFittingNowhere(project), nullptr);
+  SqueezeProblem problem = makeProblem(project);
+  ASSERT_EQ(problem.allowedOrientations.size(), 2u);
+  EXPECT_EQ(problem.allowedOrientations[0].size(), 24u);
+
+  const int post = typeIndexOf(project.partTypes, "post");
+  project.partTypes[static_cast<std::size_t>(post)].turns = *parseTurnRule("upright");
+  buildOrientations(project);
+  const Part* refused = partFittingNowhere(project);
+  ASSERT_NE(refused, nullptr);
+  EXPECT_EQ(refused->name, "post");
+  problem = makeProblem(project);
+  EXPECT_EQ(problem.allowedOrientations[static_cast<std::size_t>(post)].size(), 4u);
+  for (int o : problem.allowedOrientations[static_cast<std::size_t>(post)])
+    EXPECT_TRUE(
+        allowsTurn(*parseTurnRule("upright"), problem.orientations[static_cast<std::size_t>(o)]));
+  EXPECT_EQ(problem.allowedOrientations[static_cast<std::size_t>(1 - post)].size(), 24u);
+
+  project.partTypes[static_cast<std::size_t>(post)].turns = *parseTurnRule("down=+x");
+  buildOrientations(project);
+  EXPECT_EQ(partFittingNowhere(project), nullptr);
 }
 
 const char* const kTwoParts =
@@ -122,6 +156,33 @@ TEST(ProjectFileTurns, BadRulesAreRefusedAtTheirLine) {
   const std::string cut =
       errorOf("PBSL=1\nRN=2\nContainer\n\"box.txt\"\nParts\n\"a.txt\"\nCopies\n3\nTurns\n");
   EXPECT_NE(cut.find("转动规则"), std::string::npos) << cut;
+}
+
+TEST(ProjectFileTurns, LoadedTypesCarryTheirRuleAndOneNameTurnsAlike) {
+  test::ScratchFolder folder;
+  test::writeBytes(folder.path("box.txt"), test::boxFileText("Container", 6, 6, 6));
+  test::writeBytes(folder.path("a.txt"), test::boxFileText("a", 1, 2, 3));
+  test::writeBytes(folder.path("b.txt"), test::boxFileText("b", 1, 1, 1));
+  test::writeBytes(folder.path("p.txt"), withOptions("Turns\nupright\n", "Filler\n"));
+  test::WorkingDirectory inside(folder.path(""));
+  Project project;
+  loadProject(project, "p.txt");
+  ASSERT_EQ(project.partTypes.size(), 2u);
+  EXPECT_EQ(project.partTypes[0].turns, *parseTurnRule("upright"));
+  EXPECT_FALSE(project.partTypes[0].filler);
+  EXPECT_EQ(project.partTypes[1].turns, TurnRule{});
+  EXPECT_TRUE(project.partTypes[1].filler);
+
+  // Two blocks of one part file (one name) with different rules.
+  std::string twice = withOptions("Turns\nupright\n", "");
+  twice.replace(twice.find("b.txt"), 5, "a.txt");
+  test::writeBytes(folder.path("p.txt"), twice);
+  try {
+    loadProject(project, "p.txt");
+    ADD_FAILURE() << "one name with two rules was accepted";
+  } catch (const InputError& e) {
+    EXPECT_NE(std::string(e.what()).find("第15行"), std::string::npos) << e.what();
+  }
 }
 
 TEST(ImportTurns, SuffixesAfterTheMesh) {
