@@ -8,6 +8,7 @@
 #include "formats/run_files.h"
 #include "model/input_error.h"
 #include "model/solid_checks.h"
+#include "model/turn_rule.h"
 #include "platform/encoding.h"
 #include "search/builds.h"
 
@@ -24,10 +25,11 @@ std::string typeNamed(const Project& project, int type) {
          "\"";
 }
 
-/// The least height of part file s over the project's orientations.
-double leastHeight(const Project& project, int s) {
+/// The least height of part file s over the orientations its type allows.
+double leastHeight(const Project& project, int s, const TurnRule& rule) {
   double least = INFINITY;
   for (const Orientation& turn : project.orientationTable) {
+    if (!allowsTurn(rule, turn)) continue;
     Polyhedron turned = project.sources[static_cast<std::size_t>(s)];
     turned.transform(turn);
     least = std::fmin(least, turned.boxMax.z - turned.boxMin.z);
@@ -51,7 +53,9 @@ void refuseTallParts(const JobPlan& plan, const std::string& projectPath,
     throw InputError(
         projectNamed(projectPath) + ": 零件\"" + platform::messageText(job.parts[id].name) +
             "\"放不进高度为 " + formatNumber(*plan.buildHeight) +
-            " 的构建 (--max-height): 它在项目的朝向中最矮 " + formatNumber(leastHeight(job, s)) +
+            " 的构建 (--max-height): 它在允许的朝向中最矮 " +
+            formatNumber(leastHeight(
+                job, s, job.partTypes[static_cast<std::size_t>(job.typeOf(id))].turns)) +
             ", 而排样在每边需要约一个格子 (PBSL) 的余量。",
         InputError::Channel::StandardError);
   }

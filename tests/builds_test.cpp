@@ -193,12 +193,7 @@ struct CubeFolder {
                      "PBSL=1\nRN=1\nContainer\n\"container.txt\"\nPart\n\"big.txt\"\nCopies\n" +
                          std::to_string(copies) + "\n----\n#EndFile\n");
   }
-  std::set<std::string> entries() const {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.path("")))
-      names.insert(entry.path().filename().string());
-    return names;
-  }
+  std::vector<std::string> entries() const { return scratch.entries(); }
   test::ScratchFolder scratch;
 };
 
@@ -259,6 +254,35 @@ TEST(Builds, SqueezeSqueezesEveryBuildAndKeepsEachOfItsParts) {
   EXPECT_NE(report.find("Builds:3 Parts:12\n"), std::string::npos) << report;
 }
 
+TEST(Builds, AFillerMarkedInTheProjectFileGetsItsCopiesAndOneWithoutRoomIsRefused) {
+  for (const double side : {1.5, 3.5}) {
+    CubeFolder folder(side == 1.5 ? 5 : 4);
+    test::writeBytes(folder.scratch.path("fill.txt"), test::boxFileText("fill", side, side, side));
+    std::string project = test::readBytes(folder.scratch.path("project.txt"));
+    project.replace(project.find("#EndFile"), 8,
+                    "Part\n\"fill.txt\"\nCopies\n1\nFiller\n----\n#EndFile");
+    test::writeBytes(folder.scratch.path("project.txt"), project);
+    const std::vector<std::string> before = folder.entries();
+    const test::RunResult run =
+        test::runTessera(folder.scratch.path(""), "project.txt --iterations 2 --threads 1");
+    const std::string report = test::readBytes(folder.scratch.path("report.txt"));
+    std::smatch match;
+    if (side == 3.5) {
+      // Beside a layer of four big cubes no cube as large fits below their height.
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("填充零件\"fill\"没有空间"), std::string::npos) << run.err;
+      EXPECT_EQ(folder.entries(), before);
+      continue;
+    }
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(std::regex_search(report, match, std::regex("\nFiller fill: ([0-9]+) copies\n")))
+        << report;
+    EXPECT_GT(std::stoi(match[1]), 0);
+    EXPECT_NE(report.find("Packing Height:7.0"), std::string::npos) << report;
+    EXPECT_NE(run.out.find("Filler fill: " + match[1].str() + " copies"), std::string::npos);
+  }
+}
+
 TEST(Builds, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
   const std::pair<std::string, std::string> cases[] = {
       {"--iterations 1 --max-height 4", "放不进高度为 4 的构建"},
@@ -266,7 +290,7 @@ TEST(Builds, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
       {"--iterations 1 --max-height tall", "--max-height expects a positive number"},
       {"--max-height 5 --evaluate-only", "--max-height cannot be combined with --evaluate-only"}};
   const CubeFolder folder(3);
-  const std::set<std::string> before = folder.entries();
+  const std::vector<std::string> before = folder.entries();
   for (const auto& [given, message] : cases) {
     const test::RunResult run = test::runTessera(folder.scratch.path(""), "project.txt " + given);
     EXPECT_EQ(run.status, 1) << given;
@@ -276,7 +300,7 @@ TEST(Builds, BadInputIsRefusedWithStatusOneBeforeAnythingIsWritten) {
   // A container that is no box cannot be cut to a build's height.
   const CubeFolder notABox(1, tiltedBoxText());
   ASSERT_NE(tiltedBoxText(), test::boxFileText("box", 10, 10, 10));
-  const std::set<std::string> files = notABox.entries();
+  const std::vector<std::string> files = notABox.entries();
   const test::RunResult run =
       test::runTessera(notABox.scratch.path(""), "project.txt --iterations 1 --max-height 5");
   EXPECT_EQ(run.status, 1);
