@@ -1,5 +1,6 @@
 #include "app/builds.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -118,8 +119,11 @@ bool isJob(const Arguments& arguments, const Project& project) {
 JobPlan planJob(const Arguments& arguments, const Project& project, const std::string& projectPath,
                 const Evaluator* evaluator, platform::Console* console) {
   JobPlan plan;
+  // Part files of one name are one type: each filler type once.
   for (const PartType& type : project.partTypes)
-    if (type.filler) plan.fillerTypes.push_back(type.typeIndex);
+    if (type.filler && std::find(plan.fillerTypes.begin(), plan.fillerTypes.end(),
+                                 type.typeIndex) == plan.fillerTypes.end())
+      plan.fillerTypes.push_back(type.typeIndex);
   plan.searchProject = projectWithoutTypes(project, plan.fillerTypes);
   plan.buildContainer = project.container;
   const Polyhedron& c = project.container;
