@@ -122,7 +122,8 @@ void refuseWithLayout(const Arguments& parsed) {
       {parsed.seed.has_value(), "--seed"},
       {parsed.placementRule.has_value(), "--placement"},
       {parsed.chains.has_value(), "--chains"},
-      {parsed.exchangeEvery.has_value(), "--exchange-every"}};
+      {parsed.exchangeEvery.has_value(), "--exchange-every"},
+      {parsed.maxHeight.has_value(), "--max-height"}};
   for (const auto& option : annealingOptionsOf(parsed)) searching.push_back(option);
   refuseAnyWith("--layout", searching);
 }
@@ -173,6 +174,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
     } else if (const auto file = valueOf("--layout")) {
       if (file->empty()) refuse("--layout expects a layout file of poses");
       parsed.layout = (startFolder / *file).lexically_normal().string();
+    } else if (const auto height = valueOf("--max-height")) {
+      parsed.maxHeight = parsePositive("--max-height", *height, "");
     } else if (arg == "--squeeze") {
       parsed.squeeze = true;
     } else if (arg == "--evaluate-only") {
@@ -203,6 +206,8 @@ Arguments parseArguments(const std::vector<std::string>& args,
     refuse("--exchange-every needs --chains with at least 2 chains");
   if (parsed.layout) refuseWithLayout(parsed);
   if (parsed.squeeze) refuseWithSqueeze(parsed);
+  if (parsed.maxHeight && parsed.evaluateOnly)
+    refuse("--max-height cannot be combined with --evaluate-only");
   return parsed;
 }
 
@@ -258,6 +263,7 @@ std::string usageText() {
          "               [--chains K [--exchange-every E]] [--max-swaps M]\n"
          "               [--placement lowest-point|lowest-top]\n"
          "               [--squeeze --time-limit SECONDS] [--layout FILE]\n"
+         "               [--max-height H]\n"
          "\n"
          "Packs the parts of a project into its container so that the packing height comes out\n"
          "as small as possible, by a simulated annealing search over packing sequences.\n"
@@ -339,6 +345,18 @@ std::string usageText() {
          "                   without a search; the log and the sequence file stay as they are.\n"
          "                   A relative FILE is taken from the folder the command was started\n"
          "                   in. Not with the options of a search.\n"
+         "                   Ctrl-C stops it and writes the best layout found.\n"
+         "  --max-height H   pack the parts into as few builds of height H (the container cut\n"
+         "                   to H over its floor; a box container only) as the search finds:\n"
+         "                   a layout fills build 1, the parts that find no place there go on\n"
+         "                   into build 2, and so on; fewer builds win, then a lower last one.\n"
+         "                   Each build writes its own report, drawing, picture, page and\n"
+         "                   export, named NAME_buildK (report_build1.txt, ...); report.txt\n"
+         "                   sums up the job. Works with --chains, and with --squeeze, which\n"
+         "                   squeezes each build for its share of the time limit; not with\n"
+         "                   --evaluate-only. A part taller than H in every orientation is\n"
+         "                   refused. Part types marked as fillers get as many copies as fit\n"
+         "                   below each build's height, and below H in the last build.\n"
          "  --evaluate-only  place the parts once in identifier order, print the packing\n"
          "                   efficiency and height, and stop (writes only the --export file).\n"
          "  --no-picture     do not write the PNG picture beside each layout drawing.\n"

@@ -34,6 +34,7 @@ struct Arguments {
   std::optional<PlacementRule> placementRule;
   bool squeeze = false;  // after the greedy start, the overlap repair until the time limit
   std::optional<std::string> layout;  // absolute; a layout file of poses to write out, no search
+  std::optional<double> maxHeight;    // several builds of this height, positive
   bool help = false;
 };
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/same_file.h"
+#include "mesh/esicup_import.h"
 #include "mesh/import_project.h"
 #include "mesh/mesh_import.h"
 #include "mesh/mesh_reader_3mf.h"
@@ -23,7 +24,10 @@ constexpr const char* kUsage =
                  [--hull | --wrap] [--spacing D] [--detail N]
   tessera-import --project PROJECT.txt --container L W H [--pbsl X] [--rn N]
                  [--scale S] [--unit mm|cm|m|in] [--hull | --wrap] [--spacing D]
-                 [--detail N] [--margin M] MESH[:COPIES] ...
+                 [--detail N] [--margin M] MESH[:COPIES][:RULE][:fill] ...
+  tessera-import --esicup INSTANCE.json --project PROJECT.txt [--meshes DIR] [--height H]
+                 [--pbsl X] [--rn N] [--scale S] [--unit U] [--hull | --wrap] [--spacing D]
+                 [--detail N] [--margin M]
 
 Reads a mesh (binary or ASCII STL, OBJ, OFF, ASCII or binary PLY, 3MF) and writes it as a
 polyhedron file. A 3MF file gives every item of its build where the build places it, in
@@ -52,6 +56,22 @@ container.txt (the box from 0,0,0 to L,W,H) and the project file itself.
   --margin M        keep every mesh at least M from the container's walls and floor
   MESH:COPIES       a mesh and its number of copies (default 1); each item of a 3MF
                     plate becomes a part type, named after its object
+  MESH:...:RULE     how its parts may turn, within the orientations of RN: all (default),
+                    upright (only about the vertical axis), none (as the mesh lies),
+                    down=S or up=S (keep side S of the mesh's box down or up; S one of
+                    +x -x +y -y +z -z)
+  MESH:...:fill     a filler: as many copies as fit, after the other parts
+
+ESICUP mode reads an instance of the ESICUP 3D irregular strip packing set (JSON) and writes
+its project as project mode does. Item meshes are looked up from the instance's folder and
+the folders above it.
+  --meshes DIR      take an item's mesh from DIR by its file name where DIR has it
+                    (repaired copies of meshes that are not closed)
+  --height H        the container's height (default: four times the height the parts'
+                    volume fills on the base plus twice the longest part, rounded up to 10)
+  --pbsl X          default: the base's longer side / 60, rounded down to one figure
+  --rn N            default: the smallest RN that holds every rotation the instance allows
+                    (its items' "allowed-rotations"; none: translations only)
 
 Exit status: 0 on success, 1 on bad input.
 )";
@@ -78,7 +98,8 @@ int integer(const std::string& option, const std::string& text) {
 
 int run(const std::vector<std::string>& args) {
   using namespace tessera;
-  std::string out, name, project, unit = "mm";
+  std::string out, name, project, esicup, meshFolder, unit = "mm";
+  bool hasPBSL = false, hasRN = false, hasHeight = false;
   double scale = 1.0, spacing = 0.0, detail = kDefaultDetail;
   bool hull = false, wrap = false, hasContainer = false, hasName = false, hasUnit = false;
   ProjectSettings settings;
@@ -126,8 +147,18 @@ int run(const std::vector<std::string>& args) {
       hasContainer = true;
     } else if (a == "--pbsl") {
       settings.PBSL = number(a, value());
+      hasPBSL = true;
     } else if (a == "--rn") {
       settings.RN = integer(a, value());
+      hasRN = true;
+    } else if (a == "--esicup") {
+      esicup = value();
+    } else if (a == "--meshes") {
+      meshFolder = value();
+    } else if (a == "--height") {
+      settings.height = number(a, value());
+      if (!(settings.height > 0.0)) throw BadArguments("--height must be positive");
+      hasHeight = true;
     } else if (a.size() > 1 && a[0] == '-') {
       throw BadArguments("unknown option " + a);
     } else {
@@ -147,6 +178,21 @@ int run(const std::vector<std::string>& args) {
   if (hull && options.wraps())
     throw BadArguments("--hull cannot be combined with --wrap or --spacing");
 
+  if (!esicup.empty()) {
+    if (project.empty()) throw BadArguments("--esicup needs --project PROJECT.txt");
+    if (hasContainer)
+      throw BadArguments("--esicup takes the container's base from the instance; give --height");
+    if (!meshes.empty() || !out.empty() || hasName)
+      throw BadArguments("--esicup takes its meshes from the instance");
+    if (hasPBSL && !(settings.PBSL > 0.0)) throw BadArguments("--pbsl must be positive");
+    if (hasRN && settings.RN < 1) throw BadArguments("--rn must be at least 1");
+    if (!hasPBSL) settings.PBSL = 0.0;
+    if (!hasRN) settings.RN = 0;
+    settings.mesh = options;
+    createEsicupProject(esicup, meshFolder, project, settings, std::cout);
+    return 0;
+  }
+  if (hasHeight || !meshFolder.empty()) throw BadArguments("--height and --meshes need --esicup");
   if (!project.empty()) {
     if (!hasContainer) throw BadArguments("--project needs --container L W H");
     if (!out.empty() || hasName)

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/builds.h"
 #include "app/layout_extras.h"
 #include "app/run_checks.h"
 #include "app/squeeze_run.h"
@@ -111,16 +112,57 @@ int writeSavedLayout(const Project& project, const SavedLayout& saved,
 /// A process of rank 1 or more: the project as rank 0 loads it, then its share of the chains.
 int serveChains(const Arguments& arguments, ChainTransport& transport) {
   Project project;
-  loadProject(project, platform::enterProjectFolder(arguments.project.value_or("")));
+  const std::string projectPath = platform::enterProjectFolder(arguments.project.value_or(""));
+  loadProject(project, projectPath);
   buildOrientations(project);
-  const SearchOptions options = searchOptionsOf(arguments);
+  SearchOptions options = searchOptionsOf(arguments);
   ChainSet::Settings settings;
   settings.threads = options.threads;
   settings.makeEvaluator = [rule = options.placementRule](int threads) {
     return fastEvaluator(threads, rule);
   };
   settings.transport = &transport;
+  if (isJob(arguments, project)) {
+    const JobPlan job = planJob(arguments, project, projectPath, nullptr, nullptr);
+    options.chainEvaluator = settings.makeEvaluator;
+    useJobEvaluators(job, options);
+    settings.makeEvaluator = options.chainEvaluator;
+    ChainSet::serve(job.searchProject, settings);
+    return 0;
+  }
   ChainSet::serve(project, settings);
+  return 0;
+}
+
+/// A job's search, with --squeeze each build squeezed for its share of the time limit, and
+/// its builds' files.
+int searchJob(const JobPlan& job, const Arguments& arguments, SearchOptions options,
+              SearchServices services) {
+  const Evaluator base = options.evaluator;
+  useJobEvaluators(job, options);
+  const SearchResult result = optimize(job.searchProject, services, options);
+  std::vector<BuildLayout> builds = jobLayout(job, result.best, base);
+  std::string computingTimeText = result.computingTimeText;
+  if (arguments.squeeze) {
+    // Each build is a project of its own parts: no layout file of poses is read or kept.
+    SqueezeOptions squeeze = squeezeOptionsOf(arguments);
+    squeeze.timeLimit /= static_cast<double>(builds.size());
+    const std::int64_t started = services.clock.counter();
+    for (BuildLayout& build : builds) {
+      SearchResult start;
+      start.layout = build.layout;
+      build.layout = squeezeAfter(build.project, start, squeeze, options, std::nullopt,
+                                  SqueezeKeeping{}, services.clock, services.console)
+                         .first;
+    }
+    const double seconds = static_cast<double>(services.clock.counter() - started) /
+                           static_cast<double>(services.clock.frequency());
+    char text[100];
+    std::snprintf(text, sizeof text, "%.2f 秒", result.computingSeconds + seconds);
+    computingTimeText = text;
+  }
+  writeJobFiles(job, builds, computingTimeText, options.extras, services.console);
+  services.console.waitForKey();
   return 0;
 }
 
@@ -169,6 +211,9 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   if (!arguments.layout) options.evaluator = evaluatorFor(options, console);
   if (arguments.evaluateOnly)
     return evaluateOnce(arguments, project, options.evaluator, console, sources.get());
+  std::optional<JobPlan> job;
+  if (isJob(arguments, project))
+    job = planJob(arguments, project, projectPath, &options.evaluator, &console);
   const platform::FolderLock lock(".", runFileName(RunFileRole::lock));
   refuseWhenBusy(lock);
   const FinalExtras atEnd = checkOutputs(arguments, console);
@@ -188,6 +233,7 @@ int runTessera(const Arguments& arguments, platform::Console& console, platform:
   // The squeeze starts from the layout of the best sequence as a search of no iteration finds
   // it: the sequence file's, or the start sequence's.
   if (arguments.squeeze) options.iterations = 0;
+  if (job) return searchJob(*job, arguments, options, {console, clock, random});
   const SearchResult result = optimize(project, {console, clock, random}, options);
   const auto [layout, computingTimeText] =
       arguments.squeeze ? squeezeAfter(project, result, squeezeOptionsOf(arguments), options, saved,

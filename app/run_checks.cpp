@@ -47,8 +47,11 @@ void checkPartsCanFit(const Project& project) {
   const Point room = minus(project.container.boxMax, project.container.boxMin);
   std::ostringstream text;
   text << "零件\"" << platform::messageText(part->name) << "\" (" << size.x << " x " << size.y
-       << " x " << size.z << ") 在 RN=" << project.RN << " 的任何方向上都大于容器 (" << room.x
-       << " x " << room.y << " x " << room.z << "), 永远放不进去";
+       << " x " << size.z << ") 在 RN=" << project.RN;
+  const PartType& type = project.partTypes[static_cast<std::size_t>(project.typeOf(part->id))];
+  if (!(type.turns == TurnRule{})) text << " 且转动规则 " << turnRuleText(type.turns) << " 允许";
+  text << " 的任何方向上都大于容器 (" << room.x << " x " << room.y << " x " << room.z
+       << "), 永远放不进去";
   throw InputError(text.str());
 }
 

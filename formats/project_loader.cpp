@@ -135,6 +135,38 @@ void checkCopiesFit(const ProjectFile& project, const std::vector<Polyhedron>& b
                    " MiB 可用; 请减少份数。");
 }
 
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The optional lines after a block's copy count, then the line that closes the block.
+void readBlockOptions(TextLines& lines, int RN, ProjectBlock& block) {
+  std::string line = lines.require(kEndFile);
+  if (line == kTurnsLine) {
+    const std::string text = trimmed(lines.require("转动规则"));
+    const std::optional<TurnRule> rule = parseTurnRule(text);
+    if (!rule) {
+      throw lines.error("转动规则 \"" + platform::messageText(text) +
+                        "\" 不存在; 可写的规则: " + kTurnRuleForms);
+    }
+    if (!ruleLeavesATurn(*rule, RN)) {
+      throw lines.error("转动规则 \"" + platform::messageText(text) +
+                        "\" 在 RN=" + std::to_string(RN) +
+                        " 的方向中一个也不允许: 零件无法放置; 请改用别的规则或更大的 RN");
+    }
+    block.turns = *rule;
+    block.ruleLine = lines.lineNumber();
+    line = lines.require(kEndFile);
+  }
+  if (line == kFillerLine) {
+    block.filler = true;
+    block.ruleLine = lines.lineNumber();
+    lines.require(kEndFile);
+  }
+}
+
 }  // namespace
 
 ProjectFile parseProjectFile(std::istream& in, const std::string& path,
@@ -193,7 +225,7 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path,
       }
       totalParts += block.copyCount;
     }
-    lines.require(kEndFile);
+    readBlockOptions(lines, project.RN, block);
     project.blocks.push_back(std::move(block));
   }
   if (const std::string warning = lines.ignoredNumbersWarning(); warnings && !warning.empty())
@@ -228,7 +260,18 @@ std::vector<std::string> loadProject(Project& loaded, const std::string& project
                                            platform::messageText(scratch.name) +
                                            "\"), 形状却不同; 不同的零件须有不同的名称");
     }
-    project.partTypes.push_back({scratch.name, static_cast<int>(project.partTypes.size())});
+    const int typeIndex = static_cast<int>(project.partTypes.size());
+    project.partTypes.push_back({scratch.name, typeIndex, block.filler, block.turns});
+    // Parts are told apart by name: one name must turn and fill alike in every block.
+    const PartType& named =
+        project.partTypes[static_cast<std::size_t>(typeIndexOf(project.partTypes, scratch.name))];
+    if (!(named.turns == block.turns) || named.filler != block.filler) {
+      throw lineError(projectPath, block.ruleLine != 0 ? block.ruleLine : block.countLine,
+                      "零件文件\"" + platform::messageText(block.partPath) + "\"与文件\"" +
+                          platform::messageText(first->second.second) + "\"的名称行相同 (\"" +
+                          platform::messageText(scratch.name) +
+                          "\"), 转动规则或填充标记却不同; 同名零件须一致");
+    }
     scratch.cellSide = project.PBSL;
     project.sources.push_back(std::move(scratch));
   }

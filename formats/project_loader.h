@@ -20,7 +20,16 @@ struct ProjectBlock {
   long copyCount = 0;  // as written; 0 or less lists the type without parts
   int pathLine = 0;    // 1-based lines of the part file path and the copy count
   int countLine = 0;
+  TurnRule turns;       // from an optional "Turns" line and the rule under it
+  bool filler = false;  // from an optional "Filler" line
+  int ruleLine = 0;     // 1-based line of the rule or of "Filler", the later; 0 without either
 };
+
+/// The optional lines of a part block, between its copy count and its closing line: "Turns"
+/// with the rule on the next line (turnRuleText), then "Filler". A file without them reads as
+/// before: the line after the count closes the block, whatever it holds.
+inline constexpr const char* kTurnsLine = "Turns";
+inline constexpr const char* kFillerLine = "Filler";
 
 /// The text of a project file, parsed but not yet loaded.
 struct ProjectFile {
@@ -36,8 +45,9 @@ struct ProjectFile {
 /// integers. Throws InputError naming path and line for a missing "#EndFile", an overlong
 /// line, a path line without quotes, a number missing or misread (NumberCursor), PBSL not
 /// positive and finite, RN below 1 or too large for the orientation table, and more than
-/// kMaxProjectParts parts in all. Appends to warnings (when given) one for each copy count
-/// below 0 and one for lines that hold more numbers than they are read for.
+/// kMaxProjectParts parts in all, an unknown turn rule, and one that leaves no orientation of RN
+/// (the "Turns" and "Filler" lines: see kTurnsLine). Appends to warnings (when given) one for each
+/// copy count below 0 and one for lines that hold more numbers than they are read for.
 ProjectFile parseProjectFile(std::istream& in, const std::string& path,
                              std::vector<std::string>* warnings = nullptr);
 
@@ -47,7 +57,8 @@ ProjectFile parseProjectFile(std::istream& in, const std::string& path,
 /// directory); the orientation table is left to buildOrientations. Throws InputError
 /// (文件"<path>"读取失败! for a file that cannot be opened), project left unchanged, also for a
 /// polyhedron that is not a solid (no faces, or none enclosing a volume), a container without
-/// extent on some axis, and two part files with one name line but different solids, and, before any
+/// extent on some axis, two part files with one name line but different solids or different
+/// turn rules or filler marks, and, before any
 /// copy is made, copies that would take more memory than the process has available. Returns
 /// warnings for the console: those of the readers, and a part whose declared volume is far from the
 /// one its faces enclose.

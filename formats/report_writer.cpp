@@ -30,6 +30,10 @@ void writeReport(const std::vector<std::string>& lines, const std::string& fileN
 
 }  // namespace
 
+void writeReportLines(const std::vector<std::string>& lines, const std::string& fileName) {
+  writeReport(lines, fileName);
+}
+
 std::string reportedHeight(const LayoutMeasure& measure) { return formatNumber(measure.height()); }
 
 std::string reportedDensity(const LayoutMeasure& measure) {
@@ -56,8 +60,10 @@ std::vector<std::string> interimReportLines(const LayoutMeasure& measure, int it
 
 std::vector<std::string> writeFinalReport(const LayoutMeasure& measure,
                                           const std::string& computingTimeText,
-                                          const std::string& fileName) {
+                                          const std::string& fileName,
+                                          const std::vector<std::string>& further) {
   std::vector<std::string> lines = finalReportLines(measure, computingTimeText);
+  lines.insert(lines.end(), further.begin(), further.end());
   writeReport(lines, fileName);
   return lines;
 }

@@ -17,10 +17,15 @@ namespace tessera {
 // atomically; when it cannot be written InputError("report file open error!") is thrown
 // (standard error) and the old file is left as it was.
 
-/// "Calculating Time:" (the computing-time text), volume, length, width, height, density.
+/// "Calculating Time:" (the computing-time text), volume, length, width, height, density,
+/// then any further lines given.
 std::vector<std::string> writeFinalReport(const LayoutMeasure& measure,
                                           const std::string& computingTimeText,
-                                          const std::string& fileName = "report.txt");
+                                          const std::string& fileName = "report.txt",
+                                          const std::vector<std::string>& further = {});
+
+/// Writes the lines (UTF-8) as a report file is written.
+void writeReportLines(const std::vector<std::string>& lines, const std::string& fileName);
 
 /// Volume, length, width, height, density, "Iteration Number:", "Computing time:" in seconds.
 std::vector<std::string> writeInterimReport(const LayoutMeasure& measure,

@@ -33,6 +33,10 @@ inline constexpr RunFile kRunFiles[] = {
 const RunFile& runFile(RunFileRole role);
 inline std::string runFileName(RunFileRole role) { return runFile(role).name; }
 
+/// The file of a job's build `build` (from 1) for a run's output file name:
+/// "report.txt" -> "report_build2.txt"; a path keeps its folder.
+std::string buildFileName(const std::string& name, int build);
+
 /// Whether a run writes a file of this name in its folder.
 bool isRunFileName(const std::string& name);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "geometry/transform.h"
@@ -14,5 +15,10 @@ long long orientationCountFor(int rn);
 
 /// The orientation table for rn >= 0, in table order; angles accumulated by repeated addition.
 std::vector<Orientation> buildOrientations(int rn);
+
+/// Hands each entry of the table for rn to visit, in table order and bit for bit as
+/// buildOrientations makes it, until visit returns false; true when every entry was visited.
+/// Asks about a table too large to hold without holding it.
+bool visitOrientations(int rn, const std::function<bool(const Orientation&)>& visit);
 
 }  // namespace tessera

@@ -14,6 +14,7 @@
 
 #include "formats/file_group.h"
 #include "formats/number_format.h"
+#include "formats/project_loader.h"
 #include "formats/run_files.h"
 #include "formats/same_file.h"
 #include "geometry/orientations.h"
@@ -36,6 +37,8 @@ struct PartSource {
   std::string name;
   int copies = 1;
   std::optional<RawMesh> mesh;  // a plate's item, read with its plate
+  TurnRule turns;
+  bool filler = false;
 
   /// How messages name the source.
   std::string label() const {
@@ -43,9 +46,18 @@ struct PartSource {
   }
 };
 
-// Whether the solid's box fits within room (extents) in one orientation of the table RN gives.
-bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const Point& room) {
+bool hasMeshExtension(const std::string& path) {
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".stl" || ext == ".obj" || ext == ".off" || ext == ".ply" || ext == ".3mf";
+}
+
+// Whether the solid's box fits within room (extents) in one orientation of the table RN gives
+// that the rule allows.
+bool fitsInSomeOrientation(const SolidMesh& solid, int RN, const TurnRule& rule,
+                           const Point& room) {
   for (const Orientation& turn : buildOrientations(RN)) {
+    if (!allowsTurn(rule, turn)) continue;
     Point low = apply(turn, solid.vertices[0]), high = low;
     for (const Point& v : solid.vertices) {
       const Point p = apply(turn, v);
@@ -107,7 +119,13 @@ std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts,
   std::vector<PartSource> sources;
   for (const PartRequest& request : parts) {
     if (!is3mfPath(request.meshPath)) {
-      sources.push_back({request.meshPath, 0, baseName(request.meshPath), request.copies, {}});
+      sources.push_back({request.meshPath,
+                         0,
+                         baseName(request.meshPath),
+                         request.copies,
+                         {},
+                         request.turns,
+                         request.filler});
       continue;
     }
     std::vector<BuildItemMesh> items = read3mf(request.meshPath, memoryBytes);
@@ -125,7 +143,7 @@ std::vector<PartSource> partSourcesOf(const std::vector<PartRequest>& parts,
     }
     for (std::size_t i = 0; i < items.size(); ++i)
       sources.push_back({request.meshPath, static_cast<int>(i) + 1, names[i], request.copies,
-                         std::move(items[i].mesh)});
+                         std::move(items[i].mesh), request.turns, request.filler});
   }
   return sources;
 }
@@ -160,17 +178,46 @@ std::vector<SlackPart> slackPartsOf(const std::vector<PartSource>& sources,
 }  // namespace
 
 PartRequest parsePartRequest(const std::string& argument) {
-  const auto colon = argument.find_last_of(':');
-  if (colon == std::string::npos) return {argument, 1};
-  const std::string count = argument.substr(colon + 1);
-  // Only digits make a count, so a path that merely contains ':' stays whole.
-  if (count.empty() || count.find_first_not_of("+-0123456789") != std::string::npos)
-    return {argument, 1};
-  int copies = 0;
-  auto [end, ec] = std::from_chars(count.data(), count.data() + count.size(), copies);
-  if (ec != std::errc() || end != count.data() + count.size() || copies < 1)
-    throw ImportError("'" + argument + "': the copy count after ':' must be a positive integer");
-  return {argument.substr(0, colon), copies};
+  PartRequest request{argument, 1, {}, false};
+  // Suffixes are taken from the end: "fill", then a rule, then a count, each optional.
+  enum Step { fill, rule, count, done };
+  Step next = fill;
+  std::string rest = argument;
+  while (next != done) {
+    const auto colon = rest.find_last_of(':');
+    if (colon == std::string::npos) break;
+    const std::string suffix = rest.substr(colon + 1);
+    const std::string before = rest.substr(0, colon);
+    if (next == fill && suffix == "fill") {
+      request.filler = true;
+      next = rule;
+    } else if (next <= rule && parseTurnRule(suffix)) {
+      request.turns = *parseTurnRule(suffix);
+      next = count;
+    } else if (!suffix.empty() && suffix.find_first_not_of("+-0123456789") == std::string::npos) {
+      // Only digits make a count, so a path that merely contains ':' stays whole.
+      int copies = 0;
+      auto [end, ec] = std::from_chars(suffix.data(), suffix.data() + suffix.size(), copies);
+      if (ec != std::errc() || end != suffix.data() + suffix.size() || copies < 1)
+        throw ImportError("'" + argument +
+                          "': the copy count after ':' must be a positive integer");
+      request.copies = copies;
+      next = done;
+    } else {
+      break;
+    }
+    rest = before;
+  }
+  // After a mesh file's name, what is left must have been read above; elsewhere ':' may belong
+  // to the path.
+  if (const auto colon = rest.find_last_of(':');
+      colon != std::string::npos && hasMeshExtension(rest.substr(0, colon)))
+    throw ImportError("'" + argument + "': '" + rest.substr(colon + 1) +
+                      "' is out of place or no copy count, turn rule or 'fill'; write "
+                      "MESH[:COPIES][:RULE][:fill] with RULE one of " +
+                      kTurnRuleForms);
+  request.meshPath = rest;
+  return request;
 }
 
 SolidMesh boxSolid(double length, double width, double height) {
@@ -198,9 +245,14 @@ void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string&
                       const std::vector<ProjectEntry>& parts) {
   out << "PBSL=" << formatExactNumber(PBSL) << "\nRN=" << RN << "\nContainer\n\"" << containerPath
       << "\"\n";
-  for (std::size_t i = 0; i < parts.size(); ++i)
+  for (std::size_t i = 0; i < parts.size(); ++i) {
     out << (i == 0 ? "Parts" : "Next part") << "\n\"" << parts[i].path << "\"\nCopies\n"
-        << parts[i].copies << "\n----\n";
+        << parts[i].copies << '\n';
+    if (!(parts[i].turns == TurnRule{}))
+      out << kTurnsLine << '\n' << turnRuleText(parts[i].turns) << '\n';
+    if (parts[i].filler) out << kFillerLine << '\n';
+    out << "----\n";
+  }
   out << "#EndFile\n";
 }
 
@@ -213,6 +265,12 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   if (!positive(settings.PBSL)) throw ImportError("PBSL must be a positive number");
   if (settings.RN < 1) throw ImportError("RN must be at least 1");
   if (parts.empty()) throw ImportError("a project needs at least one mesh");
+  for (const PartRequest& part : parts)
+    if (!ruleLeavesATurn(part.turns, settings.RN))
+      throw ImportError(importMessage(
+          part.meshPath, 0,
+          "the turn rule " + turnRuleText(part.turns) + " allows none of the orientations of RN " +
+              std::to_string(settings.RN) + "; choose another rule or a larger RN"));
   if (!(settings.margin >= 0.0) || !std::isfinite(settings.margin))
     throw ImportError("the margin must be a number of at least 0");
   if (!(settings.mesh.spacing >= 0.0) || !std::isfinite(settings.mesh.spacing))
@@ -269,7 +327,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
                                    : importMesh(source.meshPath, settings.mesh));
   if (settings.margin > 0.0 || settings.mesh.spacing > 0.0)
     for (std::size_t i = 0; i < sources.size(); ++i)
-      if (!fitsInSomeOrientation(imported[i].solid, settings.RN, minus(high, low)))
+      if (!fitsInSomeOrientation(imported[i].solid, settings.RN, sources[i].turns,
+                                 minus(high, low)))
         throw ImportError(importMessage(sources[i].label(), 0,
                                         "the part's packing shape fits the container (less the "
                                         "margin) in no orientation"));
@@ -294,7 +353,8 @@ void createProject(const std::string& projectPath, const ProjectSettings& settin
   std::vector<ProjectEntry> entries;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     writePolyhedronFile(files.replace(outs[i]), sources[i].name, imported[i].solid);
-    entries.push_back({sources[i].name + ".txt", sources[i].copies});
+    entries.push_back(
+        {sources[i].name + ".txt", sources[i].copies, sources[i].turns, sources[i].filler});
   }
   const SolidMesh container = inset > 0.0
                                   ? boxSolid(low, high)

@@ -2,21 +2,31 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mesh/mesh_import.h"
 #include "mesh/mesh_solid.h"
+#include "model/turn_rule.h"
 
 namespace tessera {
 
-/// One mesh of a project and how many copies of it to pack.
+/// One mesh of a project, how many copies of it to pack and how they may turn.
 struct PartRequest {
+  PartRequest() = default;
+  PartRequest(std::string mesh, int count, TurnRule rule = {}, bool fill = false)
+      : meshPath(std::move(mesh)), copies(count), turns(rule), filler(fill) {}
+
   std::string meshPath;
   int copies = 1;
+  TurnRule turns;
+  bool filler = false;
 };
 
-/// "mesh.stl:3" gives mesh.stl with 3 copies; without a ":count" suffix, one copy.
-/// Throws ImportError for a count that is not a positive integer.
+/// "mesh.stl:3" gives mesh.stl with 3 copies; without a ":count" suffix, one copy. Then, each
+/// optional, a turn rule (parseTurnRule) and "fill": "mesh.stl:2:upright:fill",
+/// "mesh.stl:down=+x". Throws ImportError for a count that is not a positive integer, and for a
+/// suffix after a mesh file's name (.stl, .obj, .off, .ply, .3mf) that is none of these.
 PartRequest parsePartRequest(const std::string& argument);
 
 /// The box from (0, 0, 0) to (length, width, height): 8 vertices, 12 edges, 6 outward
@@ -25,11 +35,18 @@ SolidMesh boxSolid(double length, double width, double height);
 
 /// A part file named in a project, by its path as the project states it.
 struct ProjectEntry {
+  ProjectEntry() = default;
+  ProjectEntry(std::string file, int count, TurnRule rule = {}, bool fill = false)
+      : path(std::move(file)), copies(count), turns(rule), filler(fill) {}
+
   std::string path;
   int copies = 1;
+  TurnRule turns;
+  bool filler = false;
 };
 
-/// Writes the project file: PBSL, RN, the container path and one block per part file.
+/// Writes the project file: PBSL, RN, the container path and one block per part file, with
+/// the "Turns" and "Filler" lines only where a part has a rule other than all or is a filler.
 void writeProjectFile(std::ostream& out, double PBSL, int RN, const std::string& containerPath,
                       const std::vector<ProjectEntry>& parts);
 
@@ -51,7 +68,8 @@ SolidMesh boxSolid(const Point& low, const Point& high);
 /// Progress goes to log; throws ImportError.
 /// With a margin, the container shrinks by what the packing shapes' clearance does not already
 /// keep (margin - spacing / 2) on the walls and the floor; with a margin or spacing, a part
-/// whose box fits the shrunken container in no orientation of RN is refused.
+/// whose box fits the shrunken container in no orientation of RN is refused. A turn rule that
+/// leaves a part no orientation of RN is refused.
 void createProject(const std::string& projectPath, const ProjectSettings& settings,
                    const std::vector<PartRequest>& parts, std::ostream& log);
 

@@ -9,6 +9,7 @@
 #include "geometry/point.h"
 #include "model/part_list.h"
 #include "model/polyhedron.h"
+#include "model/turn_rule.h"
 
 namespace tessera {
 
@@ -16,6 +17,8 @@ namespace tessera {
 struct PartType {
   std::string name;
   int typeIndex = 0;
+  bool filler = false;  // a filler: as many copies as fit, after the other parts
+  TurnRule turns;       // the orientations of the table its parts may take
 };
 
 /// What a project file describes, as loading leaves it. Every evaluation, search and writer
@@ -36,9 +39,14 @@ struct Project {
   double PBSL = 0.0;
   int RN = 0;
   std::vector<Orientation> orientationTable;  // built from RN by buildOrientations
+  // By typeIndex, by table index: 1 where parts of the type may take the orientation; built
+  // with the table, and left empty when every type takes every orientation.
+  std::vector<std::vector<char>> turnAllowed;
 
   int orientationCount() const { return static_cast<int>(orientationTable.size()); }
   int typeOf(int id) const { return typeOfPart[static_cast<std::size_t>(id)]; }
+  /// Whether the part with this id may take orientation o of the table.
+  bool mayTurn(int id, int o) const;
 };
 
 /// typeIndex of the first part type whose name equals name exactly; -1 when none does.
@@ -53,7 +61,11 @@ std::vector<int> sortedPartTypes(const Project& project);
 /// by id. Replaces any parts made before.
 void parkParts(Project& project, const std::vector<int>& order);
 
-/// Builds the orientation table from RN (after the run's checks: it may be large).
+/// Builds the orientation table from RN (after the run's checks: it may be large), and with it
+/// turnAllowed when some part type has a rule other than all.
 void buildOrientations(Project& project);
+
+/// The orientations of the project's table that parts of the type may take, by table index.
+std::vector<int> turnsOfType(const Project& project, int typeIndex);
 
 }  // namespace tessera

@@ -80,7 +80,15 @@ const Part* partFittingNowhere(const Project& project) {
     // Copies share their shape and lie next to each other once sorted by volume.
     if (last != nullptr && last->name == part.name && last->vertices == part.vertices) continue;
     last = &part;
-    if (!fitsInSomeOrientation(part, project.container, project.orientationTable)) return &part;
+    if (project.turnAllowed.empty()) {
+      if (!fitsInSomeOrientation(part, project.container, project.orientationTable)) return &part;
+      continue;
+    }
+    std::vector<Orientation> allowed;
+    for (int o = 0; o < project.orientationCount(); ++o)
+      if (project.mayTurn(part.id, o))
+        allowed.push_back(project.orientationTable[static_cast<std::size_t>(o)]);
+    if (!fitsInSomeOrientation(part, project.container, allowed)) return &part;
   }
   return nullptr;
 }

@@ -31,8 +31,8 @@ bool enclosesVolume(const Polyhedron& poly);
 bool fitsInSomeOrientation(const Polyhedron& part, const Polyhedron& container,
                            const std::vector<Orientation>& orientations);
 
-/// The first part of the project that fits in no orientation of its orientation table (one
-/// test per shape); nullptr when every part fits in some.
+/// The first part of the project that fits in no orientation of its orientation table that its
+/// type may take (one test per shape); nullptr when every part fits in some.
 const Part* partFittingNowhere(const Project& project);
 
 }  // namespace tessera

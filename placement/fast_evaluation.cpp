@@ -166,8 +166,15 @@ bool FastEvaluator::State::place(int position) {
   if (table.empty()) return false;
   if (!shortcuts.witness)
     for (ScanScratch& scratch : scratchOf) scratch.fit.witness = -1;
+  // A type with a turn rule takes only the orientations it allows; its entry may lack the
+  // others' shapes (another type of the same geometry makes them when it needs them).
+  const std::vector<char>* allowed = nullptr;
+  if (!project->turnAllowed.empty())
+    allowed =
+        &project
+             ->turnAllowed[static_cast<std::size_t>(project->typeOf(project->parts[position].id))];
   ShapesOfGeometry& entry = shapes.shapesFor(part, table.size());
-  shapes.makeShapes(entry, part, table, frame, pool);
+  shapes.makeShapes(entry, part, table, frame, pool, allowed);
   std::vector<ScanCursor>& cursorOf = cursors.of(entry.serial, table.size());
   const ScanContext scan{&frame, &bits, &placed, &inReach, rule, resumable};
 
@@ -176,6 +183,7 @@ bool FastEvaluator::State::place(int position) {
   std::vector<std::pair<double, int>> order;
   std::vector<int> hopeless;
   for (std::size_t k = 0; k < table.size(); ++k) {
+    if (allowed != nullptr && (*allowed)[k] == 0) continue;
     const FittedShape& f = *entry.byOrientation[k];
     if (!f.possible) continue;
     const int z = firstLayer(scan, f, cursorOf[k]);
@@ -190,7 +198,11 @@ bool FastEvaluator::State::place(int position) {
   }
   std::sort(order.begin(), order.end());
   std::vector<int> sequence;
-  if (entry.lastWinner >= 0) sequence.push_back(entry.lastWinner);
+  // The last winner may be one this type may not take (a type of the same geometry won it).
+  const bool lastAllowed =
+      entry.lastWinner >= 0 &&
+      (allowed == nullptr || (*allowed)[static_cast<std::size_t>(entry.lastWinner)] != 0);
+  if (lastAllowed) sequence.push_back(entry.lastWinner);
   for (const auto& [lowest, k] : order)
     if (k != entry.lastWinner) sequence.push_back(k);
   for (int k : hopeless)

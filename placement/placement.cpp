@@ -95,6 +95,8 @@ bool placePart(PlacementState& state, int id) {
   Polyhedron winner;
   int turn = -1;
   for (const Orientation& orientation : project.orientationTable) {
+    if (!project.mayTurn(id, static_cast<int>(&orientation - project.orientationTable.data())))
+      continue;
     Polyhedron copy = part;
     copy.transform(orientation);
     voxelise(copy);

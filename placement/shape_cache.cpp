@@ -110,10 +110,11 @@ ShapesOfGeometry& ShapeCache::shapesFor(const Polyhedron& part, std::size_t orie
 
 void ShapeCache::makeShapes(ShapesOfGeometry& entry, const Polyhedron& part,
                             const std::vector<Orientation>& table, const GridFrame& frame,
-                            WorkerPool& pool) {
+                            WorkerPool& pool, const std::vector<char>* allowed) {
   std::vector<int> missing;
   for (std::size_t k = 0; k < entry.byOrientation.size(); ++k)
-    if (!entry.byOrientation[k]) missing.push_back(static_cast<int>(k));
+    if (!entry.byOrientation[k] && (allowed == nullptr || (*allowed)[k] != 0))
+      missing.push_back(static_cast<int>(k));
   if (missing.empty()) return;
   // placePart would have failed at the first orientation in table order that fails, so only
   // that failure is kept and later orientations are not tried. Keeping every failure would

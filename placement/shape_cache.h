@@ -65,10 +65,12 @@ class ShapeCache {
   /// The entry of the part's geometry, made empty (`orientations` null shapes) when new.
   ShapesOfGeometry& shapesFor(const Polyhedron& part, std::size_t orientations);
 
-  /// Makes the entry's missing shapes on the pool's threads. A failure (voxelise's refusal)
-  /// is rethrown: the one of the first failing orientation in table order.
+  /// Makes the entry's missing shapes on the pool's threads, only those of orientations k with
+  /// allowed[k] != 0 when allowed is given. A failure (voxelise's refusal) is rethrown: the one
+  /// of the first failing orientation in table order.
   void makeShapes(ShapesOfGeometry& entry, const Polyhedron& part,
-                  const std::vector<Orientation>& table, const GridFrame& frame, WorkerPool& pool);
+                  const std::vector<Orientation>& table, const GridFrame& frame, WorkerPool& pool,
+                  const std::vector<char>* allowed = nullptr);
 
  private:
   std::vector<std::unique_ptr<ShapesOfGeometry>> entries_;

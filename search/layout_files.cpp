@@ -25,7 +25,10 @@ void writeExtras(const Project& project, const LayoutSave& save,
   std::optional<InputError> askedFor;
   for (const ExtraLayoutFile& extra : extras) {
     const bool atEnd = save.kind == LayoutSaveKind::final;
-    const std::string path = atEnd ? extra.finalName : save.baseName + extra.suffix;
+    const std::string path = !atEnd ? save.baseName + extra.suffix
+                             : save.build > 0 && !extra.finalName.empty()
+                                 ? buildFileName(extra.finalName, save.build)
+                                 : extra.finalName;
     if (path.empty()) continue;
     try {
       extra.write(project, *save.layout, path);
@@ -59,10 +62,14 @@ void writeLayoutFiles(const Project& project, const LayoutSave& save,
   if (const std::string unplaced = unplacedPartsLine(project, layout); !unplaced.empty())
     console.line(unplaced);
   if (save.kind == LayoutSaveKind::final) {
-    for (const std::string& line : writeFinalReport(layout.measure, save.computingTimeText,
-                                                    runFileName(RunFileRole::finalReport)))
-      console.line(line);
-    writeLayoutDxf(project, layout, runFileName(RunFileRole::drawing));
+    const auto name = [&](RunFileRole role) {
+      return save.build > 0 ? buildFileName(runFileName(role), save.build) : runFileName(role);
+    };
+    const std::vector<std::string> lines = writeFinalReport(
+        layout.measure, save.computingTimeText, name(RunFileRole::finalReport), save.reportLines);
+    if (save.build == 0)
+      for (const std::string& line : lines) console.line(line);
+    writeLayoutDxf(project, layout, name(RunFileRole::drawing));
   } else {
     writeLayoutDxf(project, layout, pauseName(save, RunFileRole::drawing));
     for (const std::string& line :

@@ -39,6 +39,10 @@ struct LayoutSave {
   const PackingSequence* best = nullptr;         // pause, periodic
   const TypeSequenceArchive* archive = nullptr;  // pause, periodic
   std::string sequenceFileName;                  // periodic
+  // final: 0, or the build of a job (from 1) whose files these are, each named as
+  // buildFileName names it, its report with these further lines.
+  int build = 0;
+  std::vector<std::string> reportLines;
 };
 
 /// Writes a layout's files for one occasion, in the order above, and shows on the console

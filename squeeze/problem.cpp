@@ -15,9 +15,9 @@ SqueezeProblem makeProblem(const Project& project) {
   problem.types = project.sources;
   problem.partType = project.sourceOfPart;
   problem.orientations = project.orientationTable;
-  std::vector<int> all(problem.orientations.size());
-  for (std::size_t o = 0; o < all.size(); ++o) all[o] = static_cast<int>(o);
-  problem.allowedOrientations.assign(problem.types.size(), all);
+  // Type s is part file s, whose part type is the project's entry s.
+  for (std::size_t s = 0; s < problem.types.size(); ++s)
+    problem.allowedOrientations.push_back(turnsOfType(project, static_cast<int>(s)));
   return problem;
 }
 

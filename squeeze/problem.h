@@ -36,7 +36,8 @@ struct Pose {
 };
 
 /// The problem of a loaded project: part i is the part with id i, its geometry the solid of the
-/// part file it was made from, every type allowed every orientation of the project's table.
+/// part file it was made from, every type allowed the orientations of the project's table its
+/// turn rule allows.
 /// The types are the project's part files, in project-file order.
 SqueezeProblem makeProblem(const Project& project);
 

@@ -173,6 +173,52 @@ TEST(FastEvaluation, ShortcutsOnAndOffMatchTheReferenceOnOneToFourThreads) {
   }
 }
 
+/// How many placed parts of the layout take an orientation their type may not.
+int turnedAgainstTheirRule(const Project& project, const Layout& layout) {
+  int against = 0;
+  for (int id = 0; id < project.parts.count(); ++id) {
+    const PartPlacement& p = layout.parts[static_cast<std::size_t>(id)];
+    if (p.placed &&
+        !allowsTurn(project.partTypes[static_cast<std::size_t>(project.typeOf(id))].turns,
+                    project.orientationTable[static_cast<std::size_t>(p.orientation)]))
+      ++against;
+  }
+  return against;
+}
+
+TEST(FastEvaluation, TurnRulesPerTypeMatchTheReferenceAndAreKept) {
+  // One type upright, one with a side kept down (RN 1 has no quarter turns: none there), the
+  // others free; with every shortcut set. The same projects without rules must turn some part
+  // against the rules, or the test would not reach them.
+  const std::vector<CrossPlacementShortcuts> sets{{}, CrossPlacementShortcuts::none()};
+  int turnedWithoutRules = 0;
+  for (int seed = 1; seed <= 8; ++seed) {
+    test::Draw draw(static_cast<std::uint32_t>(300 + seed));
+    std::string name;
+    Project project = randomProject(seed, draw, name);
+    SCOPED_TRACE(name);
+    const Project free = project;
+    project.partTypes[0].turns = *parseTurnRule("upright");
+    project.partTypes[1].turns = *parseTurnRule(project.RN == 1 ? "none" : "down=+x");
+    buildOrientations(project);
+    const std::vector<PackingSequence> sequences = sequencesFor(project.sequenceLength, 3, draw);
+    for (const PackingSequence& s : sequences)
+      turnedWithoutRules += turnedAgainstTheirRule(
+          project, referenceOutcome(free, s, PlacementRule::lowestPoint).layout);
+    ASSERT_FALSE(project.turnAllowed.empty());
+    expectFastMatchesReference(project, sequences, name, {1, 2}, PlacementRule::lowestPoint, sets);
+    if (HasFailure()) return;
+    FastEvaluator fast(2);
+    for (const PackingSequence& s : sequences) {
+      EXPECT_EQ(turnedAgainstTheirRule(
+                    project, referenceOutcome(project, s, PlacementRule::lowestPoint).layout),
+                0);
+      EXPECT_EQ(turnedAgainstTheirRule(project, fast.evaluate(project, s)), 0);
+    }
+  }
+  EXPECT_GT(turnedWithoutRules, 0);
+}
+
 TEST(FastEvaluation, LowestTopRuleMatchesTheReferenceBitForBit) {
   // The same projects under the other rule; some of them must come out otherwise than under
   // the default rule, or the rule would not reach the placements.

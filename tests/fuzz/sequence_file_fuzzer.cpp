@@ -21,7 +21,7 @@ Project projectWithTypes(const std::vector<int>& copies) {
   std::vector<Part> parts;
   for (std::size_t t = 0; t < copies.size(); ++t) {
     const std::string name = "T" + std::to_string(t);
-    loaded.partTypes.push_back({name, static_cast<int>(t)});
+    loaded.partTypes.push_back({name, static_cast<int>(t), false, {}});
     for (int c = 0; c < copies[t]; ++c) {
       Part part;
       part.name = name;

@@ -13,7 +13,8 @@ Project loadedProject(const Polyhedron& container, const std::vector<Polyhedron>
   std::vector<int> order;
   for (const Polyhedron& part : parts) {
     if (typeIndexOf(project.partTypes, part.name) < 0)
-      project.partTypes.push_back({part.name, static_cast<int>(project.partTypes.size())});
+      project.partTypes.push_back(
+          {part.name, static_cast<int>(project.partTypes.size()), false, {}});
     order.push_back(static_cast<int>(project.sources.size()));
     project.sources.push_back(part);
   }

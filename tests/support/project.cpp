@@ -26,7 +26,7 @@ Project projectWithTypes(const std::vector<int>& copies) {
   // Types with no copies are listed all the same.
   project.partTypes.clear();
   for (std::size_t t = 0; t < copies.size(); ++t)
-    project.partTypes.push_back({"T" + std::to_string(t), static_cast<int>(t)});
+    project.partTypes.push_back({"T" + std::to_string(t), static_cast<int>(t), false, {}});
   std::vector<int> order;
   for (int i = 0; i < static_cast<int>(project.sources.size()); ++i) order.push_back(i);
   parkParts(project, order);
