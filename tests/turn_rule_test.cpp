@@ -139,7 +139,7 @@ TEST(ProjectFileTurns, OptionalLinesAreReadAndWrittenBack) {
   EXPECT_TRUE(marked.blocks[1].filler);
   EXPECT_EQ(marked.blocks[1].countLine, 15);
   EXPECT_EQ(marked.blocks[1].ruleLine, 18);
-  EXPECT_EQ(parse(withOptions("Filler\n", "")).blocks[0].filler, true);
+  EXPECT_EQ(parse(withOptions("Filler \n", "")).blocks[0].filler, true);
 
   // The writer writes the lines only where they say something, so that a project without
   // rules is written as before.
