@@ -144,7 +144,7 @@ std::string trimmed(const std::string& text) {
 // The optional lines after a block's copy count, then the line that closes the block.
 void readBlockOptions(TextLines& lines, int RN, ProjectBlock& block) {
   std::string line = lines.require(kEndFile);
-  if (line == kTurnsLine) {
+  if (trimmed(line) == kTurnsLine) {
     const std::string text = trimmed(lines.require("转动规则"));
     const std::optional<TurnRule> rule = parseTurnRule(text);
     if (!rule) {
@@ -160,7 +160,7 @@ void readBlockOptions(TextLines& lines, int RN, ProjectBlock& block) {
     block.ruleLine = lines.lineNumber();
     line = lines.require(kEndFile);
   }
-  if (line == kFillerLine) {
+  if (trimmed(line) == kFillerLine) {
     block.filler = true;
     block.ruleLine = lines.lineNumber();
     lines.require(kEndFile);

@@ -1,6 +1,7 @@
 #include "mesh/import_project.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>

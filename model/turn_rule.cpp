@@ -85,6 +85,7 @@ bool allowsTurn(const TurnRule& rule, const Orientation& orientation) {
 }
 
 bool ruleLeavesATurn(const TurnRule& rule, int RN) {
+  if (orientationCountFor(RN) > kMostRuleChecked) return true;
   return !visitOrientations(RN, [&](const Orientation& o) { return !allowsTurn(rule, o); });
 }
 

@@ -35,7 +35,10 @@ inline constexpr const char* kTurnRuleForms =
 bool allowsTurn(const TurnRule& rule, const Orientation& orientation);
 
 /// Whether the table RN gives holds an orientation the rule allows; asked without holding the
-/// table, and stopping at the first one.
+/// table, and stopping at the first one. A table longer than kMostRuleChecked is not asked
+/// (true): it is too long to go through while reading a file, and a part whose rule leaves it
+/// no turn fits nowhere when the run checks its parts against the table it builds.
+inline constexpr long long kMostRuleChecked = 250000;
 bool ruleLeavesATurn(const TurnRule& rule, int RN);
 
 /// By table index: 1 where the rule allows that orientation.

@@ -87,6 +87,15 @@ TEST(ProjectTurns, RulesReachTheFitCheckAndTheSqueeze) {
   project.partTypes[static_cast<std::size_t>(post)].turns = *parseTurnRule("down=+x");
   buildOrientations(project);
   EXPECT_EQ(partFittingNowhere(project), nullptr);
+
+  // An odd RN has no quarter turns. Past kMostRuleChecked the reader lets the rule pass; the
+  // part then fits nowhere when the run checks the parts.
+  EXPECT_TRUE(ruleLeavesATurn(*parseTurnRule("down=+x"), 41));
+  project.RN = 41;
+  buildOrientations(project);
+  ASSERT_GT(project.orientationCount(), kMostRuleChecked);
+  ASSERT_NE(partFittingNowhere(project), nullptr);
+  EXPECT_EQ(partFittingNowhere(project)->name, "post");
 }
 
 const char* const kTwoParts =
@@ -130,7 +139,7 @@ TEST(ProjectFileTurns, OptionalLinesAreReadAndWrittenBack) {
   EXPECT_TRUE(marked.blocks[1].filler);
   EXPECT_EQ(marked.blocks[1].countLine, 15);
   EXPECT_EQ(marked.blocks[1].ruleLine, 18);
-  EXPECT_EQ(parse(withOptions("Filler\n", "")).blocks[0].filler, true);
+  EXPECT_EQ(parse(withOptions("Filler \n", "")).blocks[0].filler, true);
 
   // The writer writes the lines only where they say something, so that a project without
   // rules is written as before.
