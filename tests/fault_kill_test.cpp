@@ -166,7 +166,7 @@ TEST(FaultKill, KilledWhileSavingLeavesTheOldFileOrTheNewOneWhole) {
   for (int attempt = 0; attempt < 5 && !caughtWriting; ++attempt) {
     Project project;
     FolderWatch watch(project.path());
-    test::Child child(project.path(), searchArguments(80));
+    test::Child child(project.path(), searchArguments(400));
     const std::string temporary = std::string(kSequenceFile) + ".tmp";
     ASSERT_TRUE(watch.next(temporary, false, std::chrono::seconds(120)));
     ASSERT_TRUE(watch.next(kSequenceFile, true, std::chrono::seconds(120)));
