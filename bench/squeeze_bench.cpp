@@ -11,7 +11,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -116,6 +118,7 @@ void applySetting(SqueezeOptions& options, const std::string& setting) {
       {"compressionRatioHigh", &options.compressionRatioHigh, nullptr},
       {"compressionRatioLow", &options.compressionRatioLow, nullptr},
       {"globalSamples", nullptr, &s.globalSamples},
+      {"globalTurnShare", &s.globalTurnShare, nullptr},
       {"localSamples", nullptr, &s.localSamples},
       {"localReach", &s.localReach, nullptr},
       {"turnShare", &s.turnShare, nullptr},
@@ -172,10 +175,25 @@ int run(const Options& o) {
   }
   const std::vector<Pose> start = posesFromLayout(problem, greedy);
   const LayoutCheck startCheck = checkLayout(problem, start);
-  std::printf("project %s: %d parts of %d types, %zu orientations\n", o.project.c_str(),
-              problem.partCount(), problem.typeCount(), problem.orientations.size());
-  std::printf("greedy start: height %.4f (efficiency %.6f), %s\n", startCheck.height, efficiency,
-              startCheck.feasible() ? "feasible" : "not feasible as poses");
+  // No layout is lower than its tallest part in that part's lowest orientation.
+  double tallest = 0.0;
+  for (int t = 0; t < problem.typeCount(); ++t) {
+    double lowest = INFINITY;
+    for (int turn : problem.allowedOrientations[static_cast<std::size_t>(t)]) {
+      Polyhedron turned = problem.types[static_cast<std::size_t>(t)];
+      turned.transform(problem.orientations[static_cast<std::size_t>(turn)]);
+      lowest = std::min(lowest, turned.boxMax.z - turned.boxMin.z);
+    }
+    tallest = std::max(tallest, lowest);
+  }
+  std::printf("project %s: %d parts of %d types, %zu orientations, tallest part %.4f\n",
+              o.project.c_str(), problem.partCount(), problem.typeCount(),
+              problem.orientations.size(), tallest);
+  std::printf(
+      "greedy start: height %.4f (efficiency %.6f), %s (%zu interfering pairs, %zu parts "
+      "outside)\n",
+      startCheck.height, efficiency, startCheck.feasible() ? "feasible" : "not feasible as poses",
+      startCheck.interfering.size(), startCheck.outside.size());
 
   SqueezeOptions options;
   options.seed = o.seed;

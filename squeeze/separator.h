@@ -16,7 +16,9 @@
 namespace tessera {
 
 struct SeparatorOptions {
-  int globalSamples = 50;             // poses anywhere in the strip, any allowed orientation
+  int globalSamples = 50;             // poses anywhere in the strip
+  double globalTurnShare = 0.5;       // share of them in any allowed orientation, the rest keep
+                                      // the part's own
   int localSamples = 25;              // poses near the part's current one
   double localReach = 0.25;           // local offsets up to this share of the part's extent
   double turnShare = 0.2;             // share of local samples that take another orientation

@@ -174,7 +174,9 @@ Pose Separator::globalSample(int i, SqueezeRandom& random) const {
   const int type = problem_.partType[static_cast<std::size_t>(i)];
   const std::vector<int>& allowed = problem_.allowedOrientations[static_cast<std::size_t>(type)];
   int orientation = poses_[static_cast<std::size_t>(i)].orientation;
-  for (int attempt = 0; attempt < 8; ++attempt) {
+  // At a share of 1 every sample turns and no draw decides it.
+  const bool turns = options_.globalTurnShare >= 1.0 || random.unit() < options_.globalTurnShare;
+  for (int attempt = 0; turns && attempt < 8; ++attempt) {
     const int o = allowed[static_cast<std::size_t>(random.below(static_cast<int>(allowed.size())))];
     if (fitsStrip(type, o)) {
       orientation = o;

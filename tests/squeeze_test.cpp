@@ -10,10 +10,12 @@
 #include "geometry/orientations.h"
 #include "geometry/predicates.h"
 #include "placement/prepared_solid.h"
+#include "placement/worker_pool.h"
 #include "squeeze/distance_field.h"
 #include "squeeze/gjk.h"
 #include "squeeze/layout_check.h"
 #include "squeeze/problem.h"
+#include "squeeze/random.h"
 #include "squeeze/separator.h"
 #include "squeeze/shapes.h"
 #include "support/solids.h"
@@ -255,6 +257,36 @@ TEST(SqueezeStart, PosesOfTheGreedyLayoutRealiseItsParts) {
       EXPECT_NEAR(realised.vertices[v].z, part.vertices[v].z, 1e-9);
     }
   }
+}
+
+// Parts keep their orientations when neither the samples across the strip nor those near the
+// part may turn; allowed to, the same repair turns some.
+TEST(SqueezeSeparator, TurnsOnlyWhereTheSamplesMay) {
+  const SqueezeProblem problem = mixedProblem(2);
+  std::vector<Pose> start = test::towerStart(problem);
+  // Each type's last part onto another of its type: three pairs that coincide.
+  start[2].translation = start[1].translation;
+  start[4].translation = start[3].translation;
+  start[6].translation = start[5].translation;
+  const ShapeCatalogue shapes(problem);
+  WorkerPool pool(1);
+  auto turned = [&](double globalTurnShare, double turnShare) {
+    SeparatorOptions options;
+    options.globalTurnShare = globalTurnShare;
+    options.turnShare = turnShare;
+    Separator separator(problem, shapes, options, pool);
+    separator.load(start, containerStrip(problem));
+    EXPECT_FALSE(separator.collisionFree());
+    SqueezeRandom random(3);
+    EXPECT_TRUE(separator.separate(random, [] { return false; }));
+    EXPECT_TRUE(checkLayout(problem, separator.poses()).feasible());
+    int count = 0;
+    for (std::size_t i = 0; i < start.size(); ++i)
+      count += separator.poses()[i].orientation != start[i].orientation ? 1 : 0;
+    return count;
+  };
+  EXPECT_EQ(turned(0.0, 0.0), 0);
+  EXPECT_GT(turned(1.0, 1.0), 0);
 }
 
 SqueezeOptions budget(std::uint64_t moves, int threads, std::uint64_t seed = 7) {
