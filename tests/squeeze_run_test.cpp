@@ -144,7 +144,8 @@ TEST(SqueezeRun, ChainsSetTheSqueezesPathsEachCountTheSameLayoutOnOneTwoAndFourT
   const std::string single = squeezedUnder(quick, one, 1);
   const std::string several = squeezedUnder(quick, three, 1);
   EXPECT_NE(single, several);
-  EXPECT_NE(several, squeezedUnder(quick, {"--chains", "3"}, 1));  // other exchanges
+  EXPECT_NE(several, squeezedUnder(quick, {"--chains", "3", "--exchange-every", "20"},
+                                   1));  // other exchanges
   for (const int threads : {2, 4}) {
     EXPECT_EQ(squeezedUnder(quick, one, threads), single) << threads << " threads";
     EXPECT_EQ(squeezedUnder(quick, three, threads), several) << threads << " threads";
