@@ -52,6 +52,8 @@ Run readRun(const std::string& label, const std::string& file) {
   }
   if (run.start <= 0.0) throw std::runtime_error(file + ": no greedy start");
   if (run.end <= 0.0) throw std::runtime_error(file + ": no end of the run");
+  // The last best may be reported a moment after the end is rounded.
+  if (!run.best.empty()) run.end = std::max(run.end, run.best.back().first);
   return run;
 }
 
