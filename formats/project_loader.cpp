@@ -141,29 +141,35 @@ std::string trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The optional lines after a block's copy count, then the line that closes the block.
+// The optional lines after a block's copy count, in either order, then the line that closes
+// the block. The rule is the first word of its line: a note after it is passed over.
 void readBlockOptions(TextLines& lines, int RN, ProjectBlock& block) {
-  std::string line = lines.require(kEndFile);
-  if (trimmed(line) == kTurnsLine) {
-    const std::string text = trimmed(lines.require("转动规则"));
-    const std::optional<TurnRule> rule = parseTurnRule(text);
-    if (!rule) {
-      throw lines.error("转动规则 \"" + platform::messageText(text) +
-                        "\" 不存在; 可写的规则: " + kTurnRuleForms);
+  bool turnsRead = false;
+  bool fillerRead = false;
+  for (std::string line = lines.require(kEndFile);; line = lines.require(kEndFile)) {
+    const std::string word = trimmed(line);
+    if (word == kTurnsLine && !turnsRead) {
+      const std::string rest = trimmed(lines.require("转动规则"));
+      const std::string text = rest.substr(0, rest.find_first_of(" \t"));
+      const std::optional<TurnRule> rule = parseTurnRule(text);
+      if (!rule) {
+        throw lines.error("转动规则 \"" + platform::messageText(text) +
+                          "\" 不存在; 可写的规则: " + kTurnRuleForms);
+      }
+      if (!ruleLeavesATurn(*rule, RN)) {
+        throw lines.error("转动规则 \"" + platform::messageText(text) +
+                          "\" 在 RN=" + std::to_string(RN) +
+                          " 的方向中一个也不允许: 零件无法放置; 请改用别的规则或更大的 RN");
+      }
+      block.turns = *rule;
+      turnsRead = true;
+    } else if (word == kFillerLine && !fillerRead) {
+      block.filler = true;
+      fillerRead = true;
+    } else {
+      return;  // the closing line
     }
-    if (!ruleLeavesATurn(*rule, RN)) {
-      throw lines.error("转动规则 \"" + platform::messageText(text) +
-                        "\" 在 RN=" + std::to_string(RN) +
-                        " 的方向中一个也不允许: 零件无法放置; 请改用别的规则或更大的 RN");
-    }
-    block.turns = *rule;
     block.ruleLine = lines.lineNumber();
-    line = lines.require(kEndFile);
-  }
-  if (trimmed(line) == kFillerLine) {
-    block.filler = true;
-    block.ruleLine = lines.lineNumber();
-    lines.require(kEndFile);
   }
 }
 

@@ -26,9 +26,9 @@ struct ProjectBlock {
 };
 
 /// The optional lines of a part block, between its copy count and its closing line: "Turns"
-/// with the rule on the next line (turnRuleText), then "Filler", each with blanks around it
-/// allowed. A file without them reads as before: the line after the count closes the block,
-/// whatever it holds.
+/// with the rule on the next line (turnRuleText; its first word, a note after it is passed
+/// over) and "Filler", in either order, each with blanks around it allowed. A file without them
+/// reads as before: the line after the count closes the block, whatever it holds.
 inline constexpr const char* kTurnsLine = "Turns";
 inline constexpr const char* kFillerLine = "Filler";
 

@@ -140,6 +140,13 @@ TEST(ProjectFileTurns, OptionalLinesAreReadAndWrittenBack) {
   EXPECT_EQ(marked.blocks[1].countLine, 15);
   EXPECT_EQ(marked.blocks[1].ruleLine, 18);
   EXPECT_EQ(parse(withOptions("Filler \n", "")).blocks[0].filler, true);
+  // Either order, and a note after the rule, read to the same block.
+  const ProjectFile noted =
+      parse(withOptions("Filler\nTurns\nupright  (threaded)\n", "Turns\ndown=+x // lies flat\n"));
+  EXPECT_TRUE(noted.blocks[0].filler);
+  EXPECT_EQ(noted.blocks[0].turns, *parseTurnRule("upright"));
+  EXPECT_EQ(noted.blocks[0].ruleLine, 11);
+  EXPECT_EQ(noted.blocks[1].turns, *parseTurnRule("down=+x"));
 
   // The writer writes the lines only where they say something, so that a project without
   // rules is written as before.
